@@ -1,0 +1,54 @@
+// Shared pieces of the vlm commands: the command table entry, exit codes, the argument
+// parser and the usage error.
+#pragma once
+
+#include <initializer_list>
+#include <map>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vlm::cli {
+
+enum TExitCode { ExitOK = 0, ExitError = 1, ExitUsage = 2, ExitCancelled = 130 };
+
+using TArgs = std::vector<std::string>;
+
+struct TCommand {
+    const char* Name;
+    const char* Synopsis;    // the arguments, e.g. "FILE.vlp [--force]"
+    const char* Description; // one line
+    int (*Run)(const TArgs& args, std::ostream& out, std::ostream& err);
+};
+
+// A wrong command line: vlm prints the message and the usage, and exits with 2.
+class EUsage : public std::runtime_error {
+public:
+    explicit EUsage(const std::string& message) : std::runtime_error(message) {}
+};
+
+struct TOptionSpec {
+    const char* Name; // "--force", "-o"
+    bool TakesValue;
+};
+
+struct TParsedArgs {
+    std::vector<std::string> Positionals;
+    std::map<std::string, std::vector<std::string>> Options;
+
+    bool Has(const std::string& name) const { return Options.count(name) != 0; }
+    // The last value given for an option, or fallback.
+    std::string Get(const std::string& name, const std::string& fallback = {}) const;
+    const std::vector<std::string>& All(const std::string& name) const;
+};
+
+// Splits args into options (as specified; "--name=value" and "--name value" both work)
+// and positionals; "--" ends the options. Raises EUsage for an unknown option or a
+// missing value.
+TParsedArgs ParseArgs(const TArgs& args, std::initializer_list<TOptionSpec> specs);
+
+// Raises EUsage unless the number of positionals lies in [min, max] (max < 0: no limit).
+void RequirePositionals(const TParsedArgs& parsed, int min, int max);
+
+} // namespace vlm::cli

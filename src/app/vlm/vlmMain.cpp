@@ -1,0 +1,72 @@
+#include "vlm/vlmMain.h"
+
+#include "platform/UErrors.h"
+#include "vlm/vlmCommon.h"
+#include "vlm/vlmProjectCommands.h"
+
+#include <array>
+
+namespace vlm::cli {
+
+namespace {
+
+const std::array Commands = {
+    TCommand{"new", "FILE.vlp [--force]",
+             "write a new project (from Default.vlp beside vlm when it exists)", RunNew},
+    TCommand{"set", "FILE.vlp NAME=VALUE...", "write entries (an empty value deletes) and save",
+             RunSet},
+    TCommand{"get", "FILE.vlp NAME", "print an entry's value (empty when absent)", RunGet},
+};
+
+void PrintUsage(std::ostream& out) {
+    out << "Usage: vlm COMMAND [ARGUMENTS]\n"
+           "       vlm --help | --version\n\n"
+           "Commands:\n";
+    for (const TCommand& command : Commands) {
+        out << "  vlm " << command.Name << " " << command.Synopsis << "\n"
+            << "      " << command.Description << "\n";
+    }
+    out << "\nExit codes: 0 done, 1 error, 2 usage, 130 cancelled.\n";
+}
+
+int UsageError(std::ostream& err, const std::string& message) {
+    err << "vlm: " << message << "\n";
+    err << "Try 'vlm --help' for more information.\n";
+    return ExitUsage;
+}
+
+} // namespace
+
+int VlmMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty())
+        return UsageError(err, "missing command");
+    const std::string& first = args[0];
+    if (first == "--help" || first == "-h" || first == "help") {
+        PrintUsage(out);
+        return ExitOK;
+    }
+    if (first == "--version") {
+        out << "vlm " << VLM_VERSION << "\n";
+        return ExitOK;
+    }
+    for (const TCommand& command : Commands) {
+        if (first != command.Name)
+            continue;
+        const TArgs rest(args.begin() + 1, args.end());
+        try {
+            return command.Run(rest, out, err);
+        } catch (const EUsage& e) {
+            err << "vlm " << command.Name << ": " << e.what() << "\n";
+            err << "Usage: vlm " << command.Name << " " << command.Synopsis << "\n";
+            return ExitUsage;
+        } catch (const EAbort&) {
+            return ExitCancelled;
+        } catch (const std::exception& e) {
+            err << "vlm " << command.Name << ": " << e.what() << "\n";
+            return ExitError;
+        }
+    }
+    return UsageError(err, "unknown command '" + first + "'");
+}
+
+} // namespace vlm::cli

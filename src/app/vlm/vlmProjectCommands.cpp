@@ -1,0 +1,72 @@
+#include "vlm/vlmProjectCommands.h"
+
+#include "platform/UErrors.h"
+#include "platform/UFileSys.h"
+#include "project/UProject.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace vlm::cli {
+
+namespace {
+bool AnythingAt(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The project file argument; an empty name would silently mean an untitled project.
+const std::string& ProjectFileArg(const TParsedArgs& parsed) {
+    if (parsed.Positionals[0].empty())
+        throw EUsage("the project file name is empty");
+    return parsed.Positionals[0];
+}
+} // namespace
+
+int RunNew(const TArgs& args, std::ostream& out, std::ostream& err) {
+    (void)out;
+    const TParsedArgs parsed = ParseArgs(args, {{"--force", false}});
+    RequirePositionals(parsed, 1, 1);
+    const std::string& fileName = ProjectFileArg(parsed);
+    if (AnythingAt(fileName) && !parsed.Has("--force")) {
+        err << "vlm new: \"" << fileName << "\" already exists (use --force to replace it)\n";
+        return ExitError;
+    }
+    if (DirectoryExists(fileName))
+        throw EFCreateError(fileName, EISDIR);
+    TProject project;
+    project.SetFileName(fileName);
+    project.Save();
+    return ExitOK;
+}
+
+int RunSet(const TArgs& args, std::ostream& out, std::ostream& err) {
+    (void)out;
+    (void)err;
+    const TParsedArgs parsed = ParseArgs(args, {});
+    RequirePositionals(parsed, 2, -1);
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (size_t i = 1; i < parsed.Positionals.size(); ++i) {
+        const std::string& assignment = parsed.Positionals[i];
+        const size_t eq = assignment.find('=');
+        if (eq == std::string::npos || eq == 0)
+            throw EUsage("expected NAME=VALUE, got '" + assignment + "'");
+        entries.emplace_back(assignment.substr(0, eq), assignment.substr(eq + 1));
+    }
+    TProject project(ProjectFileArg(parsed));
+    for (const auto& [name, value] : entries)
+        project.SetValue(name, value);
+    project.Save();
+    return ExitOK;
+}
+
+int RunGet(const TArgs& args, std::ostream& out, std::ostream& err) {
+    (void)err;
+    const TParsedArgs parsed = ParseArgs(args, {});
+    RequirePositionals(parsed, 2, 2);
+    const TProject project(ProjectFileArg(parsed));
+    out << project.Value(parsed.Positionals[1]) << "\n";
+    return ExitOK;
+}
+
+} // namespace vlm::cli

@@ -1,0 +1,183 @@
+#include "platform/UFileStream.h"
+
+#include "platform/UErrors.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vlm {
+
+namespace {
+int64_t gFailAfter = -1;
+int gFailErrno = 0;
+
+// Applies the test seam: how many of count bytes may still be written.
+size_t AllowedByTestSeam(size_t count) {
+    if (gFailAfter < 0)
+        return count;
+    if (static_cast<uint64_t>(gFailAfter) >= count) {
+        gFailAfter -= static_cast<int64_t>(count);
+        return count;
+    }
+    const size_t allowed = static_cast<size_t>(gFailAfter);
+    gFailAfter = 0;
+    return allowed;
+}
+} // namespace
+
+namespace testing {
+void FailWritesAfter(int64_t bytes, int errorNumber) {
+    gFailAfter = bytes;
+    gFailErrno = errorNumber;
+}
+} // namespace testing
+
+TFileStream::TFileStream(std::string_view fileName, TFileMode mode) : FFileName(fileName) {
+    int flags = O_CLOEXEC;
+    mode_t permissions = 0666;
+    switch (mode) {
+    case TFileMode::OpenRead:
+        flags |= O_RDONLY;
+        break;
+    case TFileMode::OpenReadWrite:
+        flags |= O_RDWR;
+        break;
+    case TFileMode::Create:
+        flags |= O_RDWR | O_CREAT | O_TRUNC;
+        break;
+    case TFileMode::CreateNew:
+        flags |= O_RDWR | O_CREAT | O_EXCL;
+        permissions = 0600;
+        break;
+    }
+    // O_NONBLOCK keeps a FIFO from blocking the open; it is cleared again for a file.
+    FHandle = ::open(FFileName.c_str(), flags | O_NONBLOCK, permissions);
+    int error = errno;
+    if (FHandle >= 0) {
+        // Only regular files are read: a folder, FIFO or device is refused (reading one
+        // could block or never end). Writing may also go to a character device.
+        struct stat st;
+        int statError = ::fstat(FHandle, &st) != 0 ? errno : 0;
+        const bool reading = mode == TFileMode::OpenRead || mode == TFileMode::OpenReadWrite;
+        if (statError == 0 && !S_ISREG(st.st_mode) && (reading || !S_ISCHR(st.st_mode)))
+            statError = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        if (statError != 0) {
+            error = statError;
+            ::close(FHandle);
+            FHandle = -1;
+        } else {
+            ::fcntl(FHandle, F_SETFL, ::fcntl(FHandle, F_GETFL) & ~O_NONBLOCK);
+        }
+    }
+    if (FHandle < 0) {
+        if (mode == TFileMode::OpenRead || mode == TFileMode::OpenReadWrite)
+            throw EFOpenError(FFileName, error);
+        throw EFCreateError(FFileName, error);
+    }
+}
+
+TFileStream::~TFileStream() {
+    if (FHandle >= 0)
+        ::close(FHandle);
+}
+
+void TFileStream::Close() {
+    if (FHandle < 0)
+        return;
+    const int handle = FHandle;
+    FHandle = -1;
+    if (::close(handle) != 0 && errno != EINTR)
+        throw EWriteError(errno);
+}
+
+size_t TFileStream::Read(void* buffer, size_t count) {
+    size_t done = 0;
+    auto* bytes = static_cast<char*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::read(FHandle, bytes + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EReadError(errno);
+        }
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+void TFileStream::ReadBuffer(void* buffer, size_t count) {
+    if (Read(buffer, count) != count)
+        throw EReadError(0);
+}
+
+void TFileStream::WriteBuffer(const void* buffer, size_t count) {
+    const size_t allowed = AllowedByTestSeam(count);
+    size_t done = 0;
+    const auto* bytes = static_cast<const char*>(buffer);
+    while (done < allowed) {
+        const ssize_t n = ::write(FHandle, bytes + done, allowed - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EWriteError(errno);
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (allowed < count)
+        throw EWriteError(gFailErrno);
+}
+
+int64_t TFileStream::Position() const { return ::lseek(FHandle, 0, SEEK_CUR); }
+
+void TFileStream::SetPosition(int64_t position) {
+    if (::lseek(FHandle, position, SEEK_SET) < 0)
+        throw EReadError(errno);
+}
+
+int64_t TFileStream::SeekEnd() { return ::lseek(FHandle, 0, SEEK_END); }
+
+int64_t TFileStream::Size() const {
+    struct stat st;
+    if (::fstat(FHandle, &st) != 0)
+        return -1;
+    return st.st_size;
+}
+
+void TFileStream::SetSize(int64_t size) {
+    if (::ftruncate(FHandle, size) != 0)
+        throw EWriteError(errno);
+}
+
+void TFileStream::Sync() {
+    if (::fsync(FHandle) != 0 && errno != EINVAL && errno != EROFS)
+        throw EWriteError(errno);
+}
+
+int64_t CopyStream(TFileStream& source, TFileStream& dest, int64_t count,
+                   const std::function<void()>& beforeChunk) {
+    constexpr size_t ChunkSize = 65536;
+    std::vector<char> buffer(ChunkSize);
+    int64_t copied = 0;
+    while (count < 0 || copied < count) {
+        if (beforeChunk)
+            beforeChunk();
+        size_t want = ChunkSize;
+        if (count >= 0 && static_cast<uint64_t>(count - copied) < want)
+            want = static_cast<size_t>(count - copied);
+        const size_t got = source.Read(buffer.data(), want);
+        if (got == 0)
+            break;
+        dest.WriteBuffer(buffer.data(), got);
+        copied += static_cast<int64_t>(got);
+    }
+    if (count >= 0 && copied < count)
+        throw EReadError(0);
+    return copied;
+}
+
+} // namespace vlm

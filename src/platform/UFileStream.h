@@ -1,0 +1,64 @@
+// A file stream over a POSIX descriptor. Reads and writes go straight to the system:
+// callers move data in chunks of their own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace vlm {
+
+enum class TFileMode {
+    OpenRead,      // existing file, read only, others may read and write it meanwhile
+    OpenReadWrite, // existing file, read and write
+    Create,        // create or truncate, read and write
+    CreateNew,     // create exclusively (fails when the file exists), mode 0600
+};
+
+class TFileStream {
+public:
+    // Raises EFOpenError for the open modes and EFCreateError for the create modes.
+    TFileStream(std::string_view fileName, TFileMode mode);
+    ~TFileStream();
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    const std::string& FileName() const { return FFileName; }
+
+    // Up to count bytes; fewer only at the end of the file. Raises EReadError.
+    size_t Read(void* buffer, size_t count);
+    // Exactly count bytes or EReadError.
+    void ReadBuffer(void* buffer, size_t count);
+    // All count bytes or EWriteError (carrying the system's error number).
+    void WriteBuffer(const void* buffer, size_t count);
+    void WriteText(std::string_view text) { WriteBuffer(text.data(), text.size()); }
+
+    int64_t Position() const;
+    void SetPosition(int64_t position);
+    int64_t SeekEnd();
+    int64_t Size() const;
+    void SetSize(int64_t size); // truncates or extends; raises EWriteError
+    void Sync();                // flushes to the device; raises EWriteError
+    // Closes now; a failure to close (a delayed write error) raises EWriteError.
+    void Close();
+    int Handle() const { return FHandle; }
+
+private:
+    std::string FFileName;
+    int FHandle = -1;
+};
+
+// Copies count bytes (or everything to the end when count < 0) from source into dest in
+// chunks; returns the bytes copied. The callback, when given, runs before each chunk.
+int64_t CopyStream(TFileStream& source, TFileStream& dest, int64_t count = -1,
+                   const std::function<void()>& beforeChunk = {});
+
+namespace testing {
+// A failure seam for tests: after `bytes` more bytes have been written through any
+// TFileStream, writes fail with the given error number. A negative count switches it off.
+void FailWritesAfter(int64_t bytes, int errorNumber);
+} // namespace testing
+
+} // namespace vlm

@@ -1,0 +1,244 @@
+#include "platform/UFileSys.h"
+
+#include "platform/UErrors.h"
+#include "platform/UPaths.h"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vlm {
+
+namespace {
+
+bool StatPath(std::string_view path, struct stat& st) {
+    return !path.empty() && ::stat(std::string(path).c_str(), &st) == 0;
+}
+
+uint32_t AttrOf(const struct stat& st, std::string_view name) {
+    uint32_t attr = S_ISDIR(st.st_mode) ? faDirectory : faArchive;
+    if ((st.st_mode & S_IWUSR) == 0)
+        attr |= faReadOnly;
+    if (!name.empty() && name[0] == '.')
+        attr |= faHidden;
+    return attr;
+}
+
+bool IsFileOrFolder(const struct stat& st) { return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode); }
+
+void FillRecord(const struct stat& st, std::string_view name, TSearchRec& rec) {
+    rec.Name = std::string(name);
+    rec.Attr = AttrOf(st, name);
+    rec.Size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
+    rec.Time = st.st_mtime;
+    rec.Device = st.st_dev;
+    rec.Inode = st.st_ino;
+}
+
+} // namespace
+
+bool FileExists(std::string_view path) {
+    struct stat st;
+    return StatPath(path, st) && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(std::string_view path) {
+    struct stat st;
+    return StatPath(path, st) && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(std::string_view path) {
+    return !path.empty() && ::mkdir(ExcludeTrailingPathDelimiter(path).c_str(), 0777) == 0;
+}
+
+bool DeleteFile(std::string_view path) {
+    return !path.empty() && ::unlink(std::string(path).c_str()) == 0;
+}
+
+bool RemoveDir(std::string_view path) {
+    return !path.empty() && ::rmdir(std::string(path).c_str()) == 0;
+}
+
+bool RenameFile(std::string_view from, std::string_view to) {
+    return ::rename(std::string(from).c_str(), std::string(to).c_str()) == 0;
+}
+
+int64_t FileSizeOf(std::string_view path) {
+    struct stat st;
+    if (!StatPath(path, st) || !S_ISREG(st.st_mode))
+        return -1;
+    return st.st_size;
+}
+
+int64_t FileGetAttr(std::string_view path) {
+    struct stat st;
+    if (!StatPath(path, st) || !IsFileOrFolder(st))
+        return -1;
+    return AttrOf(st, ExtractFileName(ExcludeTrailingPathDelimiter(path)));
+}
+
+bool FindEntry(std::string_view path, TSearchRec& rec) {
+    struct stat st;
+    if (!StatPath(path, st) || !IsFileOrFolder(st))
+        return false;
+    FillRecord(st, ExtractFileName(ExcludeTrailingPathDelimiter(path)), rec);
+    return true;
+}
+
+bool ListFolder(std::string_view folder, const std::function<bool(const TSearchRec&)>& onEntry) {
+    const std::string dirPath = IncludeTrailingPathDelimiter(folder);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(dirPath.c_str()), ::closedir);
+    if (!dir)
+        return false;
+    const int dirFd = ::dirfd(dir.get());
+    TSearchRec rec;
+    while (dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat st;
+        if (::fstatat(dirFd, entry->d_name, &st, 0) != 0 || !IsFileOrFolder(st))
+            continue;
+        FillRecord(st, name, rec);
+        if (!onEntry(rec))
+            break;
+    }
+    return true;
+}
+
+uint32_t DateTimeToDosDateTime(time_t time) {
+    struct tm local {};
+    if (localtime_r(&time, &local) == nullptr || local.tm_year < 80)
+        return (1u << 5 | 1u) << 16; // 1980-01-01 00:00
+    if (local.tm_year > 207)
+        return ((127u << 9 | 12u << 5 | 31u) << 16) | (23u << 11 | 59u << 5 | 29u);
+    const uint32_t date = static_cast<uint32_t>((local.tm_year - 80) << 9 |
+                                                (local.tm_mon + 1) << 5 | local.tm_mday);
+    const uint32_t dosTime =
+        static_cast<uint32_t>(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
+    return date << 16 | dosTime;
+}
+
+namespace {
+
+struct TempFolderState {
+    std::mutex Lock;
+    std::string Made;     // the folder this process made, if any
+    std::string Override; // set by tests
+    bool Tried = false;
+};
+
+TempFolderState& TempState() {
+    static TempFolderState state;
+    return state;
+}
+
+void RemoveMadeTempFolder() {
+    // Removed only when empty: a file left there is never deleted behind the user's back.
+    TempFolderState& state = TempState();
+    if (!state.Made.empty())
+        ::rmdir(state.Made.c_str());
+}
+
+} // namespace
+
+std::string TempFolder() {
+    TempFolderState& state = TempState();
+    std::lock_guard<std::mutex> guard(state.Lock);
+    if (!state.Override.empty())
+        return state.Override;
+    if (!state.Tried) {
+        state.Tried = true;
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = JoinPath(base && *base ? base : "/tmp", "vlmpack-XXXXXX");
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        if (::mkdtemp(buffer.data()) != nullptr) {
+            state.Made = buffer.data();
+            std::atexit(RemoveMadeTempFolder);
+        }
+    }
+    return state.Made.empty() ? std::string() : IncludeTrailingPathDelimiter(state.Made);
+}
+
+void SetTempFolder(std::string_view folder) {
+    TempFolderState& state = TempState();
+    std::lock_guard<std::mutex> guard(state.Lock);
+    state.Override = folder.empty() ? std::string() : IncludeTrailingPathDelimiter(folder);
+}
+
+std::string CreateUniqueTempFile(std::string_view folder, std::string_view prefix) {
+    static std::mt19937 generator(static_cast<unsigned>(
+        std::chrono::steady_clock::now().time_since_epoch().count() ^ ::getpid()));
+    const std::string base = folder.empty() ? std::string() : IncludeTrailingPathDelimiter(folder);
+    int lastError = EEXIST;
+    for (int attempt = 0; attempt < 65536; ++attempt) {
+        char digits[8];
+        std::snprintf(digits, sizeof digits, "%04X", static_cast<unsigned>(generator() & 0xFFFF));
+        const std::string path = base + std::string(prefix) + digits + ".tmp";
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            return path;
+        }
+        lastError = errno;
+        if (lastError != EEXIST)
+            break;
+    }
+    throw EFCreateError(base + std::string(prefix) + "????.tmp", lastError);
+}
+
+namespace {
+std::string& ProgramFolderOverride() {
+    static std::string folder;
+    return folder;
+}
+} // namespace
+
+std::string ProgramPath() {
+    std::vector<char> buffer(PATH_MAX + 1);
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (n <= 0)
+        return {};
+    return std::string(buffer.data(), static_cast<size_t>(n));
+}
+
+std::string ProgramFolder() {
+    if (!ProgramFolderOverride().empty())
+        return ProgramFolderOverride();
+    if (const char* env = std::getenv("VLM_PROGRAM_DIR"); env && *env)
+        return IncludeTrailingPathDelimiter(env);
+    return ExtractFilePath(ProgramPath());
+}
+
+void SetProgramFolder(std::string_view folder) {
+    ProgramFolderOverride() = folder.empty() ? std::string() : IncludeTrailingPathDelimiter(folder);
+}
+
+std::string ResolveFileLink(std::string_view path) {
+    std::string current(path);
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st;
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        std::vector<char> buffer(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+        const ssize_t n = ::readlink(current.c_str(), buffer.data(), buffer.size() - 1);
+        if (n <= 0)
+            return current;
+        const std::string target(buffer.data(), static_cast<size_t>(n));
+        current = IsAbsolutePath(target) ? target : ExtractFilePath(current) + target;
+    }
+    return current;
+}
+
+} // namespace vlm

@@ -1,0 +1,93 @@
+// The file system as the rest of the system sees it: existence tests, folder listing,
+// the synthesised attribute word, DOS times, the private temporary folder, unique
+// temporary files and the program folder.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace vlm {
+
+// Attribute word bits (the Windows values; POSIX synthesises 1, 2, 16 and 32).
+enum : uint32_t {
+    faReadOnly = 1,
+    faHidden = 2,
+    faSysFile = 4,
+    faVolumeID = 8,
+    faDirectory = 16,
+    faArchive = 32,
+    faNormal = 128,
+    faTemporary = 256,
+    faCompressed = 2048,
+    faOffline = 4096,
+    faNotContentIndexed = 8192,
+    faEncrypted = 16384,
+};
+
+// A regular file exists at path (links followed). Folders, FIFOs, sockets and devices
+// are not files.
+bool FileExists(std::string_view path);
+bool DirectoryExists(std::string_view path);
+// Creates one folder level; false when it cannot.
+bool CreateDir(std::string_view path);
+bool DeleteFile(std::string_view path);
+bool RemoveDir(std::string_view path);
+bool RenameFile(std::string_view from, std::string_view to);
+// Size of the file, or -1 when it cannot be read.
+int64_t FileSizeOf(std::string_view path);
+
+// The attribute word of an entry: directory 16, regular file 32 (archive), read-only 1
+// when the owner may not write, hidden 2 when the name begins with "."; -1 when the
+// entry does not exist or is neither a file nor a folder.
+int64_t FileGetAttr(std::string_view path);
+
+// One entry of a folder listing.
+struct TSearchRec {
+    std::string Name;    // without folder
+    uint32_t Attr = 0;   // attribute word
+    uint64_t Size = 0;   // bytes (0 for folders)
+    time_t Time = 0;     // last write
+    dev_t Device = 0;    // identity of what the entry leads to (links followed)
+    ino_t Inode = 0;
+    bool IsDirectory() const { return (Attr & faDirectory) != 0; }
+};
+
+// Reports every file and folder of folder (links followed, "." and ".." left out), in the
+// order the file system returns them, until the callback returns false. Sockets, FIFOs,
+// devices and dangling links are never reported. A folder that cannot be listed yields
+// nothing; the result says whether it could be opened.
+bool ListFolder(std::string_view folder, const std::function<bool(const TSearchRec&)>& onEntry);
+// The record of one path (links followed); false when it is missing or not a file or folder.
+bool FindEntry(std::string_view path, TSearchRec& rec);
+
+// Local time packed as DOS time (low 16 bits) and DOS date (high 16 bits); times before
+// 1980 become 1980-01-01 00:00, times after 2107 become 2107-12-31 23:59:58.
+uint32_t DateTimeToDosDateTime(time_t time);
+
+// The private temporary folder of this process (mode 0700, ending in the delimiter), made
+// on first use under $TMPDIR or /tmp and removed at exit when empty; the empty text when
+// none can be made.
+std::string TempFolder();
+// Points the temporary folder elsewhere (tests); the empty text restores the default.
+void SetTempFolder(std::string_view folder);
+
+// Creates a new empty file folder + prefix + 4 hex digits + ".tmp" exclusively (mode 0600)
+// and returns its path; raises EFCreateError when none can be made.
+std::string CreateUniqueTempFile(std::string_view folder, std::string_view prefix = "arc");
+
+// The folder of the running program, ending in the delimiter. The environment variable
+// VLM_PROGRAM_DIR, or SetProgramFolder, points it elsewhere (tests).
+std::string ProgramFolder();
+void SetProgramFolder(std::string_view folder);
+// Full path of the running program.
+std::string ProgramPath();
+
+// Resolves symbolic links in the last component of path until it names no link, so that a
+// file reached through a link is replaced where it really lives.
+std::string ResolveFileLink(std::string_view path);
+
+} // namespace vlm

@@ -1,0 +1,46 @@
+#include "platform/UText.h"
+
+namespace vlm {
+
+namespace {
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+} // namespace
+
+std::string UpperCase(std::string_view text) {
+    std::string result(text);
+    for (char& c : result)
+        c = Upper(c);
+    return result;
+}
+
+std::string LowerCase(std::string_view text) {
+    std::string result(text);
+    for (char& c : result)
+        c = Lower(c);
+    return result;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Upper(a[i]) != Upper(b[i]))
+            return false;
+    return true;
+}
+
+bool StartsText(std::string_view prefix, std::string_view text) {
+    return text.size() >= prefix.size() && SameText(prefix, text.substr(0, prefix.size()));
+}
+
+size_t FindText(std::string_view text, std::string_view needle, size_t from) {
+    if (needle.size() > text.size())
+        return std::string_view::npos;
+    for (size_t i = from; i + needle.size() <= text.size(); ++i)
+        if (SameText(text.substr(i, needle.size()), needle))
+            return i;
+    return std::string_view::npos;
+}
+
+} // namespace vlm

@@ -1,0 +1,16 @@
+// Small text helpers: ASCII letter case and comparison without regard to it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vlm {
+
+std::string UpperCase(std::string_view text); // ASCII letters only
+std::string LowerCase(std::string_view text); // ASCII letters only
+bool SameText(std::string_view a, std::string_view b);
+bool StartsText(std::string_view prefix, std::string_view text);
+// Position of the first occurrence of needle in text without regard to ASCII case, or npos.
+size_t FindText(std::string_view text, std::string_view needle, size_t from = 0);
+
+} // namespace vlm
