@@ -29,8 +29,8 @@ struct TCipherKeys {
 inline constexpr TCipherKeys InitialKeys{0x12345678, 0x23456789, 0x34567890};
 // The header key state: pairwise ANDs of the initial keys; it does not depend on the password.
 inline constexpr TCipherKeys HeaderKeys{InitialKeys.Key0 & InitialKeys.Key2,
-                                        InitialKeys.Key0 & InitialKeys.Key1,
-                                        InitialKeys.Key2 & InitialKeys.Key1};
+                                        InitialKeys.Key0& InitialKeys.Key1,
+                                        InitialKeys.Key2& InitialKeys.Key1};
 
 // Length of the encryption header in front of encrypted member data.
 inline constexpr size_t EncryptionHeaderSize = 12;

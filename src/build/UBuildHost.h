@@ -24,12 +24,12 @@ public:
     virtual void ShowProgress() = 0;
     // The progress window's fields.
     virtual void SetOutputFileText(const std::string& text) = 0;  // lblOutputFile
-    virtual void SetStageCaption(const std::string& caption) = 0;  // gbProgress
-    virtual void SetProgress(int position) = 0;                    // ProgressBar, 0..100
+    virtual void SetStageCaption(const std::string& caption) = 0; // gbProgress
+    virtual void SetProgress(int position) = 0;                   // ProgressBar, 0..100
     virtual int Progress() const = 0;
-    virtual void SetSizeCaption(const std::string& caption) = 0;   // gbOutputSize
-    virtual void SetSizeText(const std::string& text) = 0;         // lblOutputSize
-    virtual void SetCurrentFileText(const std::string& text) = 0;  // lblCurrentFile
+    virtual void SetSizeCaption(const std::string& caption) = 0;  // gbOutputSize
+    virtual void SetSizeText(const std::string& text) = 0;        // lblOutputSize
+    virtual void SetCurrentFileText(const std::string& text) = 0; // lblCurrentFile
     // Width of a label and of a text in that label's font (any consistent measure).
     virtual int LabelWidth(TProgressLabel label) const = 0;
     virtual int TextWidth(TProgressLabel label, const std::string& text) const = 0;

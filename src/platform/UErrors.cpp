@@ -32,14 +32,14 @@ std::string FormatMessage(const std::string& format, std::initializer_list<std::
 }
 
 EFOpenError::EFOpenError(const std::string& fileName, int errorNumber)
-    : EStreamError(FormatMessage("Cannot open file \"%s\". %s",
-                                 {fileName, SysErrorMessage(errorNumber)}),
-                   errorNumber) {}
+    : EStreamError(
+          FormatMessage("Cannot open file \"%s\". %s", {fileName, SysErrorMessage(errorNumber)}),
+          errorNumber) {}
 
 EFCreateError::EFCreateError(const std::string& fileName, int errorNumber)
-    : EStreamError(FormatMessage("Cannot create file \"%s\". %s",
-                                 {fileName, SysErrorMessage(errorNumber)}),
-                   errorNumber) {}
+    : EStreamError(
+          FormatMessage("Cannot create file \"%s\". %s", {fileName, SysErrorMessage(errorNumber)}),
+          errorNumber) {}
 
 EWriteError::EWriteError(int errorNumber) : EStreamError("Stream write error", errorNumber) {}
 

@@ -132,14 +132,18 @@ void TFileStream::WriteBuffer(const void* buffer, size_t count) {
         throw EWriteError(gFailErrno);
 }
 
-int64_t TFileStream::Position() const { return ::lseek(FHandle, 0, SEEK_CUR); }
+int64_t TFileStream::Position() const {
+    return ::lseek(FHandle, 0, SEEK_CUR);
+}
 
 void TFileStream::SetPosition(int64_t position) {
     if (::lseek(FHandle, position, SEEK_SET) < 0)
         throw EReadError(errno);
 }
 
-int64_t TFileStream::SeekEnd() { return ::lseek(FHandle, 0, SEEK_END); }
+int64_t TFileStream::SeekEnd() {
+    return ::lseek(FHandle, 0, SEEK_END);
+}
 
 int64_t TFileStream::Size() const {
     struct stat st;

@@ -34,7 +34,9 @@ uint32_t AttrOf(const struct stat& st, std::string_view name) {
     return attr;
 }
 
-bool IsFileOrFolder(const struct stat& st) { return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode); }
+bool IsFileOrFolder(const struct stat& st) {
+    return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode);
+}
 
 void FillRecord(const struct stat& st, std::string_view name, TSearchRec& rec) {
     rec.Name = std::string(name);
@@ -122,8 +124,8 @@ uint32_t DateTimeToDosDateTime(time_t time) {
         return (1u << 5 | 1u) << 16; // 1980-01-01 00:00
     if (local.tm_year > 207)
         return ((127u << 9 | 12u << 5 | 31u) << 16) | (23u << 11 | 59u << 5 | 29u);
-    const uint32_t date = static_cast<uint32_t>((local.tm_year - 80) << 9 |
-                                                (local.tm_mon + 1) << 5 | local.tm_mday);
+    const uint32_t date =
+        static_cast<uint32_t>((local.tm_year - 80) << 9 | (local.tm_mon + 1) << 5 | local.tm_mday);
     const uint32_t dosTime =
         static_cast<uint32_t>(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
     return date << 16 | dosTime;

@@ -47,11 +47,11 @@ int64_t FileGetAttr(std::string_view path);
 
 // One entry of a folder listing.
 struct TSearchRec {
-    std::string Name;    // without folder
-    uint32_t Attr = 0;   // attribute word
-    uint64_t Size = 0;   // bytes (0 for folders)
-    time_t Time = 0;     // last write
-    dev_t Device = 0;    // identity of what the entry leads to (links followed)
+    std::string Name;  // without folder
+    uint32_t Attr = 0; // attribute word
+    uint64_t Size = 0; // bytes (0 for folders)
+    time_t Time = 0;   // last write
+    dev_t Device = 0;  // identity of what the entry leads to (links followed)
     ino_t Inode = 0;
     bool IsDirectory() const { return (Attr & faDirectory) != 0; }
 };

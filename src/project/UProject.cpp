@@ -11,9 +11,13 @@
 
 namespace vlm {
 
-std::string FlagToText(bool value) { return value ? "1" : "0"; }
+std::string FlagToText(bool value) {
+    return value ? "1" : "0";
+}
 
-bool TextToFlag(std::string_view text) { return text != "0"; }
+bool TextToFlag(std::string_view text) {
+    return text != "0";
+}
 
 const std::array<TProjectEntry, 30> ProjectEntries = {{
     {entry::HomeRoot, ""},
@@ -69,7 +73,9 @@ void GiveModeOf(int handle, const struct stat* old) {
 } // namespace
 
 namespace testing {
-void SetUntitledCounter(int value) { gUntitledCounter = value; }
+void SetUntitledCounter(int value) {
+    gUntitledCounter = value;
+}
 } // namespace testing
 
 TProject::TProject() {
@@ -113,7 +119,9 @@ void TProject::Changed() {
     UpdateHomePageState();
 }
 
-void TProject::UpdateHomePageState() { FHasHomePage = !Value(entry::HomePage).empty(); }
+void TProject::UpdateHomePageState() {
+    FHasHomePage = !Value(entry::HomePage).empty();
+}
 
 void TProject::Save() {
     // Through a link the file where it lives is replaced; the link stays a link.

@@ -33,10 +33,11 @@ TEST(Crc32, StandardValues) {
     const std::string data = vlm::test::RandomBytes(100000);
     uint32_t running = CrcInit;
     for (size_t pos = 0; pos < data.size(); pos += 7777)
-        running = Crc32Update(running, data.data() + pos, std::min<size_t>(7777, data.size() - pos));
-    EXPECT_EQ(running ^ CrcInit, static_cast<uint32_t>(::crc32(0, reinterpret_cast<const Bytef*>(
-                                                                      data.data()),
-                                                                  static_cast<uInt>(data.size()))));
+        running =
+            Crc32Update(running, data.data() + pos, std::min<size_t>(7777, data.size() - pos));
+    EXPECT_EQ(running ^ CrcInit,
+              static_cast<uint32_t>(::crc32(0, reinterpret_cast<const Bytef*>(data.data()),
+                                            static_cast<uInt>(data.size()))));
 }
 
 TEST(Cipher, HeaderKeyStateIsThePairwiseAndOfTheInitialKeys) {

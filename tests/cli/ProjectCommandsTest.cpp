@@ -51,16 +51,16 @@ TEST_F(VlmCli, NewRefusesToOverwriteWithoutForce) {
 
 TEST_F(VlmCli, SetAndGetUseTheEntrySemantics) {
     WriteFile(Dir / "p.vlp", "homepage=/old.htm\nKeep=me\nMaskExclude=*.tmp\n");
-    TProcessResult r = Vlm({"set", Dir / "p.vlp", "HomePage=/site/a=b.htm", "MaskExclude=",
-                            "New=value"});
+    TProcessResult r =
+        Vlm({"set", Dir / "p.vlp", "HomePage=/site/a=b.htm", "MaskExclude=", "New=value"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(ReadFile(Dir / "p.vlp"), "HomePage=/site/a=b.htm\r\nKeep=me\r\nNew=value\r\n");
 
     const struct {
         const char* Name;
         const char* Output;
-    } gets[] = {{"HOMEPAGE", "/site/a=b.htm\n"}, {"keep", "me\n"}, {"MaskExclude", "\n"},
-                {"Absent", "\n"}};
+    } gets[] = {
+        {"HOMEPAGE", "/site/a=b.htm\n"}, {"keep", "me\n"}, {"MaskExclude", "\n"}, {"Absent", "\n"}};
     for (const auto& g : gets) {
         r = Vlm({"get", Dir / "p.vlp", g.Name});
         EXPECT_EQ(r.ExitCode, 0) << g.Name;
@@ -80,9 +80,11 @@ TEST_F(VlmCli, UsageAndErrorsHaveTheirExitCodes) {
         {{"new"}, 2, "missing argument"},
         {{"new", "--bogus", Dir / "x.vlp"}, 2, "unknown option --bogus"},
         {{"set", Dir / "p.vlp", "noequals"}, 2, "NAME=VALUE"},
-        {{"get", Dir / "missing.vlp", "HomePage"}, 1,
+        {{"get", Dir / "missing.vlp", "HomePage"},
+         1,
          "Cannot open file \"" + (Dir / "missing.vlp") + "\". No such file or directory"},
-        {{"new", Dir / "regular/p.vlp"}, 1,
+        {{"new", Dir / "regular/p.vlp"},
+         1,
          "Cannot create file \"" + (Dir / "regular/p.vlp") + "\". Not a directory"},
         {{"set", Dir / "nofolder/p.vlp", "A=1"}, 1, "Cannot open file"},
         {{"get", "", "A"}, 2, "empty"},

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
-#include <sys/stat.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -145,8 +145,8 @@ TEST(FileSys, DosDateTimeIsLocalTimeClampedToTheDosRange) {
     } cases[] = {
         // 2024-03-15 13:45:31 UTC: date (44<<9|3<<5|15), time (13<<11|45<<5|15)
         {1710510331, (44u << 9 | 3u << 5 | 15u) << 16 | (13u << 11 | 45u << 5 | 15u)},
-        {0, (0u << 9 | 1u << 5 | 1u) << 16},                  // 1970 becomes 1980-01-01
-        {315532800, (0u << 9 | 1u << 5 | 1u) << 16},          // 1980-01-01 00:00:00
+        {0, (0u << 9 | 1u << 5 | 1u) << 16},         // 1970 becomes 1980-01-01
+        {315532800, (0u << 9 | 1u << 5 | 1u) << 16}, // 1980-01-01 00:00:00
         {4354819200, (127u << 9 | 12u << 5 | 31u) << 16 | (23u << 11 | 59u << 5 | 29u)}, // 2108
     };
     for (const auto& c : cases)

@@ -77,9 +77,9 @@ TEST_F(ProjectTest, NewProjectWithoutTemplateHasTheDefaultLinesInTableOrder) {
     EXPECT_TRUE(project.IsNew());
     EXPECT_FALSE(project.IsModified());
     EXPECT_FALSE(project.HasHomePage());
-    for (const char* absent : {entry::HomePage, entry::OutputFile, entry::Password,
-                               entry::WarningMessage, entry::AdvancedFindTarget, entry::HomeRoot,
-                               entry::LanguageFilesRoot})
+    for (const char* absent :
+         {entry::HomePage, entry::OutputFile, entry::Password, entry::WarningMessage,
+          entry::AdvancedFindTarget, entry::HomeRoot, entry::LanguageFilesRoot})
         EXPECT_EQ(project.IndexOfName(absent), -1) << absent;
 }
 
@@ -257,7 +257,8 @@ TEST_F(ProjectTest, SaveWritesCrLfAndClearsTheState) {
     fresh.Save();
     EXPECT_FALSE(fresh.IsNew());
     EXPECT_FALSE(fresh.IsModified());
-    EXPECT_EQ(ReadFile(Dir / "new.vlp"), std::string(DefaultProjectText) + "HomePage=/site/i.htm\r\n");
+    EXPECT_EQ(ReadFile(Dir / "new.vlp"),
+              std::string(DefaultProjectText) + "HomePage=/site/i.htm\r\n");
     EXPECT_EQ(vlm::test::ListNames(Dir.Path()), (std::vector<std::string>{"new.vlp", "p.vlp"}));
 }
 

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,7 +15,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <algorithm>
 
 namespace vlm::test {
 
@@ -28,7 +28,9 @@ TTempDir::TTempDir() {
     FPath = std::string(buffer.data()) + "/";
 }
 
-TTempDir::~TTempDir() { RemoveTree(FPath); }
+TTempDir::~TTempDir() {
+    RemoveTree(FPath);
+}
 
 void RemoveTree(const std::string& path) {
     struct stat st;

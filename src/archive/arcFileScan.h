@@ -1,0 +1,123 @@
+// Expanding file specifications into files: the wildcard masks, the attribute filter and
+// the depth-first walk of folders. The scanner never opens a file.
+#pragma once
+
+#include "platform/UFileSys.h"
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vlm {
+
+enum TArcFileAttr : uint8_t {
+    fsZeroAttr = 0,   // no attribute at all, or only "normal" (attribute word 0 or 128)
+    fsReadOnly = 1,   // 1
+    fsHidden = 2,     // 2
+    fsSysFile = 3,    // 4
+    fsVolumeID = 4,   // never tested
+    fsDirectory = 5,  // 16
+    fsArchive = 6,    // 32
+    fsCompressed = 7, // 2048
+    fsEncrypted = 8,  // 16384
+};
+
+// A set of TArcFileAttr (bit n = ordinal n).
+class TArcFileAttrs {
+public:
+    constexpr TArcFileAttrs() = default;
+    constexpr TArcFileAttrs(std::initializer_list<TArcFileAttr> attrs) {
+        for (TArcFileAttr a : attrs)
+            Include(a);
+    }
+    constexpr bool Contains(TArcFileAttr a) const { return (FBits >> a) & 1u; }
+    constexpr void Include(TArcFileAttr a) { FBits = static_cast<uint16_t>(FBits | 1u << a); }
+    constexpr void Exclude(TArcFileAttr a) { FBits = static_cast<uint16_t>(FBits & ~(1u << a)); }
+    constexpr bool Empty() const { return FBits == 0; }
+    constexpr uint16_t Bits() const { return FBits; }
+    friend constexpr bool operator==(TArcFileAttrs, TArcFileAttrs) = default;
+
+private:
+    uint16_t FBits = 0;
+};
+
+inline constexpr TArcFileAttrs DefaultArcFileAttrs{fsZeroAttr, fsReadOnly, fsArchive, fsCompressed,
+                                                   fsEncrypted};
+
+// Whether an entry with the attribute word attr passes the filter: the include set finds
+// one of its attributes (not-content-indexed always counts) and the exclude set none.
+bool IsScanCandidate(uint32_t attr, TArcFileAttrs include, TArcFileAttrs exclude);
+
+// A compiled wildcard mask: "*" any run (backslashes and "/" included), "?" one
+// character, other characters literal without regard to ASCII letter case; the whole name
+// must be consumed. A mask ending in "." also matches names without a dot. Matching
+// allocates nothing.
+class TInternalMask {
+public:
+    explicit TInternalMask(std::string_view mask);
+    bool Matches(std::string_view name) const;
+    // Star runs the matcher's backtracking stack can hold.
+    static constexpr int MaxStars = 30;
+
+private:
+    struct TItem {
+        bool Star;
+        enum TKind : uint8_t { Literal, AnyOne, EndOfName } Kind;
+        char Upper;
+    };
+    std::vector<TItem> FItems;
+    bool FEndsWithDot = false;
+    bool FTooManyStars = false;
+};
+
+// Compiles mask and matches name against it (for the tests that run once per line).
+bool MatchesMask(std::string_view name, std::string_view mask);
+
+// Walks the folders of file specifications (lines of folder + one mask) and reports every
+// accepted entry.
+class TArcFileScan {
+public:
+    TArcFileScan();
+
+    // Specification lines; the scan consumes its own copy.
+    std::vector<std::string> FileSpec;
+    TArcFileAttrs Attributes = DefaultArcFileAttrs;
+    TArcFileAttrs AttributesEx;
+    bool IncludeHiddenDirs = false;
+    bool UpdateList = true;
+    bool RecurseDirs = true;
+    // Folder for a line without a folder part (with a trailing delimiter).
+    std::string RootDir;
+
+    // After each accepted file: its bare name, the running count and the running byte total.
+    std::function<void(const std::string& name, int count, uint64_t size)> OnScanFile;
+    // Once per specification group, with the group's folder, before it is walked.
+    std::function<void(const std::string& folder)> OnRootDirChange;
+    // On entering every folder, the group's top folder included.
+    std::function<void(const std::string& folder)> OnRecurseDir;
+    // Each accepted entry: the folder path (with trailing delimiter; for a folder entry its
+    // own path) and the entry's record.
+    std::function<void(const std::string& folder, const TSearchRec& rec)> OnEntry;
+    // After each entry, so that a window stays responsive.
+    std::function<void()> ProcessMessages;
+
+    // Points the cancel flag at the owner's flag (by default the scanner's own).
+    void SetCancelFlag(const bool* flag) { FCancelFlag = flag ? flag : &FOwnCancel; }
+    void Cancel() { FOwnCancel = true; }
+
+    void Scan();
+
+    int FilesCount() const { return FFilesCount; }
+    uint64_t FilesSize() const { return FFilesSize; }
+
+private:
+    bool FOwnCancel = false;
+    const bool* FCancelFlag = &FOwnCancel;
+    int FFilesCount = 0;
+    uint64_t FFilesSize = 0;
+};
+
+} // namespace vlm

@@ -1,0 +1,69 @@
+// Reading archives back: a ".vlm" archive, a plain ZIP file, or an executable output
+// (viewer program, archive, 8-byte trailer). Plain and enciphered headers are recognised;
+// members are decrypted with a password, inflated and checked against their CRC and
+// sizes. Hostile input gives an EArchiveError, never a crash, a hang or an allocation
+// sized by an unchecked field.
+#pragma once
+
+#include "archive/arcRecords.h"
+#include "platform/UErrors.h"
+#include "platform/UFileStream.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vlm {
+
+// A broken or unreadable archive; the message names the file and what is wrong.
+class EArchiveError : public EVlmError {
+public:
+    using EVlmError::EVlmError;
+};
+
+struct TArchiveMember {
+    std::string Name;       // the written name, deciphered ("/" separators)
+    TCentralHeader Central; // deciphered
+    TLocalHeader Local;     // deciphered
+    bool HeadersEnciphered = false;
+    uint64_t LocalHeaderOffset = 0; // from the start of the file (archive offset included)
+    uint64_t DataOffset = 0;        // where the encryption header or the data begins
+};
+
+class TArchiveReader {
+public:
+    // Opens fileName and reads its directory. Raises EFOpenError or EArchiveError.
+    explicit TArchiveReader(const std::string& fileName);
+    ~TArchiveReader();
+
+    const std::string& FileName() const { return FFileName; }
+    // Where the archive begins in the file: 0, or the trailer's value for executable output.
+    uint64_t ArchiveOffset() const { return FArchiveOffset; }
+    bool IsExecutable() const { return FArchiveOffset != 0; }
+    // Size of the archive itself (the file without a viewer program and trailer).
+    uint64_t ArchiveSize() const { return FArchiveSize; }
+    const TEndRecord& EndRecord() const { return FEnd; }
+    const std::vector<TArchiveMember>& Members() const { return FMembers; }
+    const std::string& Comment() const { return FComment; }
+
+    // Reads member index: decrypts it with password when it is encrypted, inflates it and
+    // hands the bytes to sink in chunks; checks the CRC and both sizes. Raises
+    // EArchiveError (a wrong password, a CRC or size mismatch, broken data).
+    void ReadMember(size_t index, const std::string& password,
+                    const std::function<void(const char* data, size_t size)>& sink);
+    // The same into a string (for small members and tests).
+    std::string ReadMemberText(size_t index, const std::string& password);
+
+private:
+    std::string FFileName;
+    std::unique_ptr<TFileStream> FStream;
+    uint64_t FArchiveOffset = 0;
+    uint64_t FArchiveSize = 0;
+    TEndRecord FEnd;
+    std::vector<TArchiveMember> FMembers;
+    std::string FComment;
+};
+
+} // namespace vlm
