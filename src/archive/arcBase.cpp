@@ -59,23 +59,20 @@ void TCompBase::SetCancel(bool value) {
         ReportError(FCurrentFileName, {}, errUserCanceled);
 }
 
-void TCompBase::ReportError(const std::string& fileName, const std::string& extendedMsg,
-                            int code) {
+void TCompBase::ReportError(const std::string& fileName, const std::string& extendedMsg, int code) {
     if (FCancel)
         code = errUserCanceled;
     if (OnError)
         OnError(*this, fileName, extendedMsg, "0", code);
 }
 
-void TCompBase::RaiseError(const std::string& fileName, const std::string& extendedMsg,
-                           int code) {
+void TCompBase::RaiseError(const std::string& fileName, const std::string& extendedMsg, int code) {
     ReportError(fileName, extendedMsg, code);
     if (!FCancel)
         throw E_RAISE(code, ArcErrorText(code));
 }
 
-void TCompBase::ReportStreamError(const std::string& fileName, const std::exception& e,
-                                  int code) {
+void TCompBase::ReportStreamError(const std::string& fileName, const std::exception& e, int code) {
     std::string message = e.what();
     const auto* stream = dynamic_cast<const EStreamError*>(&e);
     const int errorNumber = stream ? stream->ErrorNumber : 0;
@@ -217,8 +214,7 @@ void TCompBase::RefreshExcludeLines() {
     for (const std::string& line : ExcludeSpec) {
         if (line.empty())
             continue;
-        FExcludeLines.push_back(
-            {MakeStoredName(line), line.find(PathDelim) != std::string::npos});
+        FExcludeLines.push_back({MakeStoredName(line), line.find(PathDelim) != std::string::npos});
     }
 }
 
@@ -362,10 +358,9 @@ bool TCompBase::WriteMember(size_t index, TFileStream& out) {
                        static_cast<int64_t>(FTotalBytes - FBytesRemaining));
     };
     // The CRC pass of an encrypted member leaves the bytes still to read as they were.
-    const TChunkHooks passHooks{[this] { return KeepGoing(); },
-                                [&](uint64_t position, size_t) {
-                                    Progress(fileProgress(position), archiveProgress());
-                                }};
+    const TChunkHooks passHooks{
+        [this] { return KeepGoing(); },
+        [&](uint64_t position, size_t) { Progress(fileProgress(position), archiveProgress()); }};
     const TChunkHooks dataHooks{[this] { return KeepGoing(); },
                                 [&](uint64_t position, size_t count) {
                                     FBytesRemaining -= std::min<uint64_t>(count, FBytesRemaining);

@@ -60,8 +60,8 @@ public:
 class TCompBase;
 class TTempOutput;
 using TArcNotifyEvent = std::function<void(TCompBase& sender)>;
-using TOnBeginEvent = std::function<void(TCompBase& sender, const std::string& fileName, int count,
-                                         bool& extract)>;
+using TOnBeginEvent =
+    std::function<void(TCompBase& sender, const std::string& fileName, int count, bool& extract)>;
 using TOnEndEvent =
     std::function<void(TCompBase& sender, const std::string& fileName, bool crcPass)>;
 using TOnErrorEvent =
@@ -165,8 +165,7 @@ protected:
     // The placeholder header of member index (written before the data).
     virtual void BeginLocalHeader(size_t index) = 0;
     // Writes the placeholder and the plain written name at the output's end.
-    virtual void WritePlaceholder(TFileStream& out, const std::string& written,
-                                  uint64_t size) = 0;
+    virtual void WritePlaceholder(TFileStream& out, const std::string& written, uint64_t size) = 0;
     // Completes the header (the compressed size is what follows the name up to the
     // output's end) and writes it, enciphered when required, over the placeholder.
     virtual void FinishLocalHeader(TFileStream& out, size_t index, uint64_t pos,

@@ -23,8 +23,8 @@ public:
     // are already taken. Whenever the block fills, full is called and filling starts again
     // at the block's start. With finish, the stream is ended with a final block. The bytes
     // of a last, partial block stay in it (used tells how many).
-    void Deflate(const uint8_t* input, size_t count, bool finish, uint8_t* block,
-                 size_t blockSize, size_t& used, const std::function<void()>& full);
+    void Deflate(const uint8_t* input, size_t count, bool finish, uint8_t* block, size_t blockSize,
+                 size_t& used, const std::function<void()>& full);
 
 private:
     struct TState;

@@ -13,8 +13,7 @@ TByteSink SinkTo(TFileStream& out) {
 }
 
 // The CRC pass of an encrypted member: the CRC must be in its encryption header.
-TStreamStatus CrcPass(TFileStream& source, uint64_t size, const TChunkHooks& hooks,
-                      uint32_t& crc) {
+TStreamStatus CrcPass(TFileStream& source, uint64_t size, const TChunkHooks& hooks, uint32_t& crc) {
     TCalcStreamCRC pass(source, size, hooks);
     const TStreamStatus status = pass.Run();
     crc = pass.Crc();
@@ -23,9 +22,8 @@ TStreamStatus CrcPass(TFileStream& source, uint64_t size, const TChunkHooks& hoo
 }
 
 // Stores the file, encrypted when cipher is given; a known CRC must be met again.
-TStreamStatus Store(TFileStream& source, TFileStream& out, const TMemberPlan& plan,
-                    TCipher* cipher, const TChunkHooks& hooks, TMemberOutcome& outcome,
-                    bool crcKnown) {
+TStreamStatus Store(TFileStream& source, TFileStream& out, const TMemberPlan& plan, TCipher* cipher,
+                    const TChunkHooks& hooks, TMemberOutcome& outcome, bool crcKnown) {
     TStoreStream store(source, plan.Size, hooks, cipher, SinkTo(out));
     const TStreamStatus status = store.Run();
     if (status != TStreamStatus::Done)
@@ -89,11 +87,10 @@ TMemberOutcome EncodeMemberData(TFileStream& source, TFileStream& out, const TMe
         outcome.Status =
             Store(source, out, plan, dataCipher, dataHooks, outcome, outcome.Encrypted);
     } else if (plan.Size < SmallFileLimit) {
-        outcome.Status = DeflateSmall(source, out, plan, dataCipher, passHooks, dataHooks,
-                                      outcome, headerPos);
+        outcome.Status =
+            DeflateSmall(source, out, plan, dataCipher, passHooks, dataHooks, outcome, headerPos);
     } else {
-        TCompressStream deflater(source, plan.Size, dataHooks, plan.Level, dataCipher,
-                                 SinkTo(out));
+        TCompressStream deflater(source, plan.Size, dataHooks, plan.Level, dataCipher, SinkTo(out));
         outcome.Status = deflater.Run();
         if (outcome.Status == TStreamStatus::Done) {
             if (outcome.Encrypted && deflater.Crc() != outcome.Crc)

@@ -135,8 +135,8 @@ TZipBase::~TZipBase() = default;
 void TZipBase::BeginLocalHeader(size_t index) {
     const TCompHeaderObj& list = Members();
     FLocal = TLocalHeader{};
-    FLocal.Signature = list.Infos[index].HeadersEnciphered ? EncipheredLocalHeaderSignature
-                                                           : LocalHeaderSignature;
+    FLocal.Signature =
+        list.Infos[index].HeadersEnciphered ? EncipheredLocalHeaderSignature : LocalHeaderSignature;
     FLocal.VersionNeeded = VersionNeeded;
     FLocal.Time = list.Centrals[index].Time;
     FLocal.Date = list.Centrals[index].Date;
@@ -195,8 +195,8 @@ void TZipBase::BuildCentralRecord(size_t index) {
     TCompFileInfo& info = list.Infos[index];
     TCentralHeader& c = list.Centrals[index];
     const uint32_t attr = c.ExternalAttributes;
-    c.Signature = info.HeadersEnciphered ? EncipheredCentralHeaderSignature
-                                         : CentralHeaderSignature;
+    c.Signature =
+        info.HeadersEnciphered ? EncipheredCentralHeaderSignature : CentralHeaderSignature;
     c.VersionMadeBy = VersionMadeBy;
     c.VersionNeeded = VersionNeeded;
     c.Flags = FLocal.Flags;

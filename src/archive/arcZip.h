@@ -34,9 +34,9 @@ protected:
     size_t LocalHeaderSize() const override { return vlm::LocalHeaderSize; }
     void BeginLocalHeader(size_t index) override;
     void WritePlaceholder(TFileStream& out, const std::string& written, uint64_t size) override;
-    void FinishLocalHeader(TFileStream& out, size_t index, uint64_t pos,
-                           const std::string& written, uint16_t method, uint16_t flags,
-                           uint32_t crc, uint64_t uncompressed) override;
+    void FinishLocalHeader(TFileStream& out, size_t index, uint64_t pos, const std::string& written,
+                           uint16_t method, uint16_t flags, uint32_t crc,
+                           uint64_t uncompressed) override;
     void BuildCentralRecord(size_t index) override;
     void WriteDirectory(TFileStream& out, const TCompHeaderObj& list) override;
     // Reads the directory of an archive (plain or enciphered headers); raises EVlmError
