@@ -3,6 +3,7 @@
 #include "platform/UErrors.h"
 #include "vlm/vlmCommon.h"
 #include "vlm/vlmProjectCommands.h"
+#include "vlm/vlmReadCommands.h"
 
 #include <array>
 
@@ -16,6 +17,15 @@ const std::array Commands = {
     TCommand{"set", "FILE.vlp NAME=VALUE...", "write entries (an empty value deletes) and save",
              RunSet},
     TCommand{"get", "FILE.vlp NAME", "print an entry's value (empty when absent)", RunGet},
+    TCommand{"list", "FILE",
+             "list the members (sizes, method, flags, CRC, time, name) and the comment of an "
+             "archive, an executable output or a ZIP file",
+             RunList},
+    TCommand{"verify", "FILE [--password P]",
+             "read every member back and check it (P defaults to the build's password)", RunVerify},
+    TCommand{"extract", "FILE DIR [--password P] [--force]",
+             "write the members under DIR only (never replacing a file without --force)",
+             RunExtract},
 };
 
 void PrintUsage(std::ostream& out) {
