@@ -2,6 +2,7 @@
 
 #include "platform/UErrors.h"
 #include "vlm/vlmArchiveCommands.h"
+#include "vlm/vlmBuildCommand.h"
 #include "vlm/vlmCommon.h"
 #include "vlm/vlmProjectCommands.h"
 #include "vlm/vlmReadCommands.h"
@@ -18,6 +19,11 @@ const std::array Commands = {
     TCommand{"set", "FILE.vlp NAME=VALUE...", "write entries (an empty value deletes) and save",
              RunSet},
     TCommand{"get", "FILE.vlp NAME", "print an entry's value (empty when absent)", RunGet},
+    TCommand{"build", "PROJECT.vlp [-o OUTPUT] [--yes] [--save] [--quiet]",
+             "build the project's output (-o sets OutputFile and, by its extension, OutputType); "
+             "--yes replaces an existing output without asking, --save writes the project's "
+             "changes back",
+             RunBuild},
     TCommand{"zip",
              "ARCHIVE SPEC... [--exclude SPEC]... [--password P] [--plain-headers] "
              "[--store | --level 1|6|9] [--absolute] [--no-recurse]",
