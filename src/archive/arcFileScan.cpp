@@ -142,27 +142,83 @@ TArcFileScan::TArcFileScan() = default;
 
 namespace {
 
+// A mask without wildcards matches exactly the names equal to it without regard to ASCII
+// letter case (a final "." would also let it match the name without the dot).
+bool IsPlainMask(std::string_view mask) {
+    return mask.find_first_of("*?") == std::string_view::npos &&
+           (mask.empty() || mask.back() != '.');
+}
+
+std::string UpperKey(std::string_view text) {
+    std::string key(text);
+    for (char& c : key)
+        c = AsciiUpper(c);
+    return key;
+}
+
 // One specification group: a folder and the masks of every line that names it.
 struct TScanGroup {
     std::string Folder;
-    std::vector<std::string> Masks;
+    TMaskSet Masks;
 };
 
-// Folds a line's name part into the group's masks: a name that an existing mask already
-// accepts adds nothing, a name that accepts an existing mask replaces it.
-void FoldMask(std::vector<std::string>& masks, const std::string& mask) {
-    for (std::string& existing : masks) {
-        if (MatchesMask(mask, existing))
+} // namespace
+
+void TMaskSet::Append(const std::string& mask) {
+    const size_t index = FTexts.size();
+    FTexts.push_back(mask);
+    if (IsPlainMask(mask)) {
+        FPlain.emplace(UpperKey(mask), index);
+        FCompiled.emplace_back();
+    } else {
+        FCompiled.push_back(std::make_unique<TInternalMask>(mask));
+        FWildcards.push_back(index);
+    }
+}
+
+void TMaskSet::Replace(size_t index, const std::string& mask) {
+    if (!FCompiled[index]) {
+        FPlain.erase(UpperKey(FTexts[index]));
+        FWildcards.push_back(index);
+    }
+    FTexts[index] = mask;
+    FCompiled[index] = std::make_unique<TInternalMask>(mask);
+}
+
+void TMaskSet::Fold(const std::string& mask) {
+    if (IsPlainMask(mask)) {
+        // A plain name is accepted by an equal plain mask or by a wildcard mask; it can
+        // accept only a mask equal to it, which accepts it first: it never replaces one.
+        if (FPlain.count(UpperKey(mask)) != 0)
             return;
-        if (MatchesMask(existing, mask)) {
-            existing = mask;
+        for (const size_t index : FWildcards)
+            if (FCompiled[index]->Matches(mask))
+                return;
+        Append(mask);
+        return;
+    }
+    // A plain mask cannot accept a name with wildcards, so only the others are asked first.
+    const TInternalMask compiled(mask);
+    for (size_t index = 0; index < FTexts.size(); ++index) {
+        if (FCompiled[index] && FCompiled[index]->Matches(mask))
+            return;
+        if (compiled.Matches(FTexts[index])) {
+            Replace(index, mask);
             return;
         }
     }
-    masks.push_back(mask);
+    Append(mask);
 }
 
-} // namespace
+bool TMaskSet::Matches(std::string_view name) const {
+    // An empty mask and "*.*" stand for "*" when a folder is walked.
+    if (!FPlain.empty() && (FPlain.count("") != 0 || FPlain.count(UpperKey(name)) != 0))
+        return true;
+    for (const size_t index : FWildcards)
+        if (FTexts[index] == "*.*" || FCompiled[index]->Matches(name))
+            return true;
+    return false;
+}
 
 std::string TArcFileScan::GroupFolder(const std::string& line) const {
     const std::string folder = ExtractFilePath(line);
@@ -176,51 +232,35 @@ std::string TArcFileScan::GroupFolder(const std::string& line) const {
 void TArcFileScan::Scan() {
     FFilesCount = 0;
     FFilesSize = 0;
-    std::vector<std::string> lines;
-    for (const std::string& line : FileSpec)
-        if (!IsBlankLine(line))
-            lines.push_back(line);
+    // Groups in the order of their first lines, each with the lines that name its folder;
+    // a hash of the folders keeps this linear in the number of lines.
+    std::vector<TScanGroup> groups;
+    std::unordered_map<std::string, size_t> groupOf;
+    for (const std::string& line : FileSpec) {
+        if (IsBlankLine(line))
+            continue;
+        const std::string folder = GroupFolder(line);
+        const auto [it, added] = groupOf.emplace(FileNameKey(folder), groups.size());
+        if (added)
+            groups.push_back({folder, {}});
+        groups[it->second].Masks.Fold(ExtractFileName(line));
+    }
     FileSpec.clear();
 
-    std::vector<std::string> folders;
-    for (const std::string& line : lines)
-        folders.push_back(GroupFolder(line));
-    size_t first = 0;
-    std::vector<bool> taken(lines.size(), false);
-    while (!*FCancelFlag) {
-        while (first < lines.size() && taken[first])
-            ++first;
-        if (first >= lines.size())
+    for (const TScanGroup& group : groups) {
+        if (*FCancelFlag)
             break;
-        TScanGroup group{folders[first], {ExtractFileName(lines[first])}};
-        taken[first] = true;
-        for (size_t i = first + 1; i < lines.size(); ++i) {
-            if (taken[i] || !SameFileName(folders[i], group.Folder))
-                continue;
-            FoldMask(group.Masks, ExtractFileName(lines[i]));
-            taken[i] = true;
-        }
-        std::vector<TInternalMask> masks;
-        for (const std::string& mask : group.Masks)
-            masks.emplace_back(mask.empty() || mask == "*.*" ? "*" : mask);
         if (OnRootDirChange)
             OnRootDirChange(group.Folder);
         TSearchRec top;
         if (FindEntry(group.Folder, top) && top.IsDirectory()) {
             std::vector<TFolderId> ancestors{{top.Device, top.Inode}};
-            WalkFolder(group.Folder, masks, ancestors);
+            WalkFolder(group.Folder, group.Masks, ancestors);
         }
     }
 }
 
-bool TArcFileScan::MatchesAny(const std::vector<TInternalMask>& masks, const std::string& name) {
-    for (const TInternalMask& mask : masks)
-        if (mask.Matches(name))
-            return true;
-    return false;
-}
-
-void TArcFileScan::WalkFolder(const std::string& folder, const std::vector<TInternalMask>& masks,
+void TArcFileScan::WalkFolder(const std::string& folder, const TMaskSet& masks,
                               std::vector<TFolderId>& ancestors) {
     if (OnRecurseDir)
         OnRecurseDir(folder);
@@ -241,13 +281,12 @@ void TArcFileScan::WalkFolder(const std::string& folder, const std::vector<TInte
 }
 
 void TArcFileScan::VisitEntry(const std::string& folder, const TSearchRec& rec,
-                              const std::vector<TInternalMask>& masks,
-                              std::vector<TFolderId>& ancestors) {
+                              const TMaskSet& masks, std::vector<TFolderId>& ancestors) {
     const bool candidate = IsScanCandidate(rec.Attr, Attributes, AttributesEx);
     const std::string subFolder = rec.IsDirectory() ? folder + rec.Name + PathDelim : "";
     if (candidate && rec.IsDirectory() && UpdateList && OnEntry)
         OnEntry(subFolder, rec);
-    if (candidate && !rec.IsDirectory() && MatchesAny(masks, rec.Name)) {
+    if (candidate && !rec.IsDirectory() && masks.Matches(rec.Name)) {
         ++FFilesCount;
         FFilesSize += rec.Size;
         if (OnScanFile)

@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vlm {
@@ -76,6 +78,30 @@ private:
 // Compiles mask and matches name against it (for the tests that run once per line).
 bool MatchesMask(std::string_view name, std::string_view mask);
 
+// The masks of one specification group. Masks without wildcards (plain names, which link
+// discovery hands over by the ten thousand) are also kept in a hash set, so that folding
+// the lines of a group and matching a folder's entries take time in proportion to their
+// number, not its square.
+class TMaskSet {
+public:
+    // Folds a line's name part in: dropped when an existing mask accepts it as a name; else
+    // it replaces the first existing mask that it accepts as a name; else it is appended.
+    void Fold(const std::string& mask);
+    // The masks in their order.
+    const std::vector<std::string>& Texts() const { return FTexts; }
+    // Whether any mask matches name; an empty mask and "*.*" match every name here.
+    bool Matches(std::string_view name) const;
+
+private:
+    void Append(const std::string& mask);
+    void Replace(size_t index, const std::string& mask);
+
+    std::vector<std::string> FTexts;
+    std::vector<std::unique_ptr<TInternalMask>> FCompiled; // null for a plain mask
+    std::unordered_map<std::string, size_t> FPlain;        // upper-cased plain mask -> index
+    std::vector<size_t> FWildcards;                        // indices of the other masks
+};
+
 // Walks the folders of file specifications (lines of folder + one mask) and reports every
 // accepted entry.
 class TArcFileScan {
@@ -120,11 +146,10 @@ private:
         friend bool operator==(const TFolderId&, const TFolderId&) = default;
     };
     std::string GroupFolder(const std::string& line) const;
-    static bool MatchesAny(const std::vector<TInternalMask>& masks, const std::string& name);
-    void WalkFolder(const std::string& folder, const std::vector<TInternalMask>& masks,
+    void WalkFolder(const std::string& folder, const TMaskSet& masks,
                     std::vector<TFolderId>& ancestors);
-    void VisitEntry(const std::string& folder, const TSearchRec& rec,
-                    const std::vector<TInternalMask>& masks, std::vector<TFolderId>& ancestors);
+    void VisitEntry(const std::string& folder, const TSearchRec& rec, const TMaskSet& masks,
+                    std::vector<TFolderId>& ancestors);
 
     bool FOwnCancel = false;
     const bool* FCancelFlag = &FOwnCancel;
