@@ -4,6 +4,7 @@
 #include "vlm/vlmArchiveCommands.h"
 #include "vlm/vlmCommon.h"
 #include "vlm/vlmProjectCommands.h"
+#include "vlm/vlmReadCommands.h"
 
 #include <array>
 
@@ -24,6 +25,15 @@ const std::array Commands = {
              "folder, or folder/mask; names relative to each SPEC's folder unless --absolute; "
              "encrypted with P and with enciphered headers unless --plain-headers",
              RunZip},
+    TCommand{"list", "FILE",
+             "list the members (sizes, method, flags, CRC, time, name) and the comment of an "
+             "archive, an executable output or a ZIP file",
+             RunList},
+    TCommand{"verify", "FILE [--password P]",
+             "read every member back and check it (P defaults to the build's password)", RunVerify},
+    TCommand{"extract", "FILE DIR [--password P] [--force]",
+             "write the members under DIR only (never replacing a file without --force)",
+             RunExtract},
 };
 
 void PrintUsage(std::ostream& out) {
