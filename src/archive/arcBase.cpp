@@ -172,7 +172,6 @@ int TCompBase::CompressRun(TTempOutput& output) {
         output.Discard();
         return 0;
     }
-    Progress(0, 0);
     WriteDirectory(output.Stream(), *FList);
     return PutInPlace(output) ? FFilesAdded : 0;
 }
