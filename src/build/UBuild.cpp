@@ -217,8 +217,8 @@ void TBuildRun::ConfigureWriter() {
     FHost.SetCurrentFileText("");
     Stage("Compressing files...");
     FExe = UpperCase(FProject.Value(entry::OutputType)) == value::EXE;
-    FArchivePath = FExe ? FTempFolder + ChangeFileExt(ExtractFileName(FOutputFile), ".vlm")
-                        : FOutputFile;
+    FArchivePath =
+        FExe ? FTempFolder + ChangeFileExt(ExtractFileName(FOutputFile), ".vlm") : FOutputFile;
     if (FExe && FileExists(FArchivePath))
         DeleteFile(FArchivePath);
     StepProgress(FHost, 5);

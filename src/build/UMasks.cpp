@@ -158,8 +158,7 @@ void TRegExpr::Compile() {
                                    FExpression.size(), PCRE2_CASELESS, &code, &offset, nullptr);
     if (!compiled->Code)
         throw ERegExprError(list + " makes the invalid expression \"" + FExpression +
-                            "\": " + EngineMessage(code) + " at offset " +
-                            std::to_string(offset));
+                            "\": " + EngineMessage(code) + " at offset " + std::to_string(offset));
     // JIT is only a speed-up; the interpreter gives the same answers without it.
     (void)pcre2_jit_compile(compiled->Code, PCRE2_JIT_COMPLETE);
     compiled->MatchData = pcre2_match_data_create_from_pattern(compiled->Code, nullptr);
@@ -177,8 +176,8 @@ bool TRegExpr::Exec(std::string_view text) {
         return true;
     if (rc == PCRE2_ERROR_NOMATCH)
         return false;
-    throw ERegExprError(ListText() + " cannot be matched against \"" +
-                        std::string(text) + "\": " + EngineMessage(rc));
+    throw ERegExprError(ListText() + " cannot be matched against \"" + std::string(text) +
+                        "\": " + EngineMessage(rc));
 }
 
 void SetMaskList(TRegExpr& matcher, std::string_view list) {

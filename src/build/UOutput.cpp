@@ -151,7 +151,8 @@ std::string MinimizeName(const std::string& fileName, const TTextMeasure& measur
     return result;
 }
 
-std::string MinimizeForLabel(const TBuildHost& host, TProgressLabel label, const std::string& text) {
+std::string MinimizeForLabel(const TBuildHost& host, TProgressLabel label,
+                             const std::string& text) {
     return MinimizeName(
         text, [&](const std::string& s) { return host.TextWidth(label, s); },
         host.LabelWidth(label));
@@ -239,7 +240,8 @@ void JoinExecutable(TBuildHost& host, const std::string& viewer, const std::stri
     const std::string folder = ExtractFilePath(output);
     std::string temp;
     try {
-        temp = CreateUniqueTempFile(folder.empty() ? "." : folder, "." + ExtractFileName(output) + ".");
+        temp = CreateUniqueTempFile(folder.empty() ? "." : folder,
+                                    "." + ExtractFileName(output) + ".");
     } catch (const EFCreateError& e) {
         throw EFCreateError(output, e.ErrorNumber);
     }

@@ -69,8 +69,8 @@ public:
         return names;
     }
     std::string Shorten(const std::string& path) const {
-        for (const auto& [folder, mark] : {std::pair{Site, "site/"}, std::pair{Temp, "tmp/"},
-                                           std::pair{Program, "prog/"}})
+        for (const auto& [folder, mark] :
+             {std::pair{Site, "site/"}, std::pair{Temp, "tmp/"}, std::pair{Program, "prog/"}})
             if (path.compare(0, folder.size(), folder) == 0)
                 return mark + path.substr(folder.size());
         return path;

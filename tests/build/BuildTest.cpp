@@ -71,12 +71,12 @@ const Groups ExampleParsed = {
 
 // Mask mode walks the whole site at once.
 const Names ExampleFiles = {
-    "site/docs/README.HTM", "site/docs/hidden-from-parsing.htm",
-    "site/frames.htm",      "site/frames/left.htm",
+    "site/docs/README.HTM",  "site/docs/hidden-from-parsing.htm",
+    "site/frames.htm",       "site/frames/left.htm",
     "site/frames/right.htm", "site/images/logo.gif",
     "site/images/paper.gif", "site/index.htm",
-    "site/my page.htm",     "site/page2.htm",
-    "site/style.css",       "site/sub/page3.htm",
+    "site/my page.htm",      "site/page2.htm",
+    "site/style.css",        "site/sub/page3.htm",
     "site/unused.htm",
 };
 
@@ -206,14 +206,17 @@ TEST_F(BuildOutput, MaskModeLists) {
         const char* Exclude;
         Names Members; // besides the settings member
     } cases[] = {
-        {"", "", {"site/docs/README.HTM", "site/docs/hidden-from-parsing.htm", "site/draft.tmp",
-                  "site/frames.htm", "site/frames/left.htm", "site/frames/right.htm",
-                  "site/images/logo.gif", "site/images/paper.gif", "site/index.htm",
-                  "site/my page.htm", "site/notes.bak", "site/page2.htm", "site/style.css",
-                  "site/sub/page3.htm", "site/unused.htm"}},
+        {"",
+         "",
+         {"site/docs/README.HTM", "site/docs/hidden-from-parsing.htm", "site/draft.tmp",
+          "site/frames.htm", "site/frames/left.htm", "site/frames/right.htm",
+          "site/images/logo.gif", "site/images/paper.gif", "site/index.htm", "site/my page.htm",
+          "site/notes.bak", "site/page2.htm", "site/style.css", "site/sub/page3.htm",
+          "site/unused.htm"}},
         {"*.gif", "", {"site/images/logo.gif", "site/images/paper.gif", "site/index.htm"}},
-        {"images/*.gif;*.css", "logo.*", {"site/images/paper.gif", "site/index.htm",
-                                          "site/style.css"}},
+        {"images/*.gif;*.css",
+         "logo.*",
+         {"site/images/paper.gif", "site/index.htm", "site/style.css"}},
         {"\"my page.htm\"", "", {"site/index.htm", "site/my page.htm"}},
     };
     for (const auto& c : cases) {

@@ -50,7 +50,7 @@ TEST(Links, ReferencesBecomePaths) {
     } cases[] = {
         {"Pics/Logo.GIF", "Pics/Logo.GIF"},
         {"my%20page.htm", "my page.htm"},
-        {"%41.htm", "%41.htm"}, // an escape at the very start stays
+        {"%41.htm", "%41.htm"},   // an escape at the very start stays
         {"a%2541.htm", "aA.htm"}, // a decoded "%" starts a new escape
         {"a%41%42", "aAB"},
         {"a%4", "a%4"},
@@ -104,7 +104,7 @@ struct TSite {
         std::vector<std::string> names;
         for (const std::string& path : list.Items())
             names.push_back(path.compare(0, Root().size(), Root()) == 0 ? path.substr(Root().size())
-                                                                         : path);
+                                                                        : path);
         return names;
     }
 };
@@ -127,10 +127,9 @@ TEST(Links, DiscoveryIsBreadthFirstFromTheHomePage) {
     site.Page("sub/my page.htm", "");
     site.Page("sub/bg.gif", "GIF");
     const std::string folder = GetCurrentFolder();
-    EXPECT_EQ(site.Discover(), (std::vector<std::string>{"index.htm", "a.htm", "img/logo.gif",
-                                                         "sub/b.html", "c.htm", "UP.HTM",
-                                                         "d.htm", "sub/my page.htm",
-                                                         "sub/bg.gif", "e.htm"}));
+    EXPECT_EQ(site.Discover(), (std::vector<std::string>{
+                                   "index.htm", "a.htm", "img/logo.gif", "sub/b.html", "c.htm",
+                                   "UP.HTM", "d.htm", "sub/my page.htm", "sub/bg.gif", "e.htm"}));
     EXPECT_EQ(GetCurrentFolder(), folder); // the process's current folder is left alone
 }
 
@@ -143,8 +142,9 @@ TEST(Links, AbsoluteReferencesAndFileUrls) {
     site.Page("index.htm", "<img src=\"" + other + "\"><img src=\"file://" + site.Dir.Path() +
                                "other/y.gif\"><img src=\"FILE://" + site.Dir.Path() +
                                "other/z.gif\">");
-    EXPECT_EQ(site.Discover(), (std::vector<std::string>{"index.htm", other, site.Dir / "other/y.gif",
-                                                         site.Dir / "other/z.gif"}));
+    EXPECT_EQ(site.Discover(),
+              (std::vector<std::string>{"index.htm", other, site.Dir / "other/y.gif",
+                                        site.Dir / "other/z.gif"}));
 }
 
 TEST(Links, TheHomePageIsTakenWhateverTheMasksSay) {

@@ -125,10 +125,10 @@ TEST(Masks, MatchingIsUnanchoredAndIgnoresCase) {
         {"index.htm", "/site/INDEX.HTM", true},
         {"index.htm", "/site/myindex.htm", false},
         {"index.htm", "/site/indexXhtm", false}, // the point is escaped
-        {"?.gif", "/a.gif", false}, // a leading "?" is the path's first character
+        {"?.gif", "/a.gif", false},              // a leading "?" is the path's first character
         {"?.gif", "/.gif", true},
         {"\"My Docs/*.htm\"", "/home/My", true}, // the blank splits the converted line
-        {",", "/site/a.htm", true},                 // an empty item is "*/": any path
+        {",", "/site/a.htm", true},              // an empty item is "*/": any path
     };
     for (const auto& c : cases) {
         TRegExpr matcher("MaskInclude");

@@ -22,7 +22,8 @@ using Names = std::vector<std::string>;
 // controlling terminal), as a user at a terminal runs it.
 class TPtyProcess {
 public:
-    TPtyProcess(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
+    TPtyProcess(const std::vector<std::string>& args,
+                const std::map<std::string, std::string>& env) {
         FMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
         if (FMaster < 0 || ::grantpt(FMaster) != 0 || ::unlockpt(FMaster) != 0)
             throw std::runtime_error("no pseudo terminal");
@@ -56,7 +57,9 @@ public:
         }
         return FOutput;
     }
-    void Type(const std::string& keys) { ASSERT_EQ(::write(FMaster, keys.data(), keys.size()), static_cast<ssize_t>(keys.size())); }
+    void Type(const std::string& keys) {
+        ASSERT_EQ(::write(FMaster, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    }
     void Interrupt() { ::kill(FPid, SIGINT); }
     int Wait() {
         while (ReadSome()) {
@@ -142,11 +145,13 @@ TEST_F(BuildCommand, ExitCodesAndMessages) {
         {{"build", Project}, 2, "the project names no output file; give one with -o OUTPUT"},
         {{"build"}, 2, "Usage: vlm build"},
         {{"build", Project, "-o", Dir / "out/x.vlm", "--bogus"}, 2, "--bogus"},
-        {{"build", Dir / "none.vlp", "-o", Dir / "x.vlm"}, 1,
+        {{"build", Dir / "none.vlp", "-o", Dir / "x.vlm"},
+         1,
          "Cannot open file \"" + Dir / "none.vlp\""},
-        {{"build", Project, "-o", Dir / "out/old.vlm"}, 1,
+        {{"build", Project, "-o", Dir / "out/old.vlm"},
+         1,
          "\"" + Dir / "out/old.vlm\" already exists; there is no terminal to ask whether to "
-                     "replace it (give --yes to replace it)"},
+                      "replace it (give --yes to replace it)"},
         {{"build", Project, "-o", Dir / "out/site.exe", "--quiet"}, 0, ""},
     };
     for (const auto& c : cases) {

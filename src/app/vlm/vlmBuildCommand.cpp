@@ -166,8 +166,8 @@ int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
     }
     save();
     if (mode != TProgressMode::Quiet)
-        err << "Finished: " << output << " (" << FormatSize(static_cast<uint64_t>(FileSizeOf(output)))
-            << ")\n";
+        err << "Finished: " << output << " ("
+            << FormatSize(static_cast<uint64_t>(FileSizeOf(output))) << ")\n";
     return ExitOK;
 }
 

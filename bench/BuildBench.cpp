@@ -1,0 +1,155 @@
+// Link discovery and whole builds on generated sites: discovery must grow linearly with
+// the number of files (the complexity fit reports it), and a build of tens of thousands of
+// files must not slow down more than its size.
+#include "build/UBuild.h"
+#include "build/ULinks.h"
+#include "platform/UFileStream.h"
+#include "platform/UFileSys.h"
+#include "project/UProject.h"
+
+#include <benchmark/benchmark.h>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+
+namespace {
+
+// A window that shows nothing and is never cancelled.
+class TNullHost : public vlm::TBuildHost {
+public:
+    bool AskOutputFile(std::string&) override { return false; }
+    bool AskReplace(const std::string&) override { return true; }
+    void ShowProgress() override {}
+    void SetOutputFileText(const std::string&) override {}
+    void SetStageCaption(const std::string&) override {}
+    void SetProgress(int position) override { FBar = position; }
+    int Progress() const override { return FBar; }
+    void SetSizeCaption(const std::string&) override {}
+    void SetSizeText(const std::string&) override {}
+    void SetCurrentFileText(const std::string&) override {}
+    int LabelWidth(vlm::TProgressLabel) const override { return 300; }
+    int TextWidth(vlm::TProgressLabel, const std::string& text) const override {
+        return static_cast<int>(text.size());
+    }
+    void ProcessMessages() override {}
+    bool Cancelled() const override { return false; }
+    void SetCancelled() override {}
+    void EnableMainWindow() override {}
+    void ShowFinished(bool) override {}
+    void CloseProgress() override {}
+
+private:
+    int FBar = 0;
+};
+
+void Write(const std::string& path, const std::string& bytes) {
+    vlm::TFileStream(path, vlm::TFileMode::Create).WriteText(bytes);
+}
+
+// A site of `pages` pages in folders of 100, each page with an image of its own and links
+// to the next two pages and home: 2 * pages + 1 files, all reached from the home page.
+class TSite {
+public:
+    explicit TSite(int pages) {
+        // Not in the build's private temporary folder: mask mode walks that one as well.
+        Folder = std::filesystem::temp_directory_path().string() + "/vlmbench-site" +
+                 std::to_string(pages) + "-" + std::to_string(std::random_device()()) + "/";
+        std::filesystem::create_directories(Folder);
+        const auto page = [](int i) {
+            return "f" + std::to_string(i / 100) + "/p" + std::to_string(i) + ".htm";
+        };
+        Write(Folder + "index.htm", "<html><a href=\"" + page(0) + "\">start</a></html>");
+        std::string text(2000, 'x');
+        for (int i = 0; i < pages; ++i) {
+            const std::string sub = Folder + "f" + std::to_string(i / 100) + "/";
+            if (i % 100 == 0)
+                std::filesystem::create_directories(sub + "img");
+            std::string html = "<html><body><img src=\"img/i" + std::to_string(i) + ".gif\">";
+            for (const int next : {i + 1, i + 2})
+                if (next < pages)
+                    html += "<a href=\"../" + page(next) + "\">next</a>";
+            html += "<p>" + text + "</p><a href=\"../index.htm\">home</a></body></html>\n";
+            Write(Folder + page(i), html);
+            Write(sub + "img/i" + std::to_string(i) + ".gif", "GIF89a" + std::to_string(i));
+        }
+        Files = 2 * pages + 1;
+    }
+    ~TSite() { std::filesystem::remove_all(Folder); }
+    std::string Folder;
+    int Files = 0;
+};
+
+const TSite& SiteOf(int pages) {
+    static std::map<int, std::unique_ptr<TSite>> sites;
+    auto& site = sites[pages];
+    if (!site)
+        site = std::make_unique<TSite>(pages);
+    return *site;
+}
+
+void DiscoverFiles(benchmark::State& state) {
+    const TSite& site = SiteOf(static_cast<int>(state.range(0)));
+    TNullHost host;
+    vlm::TRegExpr include("MaskInclude"), exclude("MaskExclude");
+    vlm::SetMaskList(include, vlm::ConvertMasks("*.*"));
+    vlm::SetMaskList(exclude, vlm::ConvertMasks("*.tmp,*.bak"));
+    for (auto _ : state) {
+        vlm::TFileList list;
+        vlm::TLinkParser(host, include, exclude).DiscoverFiles(site.Folder + "index.htm", list);
+        if (static_cast<int>(list.Count()) != site.Files)
+            state.SkipWithError("not every file was found");
+    }
+    state.SetComplexityN(site.Files);
+    state.counters["files"] = site.Files;
+}
+
+void Build(benchmark::State& state, bool parsing, const char* output) {
+    const TSite& site = SiteOf(static_cast<int>(state.range(0)));
+    const std::string program = vlm::TempFolder() + "program/"; // a stand-in viewer program
+    std::filesystem::create_directories(program);
+    Write(program + "VLMView.exe", std::string(100000, 'V'));
+    vlm::SetProgramFolder(program);
+    vlm::TProject project;
+    project.SetValue(vlm::entry::HomePage, site.Folder + "index.htm");
+    project.SetValue(vlm::entry::ShowLanguageMenu, "0");
+    project.SetFlag(vlm::entry::ParsingEnabled, parsing);
+    const std::string out = vlm::TempFolder() + output;
+    vlm::SetOutputFile(project, out);
+    TNullHost host;
+    vlm::TBuilder builder;
+    for (auto _ : state) {
+        vlm::DeleteFile(out);
+        builder.Build(project, host);
+    }
+    vlm::DeleteFile(out);
+    vlm::SetProgramFolder("");
+    std::filesystem::remove_all(program);
+    state.counters["files"] = site.Files;
+}
+
+} // namespace
+
+BENCHMARK(DiscoverFiles)
+    ->RangeMultiplier(2)
+    ->Range(3125, 25000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+// A few hundred pages, and tens of thousands of files.
+BENCHMARK_CAPTURE(Build, parsed_vlm, true, "site.vlm")
+    ->Arg(300)
+    ->Arg(25000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(Build, parsed_exe, true, "site.exe")
+    ->Arg(300)
+    ->Arg(25000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(Build, masks_vlm, false, "site.vlm")
+    ->Arg(300)
+    ->Arg(25000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
