@@ -185,7 +185,12 @@ void TBuildRun::WriteSettings() {
     FHost.ProcessMessages();
     if (FileExists(FSettingsPath))
         DeleteFile(FSettingsPath);
-    settings.SaveToFile(FSettingsPath);
+    try {
+        settings.SaveToFile(FSettingsPath);
+    } catch (const EWriteError& e) {
+        throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
+                                      {FSettingsPath, SysErrorMessage(e.ErrorNumber)}));
+    }
     StepProgress(FHost, 50);
     FHost.ProcessMessages();
 }

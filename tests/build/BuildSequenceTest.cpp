@@ -1,8 +1,10 @@
 #include "BuildFixture.h"
 
 #include "build/UMasks.h"
+#include "platform/UFileStream.h"
 
 #include <algorithm>
+#include <cerrno>
 
 using namespace vlm;
 using vlm::test::ListNames;
@@ -169,6 +171,9 @@ TEST_F(BuildSequence, ErrorsComeAfterTheFinishedWindowAndNameTheFile) {
          "Cannot open file \"SITE/none.htm\""},
         {"an invalid include mask", [](auto& f) { f.Project->SetValue("MaskInclude", "*.(htm"); },
          "site.vlm", "MaskInclude"},
+        {"a full disk while the settings member is written",
+         [](auto&) { vlm::testing::FailWritesAfter(10, ENOSPC); }, "site.vlm",
+         "Cannot write file \"TMP/VLM.settings\". No space left on device"},
         {"an empty exclude list in parse mode",
          [](auto& f) { f.Project->SetValue("MaskExclude", ""); }, "site.vlm",
          "The mask list MaskExclude is empty"},
@@ -183,8 +188,8 @@ TEST_F(BuildSequence, ErrorsComeAfterTheFinishedWindowAndNameTheFile) {
             Output(c.Output);
         c.Arrange(*this);
         std::string message = c.Message;
-        for (const auto& [mark, folder] :
-             {std::pair{"PROG/", Program}, std::pair{"OUT/", Out}, std::pair{"SITE/", Site}})
+        for (const auto& [mark, folder] : {std::pair{"PROG/", Program}, std::pair{"OUT/", Out},
+                                           std::pair{"SITE/", Site}, std::pair{"TMP/", Temp}})
             if (const size_t at = message.find(mark); at != std::string::npos)
                 message.replace(at, std::string(mark).size(), folder);
         try {
@@ -195,6 +200,7 @@ TEST_F(BuildSequence, ErrorsComeAfterTheFinishedWindowAndNameTheFile) {
         } catch (const std::exception& e) {
             EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
         }
+        vlm::testing::FailWritesAfter(-1, 0);
         EXPECT_EQ(Names(Host.Events.end() - 2, Host.Events.end()),
                   (Names{"Finished:modal", "CloseProgress"}));
         EXPECT_EQ(ListNames(Temp), Names{});
