@@ -2,7 +2,9 @@
 
 #include "archive/arcExtract.h"
 #include "archive/arcReader.h"
+#include "platform/UErrors.h"
 
+#include <csignal>
 #include <cstdio>
 #include <ostream>
 
@@ -12,6 +14,29 @@ namespace {
 
 // The password every build encrypts its members with.
 const char* const BuildPassword = "Qm42Tx7150";
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+extern "C" void OnInterrupt(int) {
+    gInterrupted = 1;
+}
+
+// Ctrl+C stops a long read between two chunks, so that no temporary file stays behind.
+class TInterruptGuard {
+public:
+    TInterruptGuard() : FPrevious(std::signal(SIGINT, OnInterrupt)) { gInterrupted = 0; }
+    ~TInterruptGuard() { std::signal(SIGINT, FPrevious); }
+    TInterruptGuard(const TInterruptGuard&) = delete;
+    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
+
+private:
+    void (*FPrevious)(int);
+};
+
+void CheckInterrupt() {
+    if (gInterrupted)
+        throw EAbort();
+}
 
 std::string MethodName(uint16_t method) {
     if (method == MethodStored)
@@ -67,10 +92,11 @@ int RunVerify(const TArgs& args, std::ostream& out, std::ostream& err) {
     RequirePositionals(parsed, 1, 1);
     TArchiveReader reader(ArchiveArg(parsed));
     const std::string password = parsed.Get("--password", BuildPassword);
+    const TInterruptGuard interruptGuard;
     size_t failures = 0;
     for (size_t i = 0; i < reader.Members().size(); ++i) {
         try {
-            reader.ReadMember(i, password, [](const char*, size_t) {});
+            reader.ReadMember(i, password, [](const char*, size_t) { CheckInterrupt(); });
             out << "OK      " << PrintableName(reader.Members()[i].Name) << "\n";
         } catch (const EVlmError& e) {
             err << "vlm verify: " << e.what() << "\n";
@@ -95,6 +121,8 @@ int RunExtract(const TArgs& args, std::ostream& out, std::ostream& err) {
     TArchiveExtractor extractor(reader, parsed.Positionals[1]);
     extractor.Password = parsed.Get("--password", BuildPassword);
     extractor.Force = parsed.Has("--force");
+    extractor.BeforeChunk = CheckInterrupt;
+    const TInterruptGuard interruptGuard;
     size_t failures = 0;
     for (size_t i = 0; i < reader.Members().size(); ++i) {
         try {
