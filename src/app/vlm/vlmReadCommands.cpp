@@ -49,11 +49,13 @@ std::string MethodName(uint16_t method) {
 std::string MemberLine(const TArchiveMember& m) {
     const TCentralHeader& c = m.Central;
     char line[160];
-    std::snprintf(
-        line, sizeof line, "%10u %11u  %-9s 0x%04X  %08X  %04d-%02d-%02d %02d:%02d:%02d  %-10s ",
-        c.UncompressedSize, c.CompressedSize, MethodName(c.Method).c_str(), c.Flags, c.Crc,
-        (c.Date >> 9) + 1980, (c.Date >> 5) & 15, c.Date & 31, c.Time >> 11, (c.Time >> 5) & 63,
-        (c.Time & 31) * 2, m.HeadersEnciphered ? "enciphered" : "plain");
+    std::snprintf(line, sizeof line,
+                  "%10llu %11llu  %-9s 0x%04X  %08X  %04d-%02d-%02d %02d:%02d:%02d  %-10s ",
+                  static_cast<unsigned long long>(m.UncompressedSize),
+                  static_cast<unsigned long long>(m.CompressedSize), MethodName(c.Method).c_str(),
+                  c.Flags, c.Crc, (c.Date >> 9) + 1980, (c.Date >> 5) & 15, c.Date & 31,
+                  c.Time >> 11, (c.Time >> 5) & 63, (c.Time & 31) * 2,
+                  m.HeadersEnciphered ? "enciphered" : "plain");
     return line + PrintableName(m.Name);
 }
 
@@ -78,8 +80,8 @@ int RunList(const TArgs& args, std::ostream& out, std::ostream& err) {
     uint64_t length = 0, compressed = 0;
     for (const TArchiveMember& m : reader.Members()) {
         out << MemberLine(m) << "\n";
-        length += m.Central.UncompressedSize;
-        compressed += m.Central.CompressedSize;
+        length += m.UncompressedSize;
+        compressed += m.CompressedSize;
     }
     out << reader.Members().size() << " members, " << length << " bytes (" << compressed
         << " compressed)\n";
