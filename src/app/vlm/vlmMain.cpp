@@ -1,6 +1,7 @@
 #include "vlm/vlmMain.h"
 
 #include "platform/UErrors.h"
+#include "vlm/vlmArchiveCommands.h"
 #include "vlm/vlmCommon.h"
 #include "vlm/vlmProjectCommands.h"
 #include "vlm/vlmReadCommands.h"
@@ -17,6 +18,13 @@ const std::array Commands = {
     TCommand{"set", "FILE.vlp NAME=VALUE...", "write entries (an empty value deletes) and save",
              RunSet},
     TCommand{"get", "FILE.vlp NAME", "print an entry's value (empty when absent)", RunGet},
+    TCommand{"zip",
+             "ARCHIVE SPEC... [--exclude SPEC]... [--password P] [--plain-headers] "
+             "[--store | --level 1|6|9] [--absolute] [--no-recurse]",
+             "write a new ZIP archive (replacing ARCHIVE) of the files SPEC names: a file, a "
+             "folder, or folder/mask; names relative to each SPEC's folder unless --absolute; "
+             "encrypted with P and with enciphered headers unless --plain-headers",
+             RunZip},
     TCommand{"list", "FILE",
              "list the members (sizes, method, flags, CRC, time, name) and the comment of an "
              "archive, an executable output or a ZIP file",

@@ -4,7 +4,6 @@
 #include "archive/arcReader.h"
 #include "platform/UErrors.h"
 
-#include <csignal>
 #include <cstdio>
 #include <ostream>
 
@@ -15,26 +14,8 @@ namespace {
 // The password every build encrypts its members with.
 const char* const BuildPassword = "Qm42Tx7150";
 
-volatile std::sig_atomic_t gInterrupted = 0;
-
-extern "C" void OnInterrupt(int) {
-    gInterrupted = 1;
-}
-
-// Ctrl+C stops a long read between two chunks, so that no temporary file stays behind.
-class TInterruptGuard {
-public:
-    TInterruptGuard() : FPrevious(std::signal(SIGINT, OnInterrupt)) { gInterrupted = 0; }
-    ~TInterruptGuard() { std::signal(SIGINT, FPrevious); }
-    TInterruptGuard(const TInterruptGuard&) = delete;
-    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
-
-private:
-    void (*FPrevious)(int);
-};
-
 void CheckInterrupt() {
-    if (gInterrupted)
+    if (Interrupted())
         throw EAbort();
 }
 
