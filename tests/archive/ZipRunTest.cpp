@@ -352,3 +352,50 @@ TEST_F(ZipRun, TheArchiveGetsOrdinaryPermissions) {
 }
 
 } // namespace
+
+namespace {
+
+// A folder on another file system than dir, or the empty text.
+std::string OtherFileSystemFolder(const std::string& dir) {
+    struct stat here {
+    }, there{};
+    if (::stat(dir.c_str(), &here) != 0 || ::stat("/dev/shm", &there) != 0 ||
+        here.st_dev == there.st_dev)
+        return {};
+    char pattern[] = "/dev/shm/vlmtest-XXXXXX";
+    return ::mkdtemp(pattern) ? std::string(pattern) + "/" : std::string();
+}
+
+TEST_F(ZipRun, AcrossFileSystemsTheCopyGoesBesideTheArchiveFirst) {
+    const std::string temp = OtherFileSystemFolder(Dir.Path());
+    if (temp.empty())
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    MakeFiles(3, 40000);
+    zip.TempDir = temp;
+    zip.FileSpec = {Dir / "site/*"};
+    WriteFile(Dir / "out.zip", "the previous archive");
+    ASSERT_EQ(zip.Compress(), 3);
+    EXPECT_EQ(ParseRawArchiveFile(Dir / "out.zip").Members.size(), 3u);
+    // The bytes a whole run writes, copy included: the least budget with which it succeeds.
+    int64_t low = 0, high = 1 << 20;
+    while (low < high) {
+        const int64_t mid = (low + high) / 2;
+        vlm::testing::FailWritesAfter(mid, ENOSPC);
+        const bool ok = zip.Compress() == 3;
+        vlm::testing::FailWritesAfter(-1, 0);
+        ok ? high = mid : low = mid + 1;
+    }
+    // The last bytes written are the copy's: a failure there keeps the archive.
+    WriteFile(Dir / "out.zip", "the previous archive");
+    errors.Entries.clear();
+    vlm::testing::FailWritesAfter(low - 5, ENOSPC);
+    EXPECT_EQ(zip.Compress(), 0);
+    vlm::testing::FailWritesAfter(-1, 0);
+    EXPECT_EQ(errors.Codes(), std::vector<int>{errDiskFull});
+    EXPECT_EQ(ReadFile(Dir / "out.zip"), "the previous archive");
+    EXPECT_EQ(ListNames(Dir.Path()), (std::vector<std::string>{"out.zip", "site", "tmp"}));
+    EXPECT_TRUE(ListNames(temp).empty());
+    RemoveTree(temp);
+}
+
+} // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -167,6 +168,53 @@ TEST_F(ReadCommands, ExtractIntoAnImpossibleFolderNamesIt) {
         << r.Err;
     const TProcessResult usage = Vlm({"extract", Dir / "site.vlm"});
     EXPECT_EQ(usage.ExitCode, 2);
+}
+
+} // namespace
+
+namespace {
+
+// vlm zip, then verify and extract: every member comes back byte for byte.
+TEST_F(ReadCommands, ZipVerifyExtractRoundTrip) {
+    const std::map<std::string, std::string> files = {
+        {"empty.htm", ""},
+        {"one.txt", "1"},
+        {"random 100.bin", RandomBytes(100, 1)},
+        {"img/random 300.bin", RandomBytes(300, 2)},
+        {"img/edge256.bin", RandomBytes(256, 3)},
+        {"img/edge257.bin", RandomBytes(257, 4)},
+        {"stored/a.ZIP", RandomBytes(5000, 5)},
+        {"stored/backup.tar.gz", RandomBytes(7000, 6)},
+        {"text/big page.htm", std::string(3 << 20, 'x') + RandomBytes(1000, 7)},
+    };
+    for (const auto& [name, data] : files)
+        WriteFile(Dir / ("site/" + name), data);
+    const struct {
+        std::vector<std::string> Options;
+        std::string Password;
+    } forms[] = {
+        {{"--password", "pw"}, "pw"},
+        {{"--password", "pw", "--plain-headers", "--level", "9"}, "pw"},
+        {{"--store"}, ""},
+        {{"--plain-headers", "--level", "1"}, ""},
+    };
+    int n = 0;
+    for (const auto& form : forms) {
+        const std::string archive = Dir / ("out" + std::to_string(++n) + ".vlm");
+        std::vector<std::string> zip{"zip", archive, Dir / "site"};
+        zip.insert(zip.end(), form.Options.begin(), form.Options.end());
+        TProcessResult r = Vlm(zip);
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+        r = Vlm({"verify", archive, "--password", form.Password});
+        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        const std::string out = Dir / ("x" + std::to_string(n) + "/");
+        r = Vlm({"extract", archive, out, "--password", form.Password});
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+        for (const auto& [name, data] : files)
+            EXPECT_TRUE(ReadFile(out + name) == data) << name << " " << n;
+        EXPECT_EQ(ListNames(out), (std::vector<std::string>{"empty.htm", "img", "one.txt",
+                                                            "random 100.bin", "stored", "text"}));
+    }
 }
 
 } // namespace
