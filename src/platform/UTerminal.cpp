@@ -1,21 +1,12 @@
 #include "platform/UTerminal.h"
 
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace vlm {
-
-namespace {
-volatile std::sig_atomic_t gInterrupted = 0;
-
-void OnInterrupt(int) {
-    gInterrupted = 1;
-}
-} // namespace
 
 bool StdErrIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
@@ -32,15 +23,15 @@ int TerminalColumns() {
     return 80;
 }
 
-bool AskTerminal(const std::string& prompt, std::string& answer) {
+bool AskTerminal(const std::string& prompt, std::string& answer, bool (*interrupted)()) {
     answer.clear();
     const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;
     bool ok = ::write(fd, prompt.data(), prompt.size()) == static_cast<ssize_t>(prompt.size());
-    while (ok && !gInterrupted) {
-        // Waiting in short steps: a Ctrl+C that comes just before a read would otherwise
-        // leave the read waiting for a key.
+    while (ok && !interrupted()) {
+        // Waiting in short steps: a Ctrl+C that comes just before a read, or whose signal
+        // handler restarts it, would otherwise leave the read waiting for a key.
         pollfd wait{fd, POLLIN, 0};
         if (::poll(&wait, 1, 100) <= 0)
             continue;
@@ -57,28 +48,7 @@ bool AskTerminal(const std::string& prompt, std::string& answer) {
         answer += c;
     }
     ::close(fd);
-    return ok && !gInterrupted;
-}
-
-struct TInterruptCatcher::TSaved {
-    struct sigaction Old {};
-};
-
-TInterruptCatcher::TInterruptCatcher() : FSaved(std::make_unique<TSaved>()) {
-    gInterrupted = 0;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no SA_RESTART: a question waiting on the terminal is interrupted
-    ::sigaction(SIGINT, &action, &FSaved->Old);
-}
-
-TInterruptCatcher::~TInterruptCatcher() {
-    ::sigaction(SIGINT, &FSaved->Old, nullptr);
-}
-
-bool TInterruptCatcher::Interrupted() {
-    return gInterrupted != 0;
+    return ok && !interrupted();
 }
 
 } // namespace vlm

@@ -48,7 +48,7 @@ public:
     int LabelWidth(TProgressLabel label) const override;
     int TextWidth(TProgressLabel, const std::string& text) const override { return Columns(text); }
     void ProcessMessages() override;
-    bool Cancelled() const override { return FCancelled || TInterruptCatcher::Interrupted(); }
+    bool Cancelled() const override { return FCancelled || Interrupted(); }
     void SetCancelled() override { FCancelled = true; }
     void EnableMainWindow() override {}
     void ShowFinished(bool) override {}
@@ -84,7 +84,7 @@ bool TTerminalHost::AskReplace(const std::string& question) {
         if (c == '\r')
             c = '\n';
     std::string answer;
-    if (!AskTerminal(prompt + " [y/N] ", answer))
+    if (!AskTerminal(prompt + " [y/N] ", answer, Interrupted))
         return false;
     return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
@@ -152,7 +152,7 @@ int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
     const std::string output = project.Value(entry::OutputFile);
     const TProgressMode mode = ModeOf(parsed);
     TTerminalHost host(err, mode, parsed.Has("--yes"), output);
-    const TInterruptCatcher interrupts;
+    const TInterruptGuard interrupts;
     TBuilder builder;
     const auto save = [&] {
         if (parsed.Has("--save") && project.Text() != before)
