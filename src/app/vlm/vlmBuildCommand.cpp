@@ -165,9 +165,10 @@ int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
         throw;
     }
     save();
-    if (mode != TProgressMode::Quiet)
-        err << "Finished: " << output << " ("
-            << FormatSize(static_cast<uint64_t>(FileSizeOf(output))) << ")\n";
+    if (mode != TProgressMode::Quiet) {
+        const int64_t size = std::max<int64_t>(FileSizeOf(output), 0);
+        err << "Finished: " << output << " (" << FormatSize(static_cast<uint64_t>(size)) << ")\n";
+    }
     return ExitOK;
 }
 
