@@ -73,7 +73,7 @@ protected:
     // A saved project whose home page is homePage (none when empty).
     std::string WriteProject(const std::string& name, const std::string& homePage,
                              const std::string& extra = {}) {
-        std::string text = "OutputType=VLM\r\n" + extra;
+        std::string text = extra + "OutputType=VLM\r\n"; // extra's lines come first and win
         if (!homePage.empty())
             text += "HomePage=" + homePage + "\r\n";
         WriteFile(Dir / name, text);
