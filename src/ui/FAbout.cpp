@@ -47,8 +47,7 @@ TfrmAbout::TfrmAbout(QWidget* owner)
     image->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
     AddLabel(box, "lblVersion", 120, 40, QStringLiteral("Version: 1.3"));
     AddLabel(box, "lblPlatform", 76, 64, QStringLiteral("for Win 95/98/2000/NT/ME/XP"));
-    AddLabel(box, "lblNotice", 63, 88,
-             QStringLiteral("Copyright (C) Vellumar. All rights reserved."));
+    AddLabel(box, "lblNotice", 63, 88, QStringLiteral("Copyright (C) Vellumar"));
 
     AddLabel(this, "lblWebSite", 16, 152, QStringLiteral("WebSite:"));
     const QString address = QString::fromUtf8(ProductHomeUrl);

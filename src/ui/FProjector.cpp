@@ -9,7 +9,10 @@
 #include "ui/UFrameViewer.h"
 #include "ui/UProductInfo.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStyle>
@@ -28,6 +31,10 @@ struct TfmProjector::TActionDef {
 };
 
 using P = TfmProjector;
+
+namespace {
+const QSize ButtonSize(63, 44);
+} // namespace
 
 // clang-format off
 const TfmProjector::TActionDef TfmProjector::ActionDefs[] = {
@@ -66,7 +73,6 @@ const TfmProjector::TActionDef TfmProjector::ActionDefs[] = {
 
 TfmProjector::TfmProjector(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("fmProjector"));
-    resize(500, 400);
     FViewer = new TFrameViewer(this);
     FViewer->setObjectName(QStringLiteral("Viewer"));
     FViewer->OnHotSpotTargetClick = [this](const QUrl& url, bool& handled) {
@@ -77,6 +83,9 @@ TfmProjector::TfmProjector(QWidget* parent) : QMainWindow(parent) {
     CreateMenus();
     CreateToolBar();
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
+    // The design size, widened where the style needs more room to show the whole tool bar.
+    const QToolBar* bar = findChild<QToolBar*>(QStringLiteral("ToolBar"));
+    resize(std::max(500, bar->sizeHint().width()), 400);
     UpdateCaption();
 }
 
@@ -140,6 +149,21 @@ void TfmProjector::CreateToolBar() {
         {actFileOpen, actFileSave},
         {actFileSelectHomePage, actFileOptions, actFileBuild, actFileRun},
         {actHelpAbout}};
+    // The buttons keep their size; their captions get a font small enough to fit in them.
+    QFont font = bar->font();
+    const auto fits = [&] {
+        const QFontMetrics metrics(font);
+        for (const QList<TAction*>& group : buttons) {
+            for (const TAction* action : group) {
+                if (metrics.horizontalAdvance(action->iconText()) > ButtonSize.width() - 8)
+                    return false;
+            }
+        }
+        return true;
+    };
+    while (!fits() && font.pointSizeF() > 6)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    bar->setFont(font);
     bool first = true;
     for (const QList<TAction*>& group : buttons) {
         if (!first)
@@ -149,7 +173,7 @@ void TfmProjector::CreateToolBar() {
             bar->addAction(action);
             QWidget* button = bar->widgetForAction(action);
             button->setObjectName(QStringLiteral("tb") + action->iconText().remove(' '));
-            button->setFixedSize(63, 44);
+            button->setFixedSize(ButtonSize);
         }
     }
 }

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 namespace vlm::test {
 namespace {
@@ -37,6 +38,7 @@ public:
     bool MainWindowEverEnabled = false;
     bool RunFlagSeen = false;
     bool CancelPressed = false;
+    std::optional<bool> ClosedDuringBuild; // what closing the main window did, once
     std::function<bool(const QString& stage, const QString& currentFile)> CancelWhen;
 
 private:
@@ -50,6 +52,8 @@ private:
         OutputFileText = progress->findChild<QLabel*>("lblOutputFile")->text();
         MainWindowEverEnabled = MainWindowEverEnabled || FWindow.isEnabled();
         RunFlagSeen = RunFlagSeen || FWindow.RunInProgress();
+        if (!ClosedDuringBuild && !stage.isEmpty())
+            ClosedDuringBuild = FWindow.close();
         const QString current = progress->findChild<QLabel*>("lblCurrentFile")->text();
         if (!CancelPressed && CancelWhen && CancelWhen(stage, current)) {
             CancelPressed = true;
@@ -125,6 +129,8 @@ TEST_F(BuildFromWindow, ABuildShowsItsStagesAndWaitsWithFinished) {
         EXPECT_EQ(watch.Stages, expected) << name;
         EXPECT_EQ(watch.OutputFileText, Q(output)) << name;
         EXPECT_FALSE(watch.MainWindowEverEnabled) << name << ": disabled during the build";
+        EXPECT_EQ(watch.ClosedDuringBuild, std::optional<bool>(false))
+            << name << ": the window stays while its build runs";
         EXPECT_TRUE(Window->isEnabled()) << name;
         EXPECT_TRUE(Dialogs.Messages.empty()) << name;
         EXPECT_TRUE(NoProgressWindowLeft()) << name;

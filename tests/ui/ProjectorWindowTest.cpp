@@ -111,8 +111,11 @@ TEST_F(ProjectorTest, TheToolBarShowsItsButtonsWithCaptions) {
         ASSERT_NE(button, nullptr);
         EXPECT_EQ(button->size(), QSize(63, 44)) << action->objectName().toStdString();
         EXPECT_TRUE(button->autoRaise()) << "flat";
+        EXPECT_LE(QFontMetrics(button->font()).horizontalAdvance(button->text()), 63 - 8)
+            << button->text().toStdString() << ": the caption fits, unclipped";
         buttons << button->text();
     }
+    EXPECT_GE(Window->width(), bar->sizeHint().width()) << "the whole tool bar shows";
     EXPECT_EQ(buttons, QStringList({"Blank", "Wizard", "-", "Open", "Save", "-", "Home Page",
                                     "Options", "Build", "Run", "-", "About"}));
 }
