@@ -118,7 +118,7 @@ void TfmProjector::CreateMenus() {
     project->addSeparator();
     project->addAction(actFileExit);
 
-    // Kept for the viewer's language and tool commands to come; hidden while empty.
+    // Present but hidden while they hold no commands.
     for (const auto& [name, caption] :
          {std::pair{"miTools", "&Tools"}, {"miLanguage", "&Language"}}) {
         QMenu* menu = menuBar()->addMenu(QString::fromUtf8(caption));
