@@ -113,8 +113,17 @@ void TProject::LoadDefaults() {
 }
 
 void TProject::Changed() {
-    if (!InBatch() && OnChange)
-        OnChange(*this);
+    try {
+        if (!InBatch() && OnChange)
+            OnChange(*this);
+    } catch (...) {
+        // The listener may end the command that made the change (the preview's question
+        // about a missing home page does); the change is made all the same and must not
+        // escape the save question.
+        FModified = true;
+        UpdateHomePageState();
+        throw;
+    }
     FModified = true;
     UpdateHomePageState();
 }

@@ -229,6 +229,25 @@ TEST_F(ProjectTest, ListenerSeesTheNewValueBeforeHasHomePageFollows) {
     EXPECT_TRUE(project.HasHomePage());
 }
 
+TEST_F(ProjectTest, AListenerThatAbortsLeavesTheChangeMarked) {
+    // A listener that ends the command (a declined question) must not hide the change from
+    // the save question: the line is written and the project is Modified.
+    const std::string path = WriteProject("p.vlp", "OutputType=EXE\r\n");
+    TProject project(path);
+    project.OnChange = [](TProject&) { throw EAbort(); };
+    EXPECT_NO_THROW(project.SetValue(entry::HomePage, ""));
+    EXPECT_FALSE(project.IsModified()) << "nothing was removed, nothing changed";
+    EXPECT_THROW(project.SetValue(entry::OutputType, "VLM"), EAbort);
+    EXPECT_EQ(project.Value(entry::OutputType), "VLM");
+    EXPECT_TRUE(project.IsModified());
+    project.OnChange = nullptr;
+    TProject other(path);
+    other.OnChange = [](TProject&) { throw EAbort(); };
+    EXPECT_THROW(other.SetText("HomePage=/h.htm\r\n"), EAbort);
+    EXPECT_TRUE(other.IsModified());
+    EXPECT_TRUE(other.HasHomePage());
+}
+
 TEST_F(ProjectTest, LoadingTextIsOneBatchedChange) {
     TProject project;
     int calls = 0;

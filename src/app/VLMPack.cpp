@@ -1,0 +1,20 @@
+// VLMPack, the desktop program.
+#include "ui/FProjector.h"
+#include "ui/UApplication.h"
+#include "ui/UProductInfo.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    vlm::ui::PrepareApplication();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("VLMPack"));
+    QApplication::setApplicationVersion(QStringLiteral(VLM_VERSION));
+
+    vlm::ui::TfmProjector window;
+    QStringList args = QApplication::arguments();
+    args.removeFirst();
+    window.FormCreate(args);
+    window.show();
+    return QApplication::exec();
+}

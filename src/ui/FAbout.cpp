@@ -1,0 +1,82 @@
+#include "ui/FAbout.h"
+
+#include "ui/UDialogService.h"
+#include "ui/UProductInfo.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QUrl>
+
+namespace vlm::ui {
+
+namespace {
+
+QLabel* AddLabel(QWidget* parent, const char* name, int x, int y, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+TfrmAbout::TfrmAbout(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                         Qt::MSWindowsFixedSizeDialogHint) {
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("About"));
+    setFixedSize(312, 216);
+
+    auto* box = new QGroupBox(this);
+    box->setObjectName(QStringLiteral("gbProduct"));
+    box->setGeometry(16, 10, 281, 124);
+    QLabel* product = AddLabel(box, "lblProduct", 72, 12, QStringLiteral("Vellumar Packer"));
+    QFont big = product->font();
+    big.setPixelSize(19);
+    product->setFont(big);
+    product->adjustSize();
+    auto* image = new QLabel(box);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setGeometry(16, 48, 32, 32);
+    image->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
+    AddLabel(box, "lblVersion", 120, 40, QStringLiteral("Version: 1.3"));
+    AddLabel(box, "lblPlatform", 76, 64, QStringLiteral("for Win 95/98/2000/NT/ME/XP"));
+    AddLabel(box, "lblNotice", 63, 88, QStringLiteral("Copyright (C) Vellumar"));
+
+    AddLabel(this, "lblWebSite", 16, 152, QStringLiteral("WebSite:"));
+    const QString address = QString::fromUtf8(ProductHomeUrl);
+    QLabel* link = AddLabel(this, "lnkWebSite", 80, 152,
+                            QStringLiteral("<a href=\"%1\" style=\"color: blue\">%2</a>")
+                                .arg(address.toHtmlEscaped(), address.toHtmlEscaped()));
+    link->setTextFormat(Qt::RichText);
+    link->setOpenExternalLinks(false);
+    link->setCursor(Qt::PointingHandCursor);
+    link->adjustSize();
+    connect(link, &QLabel::linkActivated, this, [this] { lnkWebSiteClick(); });
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("btnClose"));
+    ok->setGeometry(224, 176, 75, 25);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TfrmAbout::lnkWebSiteClick() {
+    Dialogs().OpenUrl(this, QUrl(QString::fromUtf8(ProductHomeUrl)));
+}
+
+void TfrmAbout::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace vlm::ui

@@ -1,0 +1,175 @@
+#include "ui/FBuildingProgress.h"
+
+#include "ui/UProcessMessages.h"
+
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QWindow>
+
+namespace vlm::ui {
+
+namespace {
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+template <typename T> T* Place(QWidget* parent, const char* name, int x, int y, int w, int h) {
+    auto* control = new T(parent);
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(x, y, w, h);
+    return control;
+}
+
+} // namespace
+
+TFileDialogSpec OutputFileDialogSpec() {
+    TFileDialogSpec spec;
+    spec.Name = QStringLiteral("OutputFileDialog");
+    spec.Title = QStringLiteral("Select Output File");
+    spec.Filter = QStringLiteral("Executable Files (*.exe)|*.exe|Vellumar Files (*.vlm)|*.vlm");
+    spec.DefaultExt = QStringLiteral("exe");
+    spec.Save = true;
+    return spec;
+}
+
+TfmBuildingProgress::TfmBuildingProgress(QWidget* owner)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      FOwner(owner) {
+    setObjectName(QStringLiteral("fmBuildingProgress"));
+    setWindowTitle(QStringLiteral("Building..."));
+    setFixedSize(350, 250);
+    CreateControls();
+}
+
+void TfmBuildingProgress::CreateControls() {
+    gbInfo = Place<QGroupBox>(this, "gbInfo", 10, 10, 330, 190);
+    gbOutputFile = Place<QGroupBox>(gbInfo, "gbOutputFile", 10, 10, 311, 51);
+    gbOutputFile->setTitle(QStringLiteral("Output file"));
+    lblOutputFile = Place<QLabel>(gbOutputFile, "lblOutputFile", 10, 20, 291, 21);
+    gbOutputSize = Place<QGroupBox>(gbInfo, "gbOutputSize", 10, 70, 101, 51);
+    lblOutputSize = Place<QLabel>(gbOutputSize, "lblOutputSize", 10, 20, 81, 21);
+    lblOutputSize->setAlignment(Qt::AlignCenter);
+    gbProgress = Place<QGroupBox>(gbInfo, "gbProgress", 120, 70, 201, 51);
+    ProgressBar = Place<QProgressBar>(gbProgress, "ProgressBar", 10, 20, 181, 21);
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setValue(0);
+    ProgressBar->setTextVisible(false);
+    gbCurrentFile = Place<QGroupBox>(gbInfo, "gbCurrentFile", 10, 130, 311, 51);
+    gbCurrentFile->setTitle(QStringLiteral("Current file"));
+    lblCurrentFile = Place<QLabel>(gbCurrentFile, "lblCurrentFile", 10, 20, 291, 21);
+    btnCancel = Place<QPushButton>(this, "btnCancel", 130, 210, 90, 25);
+    btnCancel->setText(QStringLiteral("Cancel"));
+    btnCancel->setAutoDefault(false);
+    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+}
+
+void TfmBuildingProgress::btnCancelClick() {
+    FCancelled = true;
+    if (FModal)
+        done(mrCancel);
+}
+
+void TfmBuildingProgress::reject() {
+    btnCancel->click();
+}
+
+bool TfmBuildingProgress::AskOutputFile(std::string& fileName) {
+    QString chosen = Text(fileName);
+    if (!Dialogs().ExecFileDialog(FOwner, OutputFileDialogSpec(), chosen))
+        return false;
+    fileName = chosen.toStdString();
+    return true;
+}
+
+bool TfmBuildingProgress::AskReplace(const std::string& question) {
+    return Dialogs().MessageBox(this, TMsgKind::Warning, Text(question),
+                                TMsgButton::Yes | TMsgButton::No) == mrYes;
+}
+
+void TfmBuildingProgress::ShowProgress() {
+    if (FOwner) {
+        move(FOwner->frameGeometry().center() - QPoint(width() / 2, height() / 2));
+        winId();
+        if (windowHandle() && FOwner->windowHandle())
+            windowHandle()->setTransientParent(FOwner->windowHandle());
+    }
+    show();
+    if (FOwner)
+        FOwner->setEnabled(false);
+    ProcessMessagesNow();
+}
+
+void TfmBuildingProgress::SetOutputFileText(const std::string& text) {
+    lblOutputFile->setText(Text(text));
+}
+
+void TfmBuildingProgress::SetStageCaption(const std::string& caption) {
+    gbProgress->setTitle(Text(caption));
+}
+
+void TfmBuildingProgress::SetProgress(int position) {
+    ProgressBar->setValue(position);
+}
+
+int TfmBuildingProgress::Progress() const {
+    return ProgressBar->value();
+}
+
+void TfmBuildingProgress::SetSizeCaption(const std::string& caption) {
+    gbOutputSize->setTitle(Text(caption));
+}
+
+void TfmBuildingProgress::SetSizeText(const std::string& text) {
+    lblOutputSize->setText(Text(text));
+}
+
+void TfmBuildingProgress::SetCurrentFileText(const std::string& text) {
+    lblCurrentFile->setText(Text(text));
+}
+
+QLabel* TfmBuildingProgress::LabelOf(TProgressLabel label) const {
+    return label == TProgressLabel::OutputFile ? lblOutputFile : lblCurrentFile;
+}
+
+int TfmBuildingProgress::LabelWidth(TProgressLabel label) const {
+    return LabelOf(label)->width();
+}
+
+int TfmBuildingProgress::TextWidth(TProgressLabel label, const std::string& text) const {
+    return QFontMetrics(LabelOf(label)->font()).horizontalAdvance(Text(text));
+}
+
+void TfmBuildingProgress::ProcessMessages() {
+    ui::ProcessMessages();
+}
+
+void TfmBuildingProgress::EnableMainWindow() {
+    if (FOwner)
+        FOwner->setEnabled(true);
+}
+
+void TfmBuildingProgress::ShowFinished(bool waitForUser) {
+    QFont bold = gbProgress->font();
+    bold.setBold(true);
+    gbProgress->setFont(bold);
+    gbProgress->setTitle(QStringLiteral("Finished"));
+    btnCancel->setText(QStringLiteral("Finished"));
+    if (!waitForUser)
+        return;
+    hide();
+    btnCancel->setDefault(true);
+    FModal = true;
+    Dialogs().ExecDialog(*this);
+    FModal = false;
+}
+
+void TfmBuildingProgress::CloseProgress() {
+    hide();
+}
+
+} // namespace vlm::ui

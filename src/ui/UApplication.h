@@ -1,0 +1,10 @@
+// What every Qt program of ours sets up before its QApplication exists.
+#pragma once
+
+namespace vlm::ui {
+
+// The browser engine of the preview needs a shared OpenGL context, and as root it runs
+// only without its sandbox (which refuses to start for root).
+void PrepareApplication();
+
+} // namespace vlm::ui

@@ -1,0 +1,120 @@
+#include "ui/UQtDialogService.h"
+
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QUrl>
+
+namespace vlm::ui {
+
+namespace {
+
+QMessageBox::Icon IconOf(TMsgKind kind) {
+    switch (kind) {
+    case TMsgKind::Warning:
+        return QMessageBox::Warning;
+    case TMsgKind::Error:
+        return QMessageBox::Critical;
+    case TMsgKind::Information:
+        return QMessageBox::Information;
+    case TMsgKind::Confirm:
+        return QMessageBox::Question;
+    case TMsgKind::Plain:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+struct TButtonMap {
+    TMsgButton Button;
+    QMessageBox::StandardButton Standard;
+    TModalResult Result;
+};
+
+// In the order in which the first present button becomes the default one.
+constexpr TButtonMap ButtonMap[] = {
+    {TMsgButton::Yes, QMessageBox::Yes, mrYes},
+    {TMsgButton::OK, QMessageBox::Ok, mrOK},
+    {TMsgButton::No, QMessageBox::No, mrNo},
+    {TMsgButton::Cancel, QMessageBox::Cancel, mrCancel},
+};
+
+} // namespace
+
+TModalResult TQtDialogService::MessageBox(QWidget* owner, TMsgKind kind, const QString& text,
+                                          TMsgButtons buttons) {
+    QString shown = text;
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(IconOf(kind), MessageTitle(kind), shown, QMessageBox::NoButton, owner);
+    bool haveDefault = false;
+    for (const TButtonMap& map : ButtonMap) {
+        if (!buttons.testFlag(map.Button))
+            continue;
+        box.addButton(map.Standard);
+        if (!haveDefault)
+            box.setDefaultButton(map.Standard);
+        haveDefault = true;
+    }
+    const int pressed = box.exec();
+    for (const TButtonMap& map : ButtonMap) {
+        if (pressed == map.Standard)
+            return map.Result;
+    }
+    return buttons.testFlag(TMsgButton::Cancel) ? mrCancel : mrNone;
+}
+
+bool TQtDialogService::ExecFileDialog(QWidget* owner, const TFileDialogSpec& spec,
+                                      QString& fileName) {
+    QFileDialog dialog(owner, spec.Title, spec.InitialDir);
+    dialog.setObjectName(spec.Name);
+    // Qt's own dialog, so that the filters read as the program spells them everywhere.
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(QtNameFilters(spec.Filter));
+    if (spec.Save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.OverwritePrompt);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(spec.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    }
+    dialog.setDefaultSuffix(spec.DefaultExt);
+    if (!spec.FileName.isEmpty())
+        dialog.selectFile(spec.FileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    fileName = dialog.selectedFiles().constFirst();
+    return true;
+}
+
+int TQtDialogService::ExecDialog(QDialog& dialog) {
+    return dialog.exec();
+}
+
+void TQtDialogService::OpenUrl(QWidget* /*owner*/, const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}
+
+void TQtDialogService::StartProgram(const QString& program, const QStringList& arguments) {
+    QProcess::startDetached(program, arguments);
+}
+
+QStringList QtNameFilters(const QString& filter) {
+    QStringList result;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList masks = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString& mask : masks) {
+            mask = mask.trimmed();
+            // "*.*" means every file, also one without an extension.
+            if (mask == QStringLiteral("*.*"))
+                mask = QStringLiteral("*");
+        }
+        result << parts[i] + QStringLiteral(" (") + masks.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return result;
+}
+
+} // namespace vlm::ui

@@ -1,0 +1,16 @@
+// The UI tests run inside one QApplication (offscreen under CTest).
+#include "ui/UApplication.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    // Headless also when the test list is read outside CTest's environment.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    vlm::ui::PrepareApplication();
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
