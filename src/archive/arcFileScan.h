@@ -52,25 +52,25 @@ inline constexpr TArcFileAttrs DefaultArcFileAttrs{fsZeroAttr, fsReadOnly, fsArc
 bool IsScanCandidate(uint32_t attr, TArcFileAttrs include, TArcFileAttrs exclude);
 
 // A compiled wildcard mask: "*" any run (backslashes and "/" included), "?" one
-// character, other characters literal without regard to ASCII letter case; the whole name
-// must be consumed. A mask ending in "." also matches names without a dot. Matching
-// allocates nothing.
+// character ("*?" is the same as "*"), other characters literal without regard to ASCII
+// letter case; the whole name must be consumed. A mask ending in "." also matches names
+// without a dot; "[" is an ordinary character. Matching allocates nothing and keeps a
+// single backtracking point, so any number of star runs is accepted and the work stays
+// within name length times mask length even for hostile masks.
 class TInternalMask {
 public:
     explicit TInternalMask(std::string_view mask);
     bool Matches(std::string_view name) const;
-    // Star runs the matcher's backtracking stack can hold.
-    static constexpr int MaxStars = 30;
 
 private:
     struct TItem {
-        bool Star;
+        bool Star; // preceded by one or more "*"
         enum TKind : uint8_t { Literal, AnyOne, EndOfName } Kind;
-        char Upper;
+        char Upper; // a literal's character, ASCII letters in upper case
     };
+    bool ItemMatchesAt(const TItem& item, std::string_view name, size_t length, size_t pos) const;
     std::vector<TItem> FItems;
     bool FEndsWithDot = false;
-    bool FTooManyStars = false;
 };
 
 // Compiles mask and matches name against it (for the tests that run once per line).
@@ -89,7 +89,7 @@ public:
     bool IncludeHiddenDirs = false;
     bool UpdateList = true;
     bool RecurseDirs = true;
-    // Folder for a line without a folder part (with a trailing delimiter).
+    // Folder for a line without a folder part; empty means the current folder.
     std::string RootDir;
 
     // After each accepted file: its bare name, the running count and the running byte total.
@@ -114,6 +114,18 @@ public:
     uint64_t FilesSize() const { return FFilesSize; }
 
 private:
+    struct TFolderId {
+        dev_t Device;
+        ino_t Inode;
+        friend bool operator==(const TFolderId&, const TFolderId&) = default;
+    };
+    std::string GroupFolder(const std::string& line) const;
+    static bool MatchesAny(const std::vector<TInternalMask>& masks, const std::string& name);
+    void WalkFolder(const std::string& folder, const std::vector<TInternalMask>& masks,
+                    std::vector<TFolderId>& ancestors);
+    void VisitEntry(const std::string& folder, const TSearchRec& rec,
+                    const std::vector<TInternalMask>& masks, std::vector<TFolderId>& ancestors);
+
     bool FOwnCancel = false;
     const bool* FCancelFlag = &FOwnCancel;
     int FFilesCount = 0;

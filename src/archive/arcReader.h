@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vlm {
@@ -22,6 +23,9 @@ class EArchiveError : public EVlmError {
 public:
     using EVlmError::EVlmError;
 };
+
+// A member name fit for a message or a terminal: control characters become "?".
+std::string PrintableName(std::string_view name);
 
 struct TArchiveMember {
     std::string Name;       // the written name, deciphered ("/" separators)
@@ -57,8 +61,25 @@ public:
     std::string ReadMemberText(size_t index, const std::string& password);
 
 private:
+    [[noreturn]] void Fail(const std::string& reason) const;
+    [[noreturn]] void FailMember(const TArchiveMember& member, const std::string& reason) const;
+    // Exactly count bytes at offset, or EArchiveError naming what was being read.
+    void ReadAt(uint64_t offset, void* buffer, size_t count, const char* what);
+    void LocateArchive();
+    bool TryEndRecord(uint64_t position, const uint8_t* record, std::string& reason);
+    void ReadDirectory();
+    void ReadLocalHeader(TArchiveMember& member);
+    void CheckOverlaps() const;
+    void CheckLocalHeader(const TArchiveMember& member);
+    struct TMemberData; // one member's read position, cipher and running checks
+    void StartDecryption(TMemberData& data, const std::string& password);
+    size_t ReadChunk(TMemberData& data);
+    void Deliver(TMemberData& data, const char* bytes, size_t size);
+    void Inflate(TMemberData& data);
+
     std::string FFileName;
     std::unique_ptr<TFileStream> FStream;
+    uint64_t FFileSize = 0;
     uint64_t FArchiveOffset = 0;
     uint64_t FArchiveSize = 0;
     TEndRecord FEnd;

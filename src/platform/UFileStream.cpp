@@ -157,6 +157,13 @@ void TFileStream::SetSize(int64_t size) {
         throw EWriteError(errno);
 }
 
+void TFileStream::SetPlainCreateMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    // A failure keeps the private mode of the temporary file, which is safe.
+    (void)::fchmod(FHandle, 0666 & ~mask);
+}
+
 void TFileStream::Sync() {
     if (::fsync(FHandle) != 0 && errno != EINVAL && errno != EROFS)
         throw EWriteError(errno);

@@ -44,6 +44,9 @@ public:
     // Closes now; a failure to close (a delayed write error) raises EWriteError.
     void Close();
     int Handle() const { return FHandle; }
+    // Gives the file the permissions a plain create would give it (0666 less the umask):
+    // for a file made under a private temporary name that then takes a user's file name.
+    void SetPlainCreateMode();
 
 private:
     std::string FFileName;

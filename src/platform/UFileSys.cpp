@@ -75,6 +75,23 @@ bool RenameFile(std::string_view from, std::string_view to) {
     return ::rename(std::string(from).c_str(), std::string(to).c_str()) == 0;
 }
 
+int RenameReplacing(std::string_view from, std::string_view to) {
+    return ::rename(std::string(from).c_str(), std::string(to).c_str()) == 0 ? 0 : errno;
+}
+
+void SetPublicFileMode(int handle, std::string_view likePath) {
+    struct stat st;
+    mode_t mode;
+    if (StatPath(likePath, st) && S_ISREG(st.st_mode)) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(handle, mode);
+}
+
 int64_t FileSizeOf(std::string_view path) {
     struct stat st;
     if (!StatPath(path, st) || !S_ISREG(st.st_mode))

@@ -37,6 +37,13 @@ bool CreateDir(std::string_view path);
 bool DeleteFile(std::string_view path);
 bool RemoveDir(std::string_view path);
 bool RenameFile(std::string_view from, std::string_view to);
+// Renames from to to, replacing to; 0, or the system's error number (EXDEV when the two lie
+// on different file systems).
+int RenameReplacing(std::string_view from, std::string_view to);
+// Gives the open file the permissions of likePath when that exists, else those of a newly
+// created file (0666 less the umask): a finished output must not keep the private mode of
+// the temporary file it was assembled in.
+void SetPublicFileMode(int handle, std::string_view likePath);
 // Size of the file, or -1 when it cannot be read.
 int64_t FileSizeOf(std::string_view path);
 

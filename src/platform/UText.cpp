@@ -1,5 +1,9 @@
 #include "platform/UText.h"
 
+#include <clocale>
+#include <langinfo.h>
+#include <locale.h>
+
 namespace vlm {
 
 namespace {
@@ -45,6 +49,19 @@ size_t FindText(std::string_view text, std::string_view needle, size_t from) {
         if (SameText(text.substr(i, needle.size()), needle))
             return i;
     return std::string_view::npos;
+}
+
+void LocaleNumberSeparators(std::string& decimalSeparator, std::string& thousandSeparator) {
+    decimalSeparator = ".";
+    thousandSeparator.clear();
+    const locale_t numeric = ::newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(0));
+    if (numeric == static_cast<locale_t>(0))
+        return;
+    if (const char* radix = ::nl_langinfo_l(RADIXCHAR, numeric); radix && *radix)
+        decimalSeparator = radix;
+    if (const char* thousands = ::nl_langinfo_l(THOUSEP, numeric); thousands)
+        thousandSeparator = thousands;
+    ::freelocale(numeric);
 }
 
 } // namespace vlm

@@ -13,4 +13,9 @@ bool StartsText(std::string_view prefix, std::string_view text);
 // Position of the first occurrence of needle in text without regard to ASCII case, or npos.
 size_t FindText(std::string_view text, std::string_view needle, size_t from = 0);
 
+// The decimal and thousands separators of the user's numeric locale (from the
+// environment), read without changing the locale of the process. Without a usable locale:
+// "." and no thousands separator.
+void LocaleNumberSeparators(std::string& decimalSeparator, std::string& thousandSeparator);
+
 } // namespace vlm

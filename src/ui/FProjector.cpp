@@ -1,5 +1,6 @@
 #include "ui/FProjector.h"
 
+#include "build/UBuild.h"
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
@@ -160,6 +161,7 @@ void TfmProjector::FormCreate(const QStringList& args) {
         ChangeFileExt(ProgramFolder() + ExtractFileName(ProgramPath()), ".chm"));
     FHelpExists = FileExists(FHelpFile.toStdString());
     FRunInProgress = false;
+    FBuilder = std::make_unique<TBuilder>();
 
     RunCommand(this, [&] {
         if (args.isEmpty())
@@ -202,7 +204,7 @@ bool TfmProjector::CanSave() const {
 }
 
 bool TfmProjector::CanBuild() const {
-    return FProject && FProject->HasHomePage() && !FViewer->CurrentFile().isEmpty();
+    return FBuilder && vlm::CanBuild(FProject.get(), !FViewer->CurrentFile().isEmpty());
 }
 
 } // namespace vlm::ui

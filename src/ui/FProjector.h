@@ -12,8 +12,9 @@
 #include <string>
 
 namespace vlm {
+class TBuilder;
 class TProject;
-}
+} // namespace vlm
 
 namespace vlm::ui {
 
@@ -54,7 +55,6 @@ private:
     void OpenProject(const std::string& fileName); // empty: a blank project
     void ProjectChanged();
     void ViewerHotSpotTargetClick(const QUrl& url, bool& handled);
-    void RunBuild(TfmBuildingProgress& progress);
 
     // Update handlers.
     bool HasProject() const;
@@ -80,6 +80,8 @@ private:
     void actHelpAboutExecute();
 
     std::unique_ptr<TProject> FProject;
+    // The archive writer and the two matchers, made at start-up and kept with the window.
+    std::unique_ptr<TBuilder> FBuilder;
     TFrameViewer* FViewer = nullptr;
     TActionList* FActions = nullptr;
     TfmBuildingProgress* FProgress = nullptr;

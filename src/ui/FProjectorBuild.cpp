@@ -1,6 +1,7 @@
 // The main window's build, run and help commands and the product's web pages.
 #include "ui/FProjector.h"
 
+#include "build/UBuild.h"
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
 #include "platform/UText.h"
@@ -30,11 +31,7 @@ void TfmProjector::actFileBuildExecute() {
         TfmBuildingProgress*& Field;
         ~TReset() { Field = nullptr; }
     } reset{FProgress};
-    RunBuild(*progress);
-}
-
-void TfmProjector::RunBuild(TfmBuildingProgress& /*progress*/) {
-    throw EVlmError("not wired yet");
+    FBuilder->Build(*FProject, *progress, FRunInProgress);
 }
 
 void TfmProjector::actFileRunExecute() {

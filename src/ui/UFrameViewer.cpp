@@ -66,6 +66,7 @@ void TFrameViewer::LoadFromFile(const QString& fileName) {
         throw EVlmError("Can't locate file: " + fileName.toStdString());
     FCurrentFile = fileName;
     load(QUrl::fromLocalFile(fileName));
+    emit LoadingFile(fileName);
 }
 
 void TFrameViewer::Clear() {

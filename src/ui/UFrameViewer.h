@@ -35,6 +35,10 @@ public:
     // Called by the control's pages; true when the click was handled.
     bool HotSpotClick(const QUrl& url);
 
+signals:
+    // LoadFromFile has started to show fileName (the engine loads it afterwards).
+    void LoadingFile(const QString& fileName);
+
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 

@@ -4,28 +4,41 @@
 
 namespace vlm::ui {
 
-TMessageThrottle::TMessageThrottle(TClock clock) : FClock(std::move(clock)) {
+TMessageThrottle::TMessageThrottle(TClock clock, std::chrono::milliseconds interval)
+    : FClock(std::move(clock)), FInterval(interval) {
     if (!FClock)
         FClock = [] { return std::chrono::steady_clock::now(); };
 }
 
 bool TMessageThrottle::Due() {
     const auto now = FClock();
-    if (FStarted && now - FLast < Interval)
+    if (FStarted && now - FLast < FInterval)
         return false;
     FStarted = true;
     FLast = now;
     return true;
 }
 
-void ProcessMessages() {
+namespace {
+
+TMessageThrottle& Throttle() {
     static TMessageThrottle throttle;
-    if (throttle.Due())
+    return throttle;
+}
+
+} // namespace
+
+void ProcessMessages() {
+    if (Throttle().Due())
         QCoreApplication::processEvents();
 }
 
 void ProcessMessagesNow() {
     QCoreApplication::processEvents();
+}
+
+void testing::SetMessageInterval(std::chrono::milliseconds interval) {
+    Throttle().SetInterval(interval);
 }
 
 } // namespace vlm::ui

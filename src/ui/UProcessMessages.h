@@ -4,7 +4,6 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 
 namespace vlm::ui {
@@ -12,14 +11,17 @@ namespace vlm::ui {
 class TMessageThrottle {
 public:
     using TClock = std::function<std::chrono::steady_clock::time_point()>;
-    static constexpr std::chrono::milliseconds Interval{15};
+    static constexpr std::chrono::milliseconds DefaultInterval{15};
 
-    explicit TMessageThrottle(TClock clock = {});
-    // True for the first call and then whenever Interval has passed since the last true.
+    explicit TMessageThrottle(TClock clock = {},
+                              std::chrono::milliseconds interval = DefaultInterval);
+    // True for the first call and then whenever the interval has passed since the last true.
     bool Due();
+    void SetInterval(std::chrono::milliseconds interval) { FInterval = interval; }
 
 private:
     TClock FClock;
+    std::chrono::milliseconds FInterval;
     std::chrono::steady_clock::time_point FLast{};
     bool FStarted = false;
 };
@@ -28,5 +30,11 @@ private:
 void ProcessMessages();
 // Processes pending messages now (stage changes, the end of a build).
 void ProcessMessagesNow();
+
+namespace testing {
+// Sets the interval of the process-wide throttle; zero lets every call through, so that a
+// test sees every point at which a long job lets messages in.
+void SetMessageInterval(std::chrono::milliseconds interval);
+} // namespace testing
 
 } // namespace vlm::ui

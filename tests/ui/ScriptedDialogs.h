@@ -3,6 +3,7 @@
 // start. An unscripted question or dialog fails the test.
 #pragma once
 
+#include "QtPrinters.h"
 #include "ui/UDialogService.h"
 
 #include <QString>

@@ -1,8 +1,11 @@
 #include "vlm/vlmMain.h"
 
 #include "platform/UErrors.h"
+#include "vlm/vlmArchiveCommands.h"
+#include "vlm/vlmBuildCommand.h"
 #include "vlm/vlmCommon.h"
 #include "vlm/vlmProjectCommands.h"
+#include "vlm/vlmReadCommands.h"
 
 #include <array>
 
@@ -16,6 +19,27 @@ const std::array Commands = {
     TCommand{"set", "FILE.vlp NAME=VALUE...", "write entries (an empty value deletes) and save",
              RunSet},
     TCommand{"get", "FILE.vlp NAME", "print an entry's value (empty when absent)", RunGet},
+    TCommand{"build", "PROJECT.vlp [-o OUTPUT] [--yes] [--save] [--quiet]",
+             "build the project's output (-o sets OutputFile and, by its extension, OutputType); "
+             "--yes replaces an existing output without asking, --save writes the project's "
+             "changes back",
+             RunBuild},
+    TCommand{"zip",
+             "ARCHIVE SPEC... [--exclude SPEC]... [--password P] [--plain-headers] "
+             "[--store | --level 1|6|9] [--absolute] [--no-recurse]",
+             "write a new ZIP archive (replacing ARCHIVE) of the files SPEC names: a file, a "
+             "folder, or folder/mask; names relative to each SPEC's folder unless --absolute; "
+             "encrypted with P and with enciphered headers unless --plain-headers",
+             RunZip},
+    TCommand{"list", "FILE",
+             "list the members (sizes, method, flags, CRC, time, name) and the comment of an "
+             "archive, an executable output or a ZIP file",
+             RunList},
+    TCommand{"verify", "FILE [--password P]",
+             "read every member back and check it (P defaults to the build's password)", RunVerify},
+    TCommand{"extract", "FILE DIR [--password P] [--force]",
+             "write the members under DIR only (never replacing a file without --force)",
+             RunExtract},
 };
 
 void PrintUsage(std::ostream& out) {

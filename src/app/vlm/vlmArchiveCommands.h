@@ -1,0 +1,10 @@
+// vlm zip: the archive writer as a general encrypting archiver.
+#pragma once
+
+#include "vlm/vlmCommon.h"
+
+namespace vlm::cli {
+
+int RunZip(const TArgs& args, std::ostream& out, std::ostream& err);
+
+} // namespace vlm::cli

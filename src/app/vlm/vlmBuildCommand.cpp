@@ -1,0 +1,174 @@
+#include "vlm/vlmBuildCommand.h"
+
+#include "build/UBuild.h"
+#include "build/UOutput.h"
+#include "platform/UFileSys.h"
+#include "platform/UPaths.h"
+#include "platform/UTerminal.h"
+#include "project/UProject.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ostream>
+
+namespace vlm::cli {
+
+namespace {
+
+enum class TProgressMode { Quiet, Lines, Line };
+
+// Columns a UTF-8 text takes, one per character.
+int Columns(const std::string& text) {
+    int columns = 0;
+    for (const char c : text)
+        columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return columns;
+}
+
+// The build's window on a terminal: one progress line on standard error that updates in
+// place when it is a terminal, a line per stage otherwise, nothing when quiet. Ctrl+C is
+// the Cancel button.
+class TTerminalHost : public TBuildHost {
+public:
+    TTerminalHost(std::ostream& err, TProgressMode mode, bool yes, std::string outputFile)
+        : FErr(err), FMode(mode), FYes(yes), FOutputFile(std::move(outputFile)) {}
+
+    bool AskOutputFile(std::string&) override {
+        throw EUsage("the project names no output file; give one with -o OUTPUT");
+    }
+    bool AskReplace(const std::string& question) override;
+    void ShowProgress() override {}
+    void SetOutputFileText(const std::string&) override {}
+    void SetStageCaption(const std::string& caption) override;
+    void SetProgress(int position) override { FBar = position; }
+    int Progress() const override { return FBar; }
+    void SetSizeCaption(const std::string&) override {}
+    void SetSizeText(const std::string&) override {}
+    void SetCurrentFileText(const std::string& text) override { FCurrentFile = text; }
+    int LabelWidth(TProgressLabel label) const override;
+    int TextWidth(TProgressLabel, const std::string& text) const override { return Columns(text); }
+    void ProcessMessages() override;
+    bool Cancelled() const override { return FCancelled || TInterruptCatcher::Interrupted(); }
+    void SetCancelled() override { FCancelled = true; }
+    void EnableMainWindow() override {}
+    void ShowFinished(bool) override {}
+    void CloseProgress() override { ClearLine(); }
+
+private:
+    std::string Prefix() const { return FStage + " " + std::to_string(FBar) + "% "; }
+    void Draw();
+    void ClearLine();
+
+    std::ostream& FErr;
+    const TProgressMode FMode;
+    const bool FYes;
+    const std::string FOutputFile;
+    std::string FStage;
+    std::string FCurrentFile;
+    int FBar = 0;
+    bool FCancelled = false;
+    bool FLineShown = false;
+    std::chrono::steady_clock::time_point FLastDraw{};
+};
+
+bool TTerminalHost::AskReplace(const std::string& question) {
+    if (FYes)
+        return true;
+    if (!StdInIsTerminal())
+        throw EVlmError("\"" + FOutputFile +
+                        "\" already exists; there is no terminal to ask whether to replace it "
+                        "(give --yes to replace it)");
+    ClearLine();
+    std::string prompt = question;
+    for (char& c : prompt)
+        if (c == '\r')
+            c = '\n';
+    std::string answer;
+    if (!AskTerminal(prompt + " [y/N] ", answer))
+        return false;
+    return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+void TTerminalHost::SetStageCaption(const std::string& caption) {
+    FStage = caption;
+    FCurrentFile.clear();
+    if (FMode == TProgressMode::Lines)
+        FErr << caption << "\n" << std::flush;
+    else if (FMode == TProgressMode::Line)
+        Draw();
+}
+
+int TTerminalHost::LabelWidth(TProgressLabel label) const {
+    const int columns = TerminalColumns() - 1;
+    if (label == TProgressLabel::OutputFile)
+        return columns;
+    return std::max(10, columns - Columns(Prefix()));
+}
+
+void TTerminalHost::ProcessMessages() {
+    if (FMode != TProgressMode::Line)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - FLastDraw >= std::chrono::milliseconds(100))
+        Draw();
+}
+
+void TTerminalHost::Draw() {
+    FLastDraw = std::chrono::steady_clock::now();
+    FErr << "\r" << Prefix() << FCurrentFile << "\x1b[K" << std::flush;
+    FLineShown = true;
+}
+
+void TTerminalHost::ClearLine() {
+    if (FLineShown)
+        FErr << "\r\x1b[K" << std::flush;
+    FLineShown = false;
+}
+
+TProgressMode ModeOf(const TParsedArgs& parsed) {
+    if (parsed.Has("--quiet"))
+        return TProgressMode::Quiet;
+    return StdErrIsTerminal() ? TProgressMode::Line : TProgressMode::Lines;
+}
+
+} // namespace
+
+int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
+    (void)out;
+    const TParsedArgs parsed =
+        ParseArgs(args, {{"-o", true}, {"--yes", false}, {"--save", false}, {"--quiet", false}});
+    RequirePositionals(parsed, 1, 1);
+    if (parsed.Positionals[0].empty())
+        throw EUsage("the project file name is empty");
+    TProject project(parsed.Positionals[0]);
+    const std::string before = project.Text();
+    if (parsed.Has("-o")) {
+        if (parsed.Get("-o").empty())
+            throw EUsage("the output file name is empty");
+        SetOutputFile(project, ExpandFileName(parsed.Get("-o")));
+    } else if (project.Value(entry::OutputFile).empty()) {
+        throw EUsage("the project names no output file; give one with -o OUTPUT");
+    }
+    const std::string output = project.Value(entry::OutputFile);
+    const TProgressMode mode = ModeOf(parsed);
+    TTerminalHost host(err, mode, parsed.Has("--yes"), output);
+    const TInterruptCatcher interrupts;
+    TBuilder builder;
+    const auto save = [&] {
+        if (parsed.Has("--save") && project.Text() != before)
+            project.Save();
+    };
+    try {
+        builder.Build(project, host);
+    } catch (const EBuildIncomplete&) {
+        save(); // the output was written; only some of the site's files are missing
+        throw;
+    }
+    save();
+    if (mode != TProgressMode::Quiet)
+        err << "Finished: " << output << " (" << FormatSize(static_cast<uint64_t>(FileSizeOf(output)))
+            << ")\n";
+    return ExitOK;
+}
+
+} // namespace vlm::cli

@@ -1,0 +1,211 @@
+// The format-independent part of the archive writer: its properties and events, the member
+// list, and the compress run (folder check, listing, the add loop, progress, errors,
+// cancellation and the temporary output). TZipBase supplies the record handling.
+#pragma once
+
+#include "archive/arcCrypt.h"
+#include "archive/arcFileScan.h"
+#include "archive/arcGbls.h"
+#include "archive/arcRecords.h"
+#include "platform/UErrors.h"
+#include "platform/UFileStream.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vlm {
+
+enum TDeflateType : uint8_t { dtDeflateS, dtDeflateF, dtDeflateN, dtDeflateX };
+enum TCompressMethod : uint8_t { cmStore, cmDeflate };
+enum TDateAttribute : uint8_t { daFileDate, daSysDate, daMaxFileDate };
+
+// One member of the list.
+struct TCompFileInfo {
+    enum TState : uint8_t { New = 0, Copied = 1, LeftOut = 2, Renamed = 3 };
+    uint8_t State = New;
+    uint64_t LocalHeaderOffset = 0;
+    // Full sizes; the records hold their low 32 bits (the large form the rest).
+    uint64_t UncompressedSize = 0;
+    uint64_t CompressedSize = 0;
+    bool HeadersEnciphered = false;
+    std::string Extra;   // central extra field
+    std::string Comment; // file comment
+};
+
+// The member list of one run or one comment edit.
+class TCompHeaderObj {
+public:
+    // The full path while the list is built, the stored name once the member is written;
+    // in a comment edit, the written name read from the directory.
+    std::vector<std::string> Names;
+    std::vector<TCompFileInfo> Infos;
+    // Central header images, kept deciphered; at listing time they hold the file's
+    // time, date and attribute word.
+    std::vector<TCentralHeader> Centrals;
+    std::vector<size_t> RootLengths;
+    std::string Comment;
+    bool Changed = false;
+    // Where the directory of an existing archive begins (comment edit).
+    uint64_t DirectoryOffset = 0;
+
+    size_t Count() const { return Names.size(); }
+    void Add(std::string name, TCompFileInfo info, TCentralHeader central, size_t rootLength);
+    void Clear();
+};
+
+class TCompBase;
+class TTempOutput;
+using TArcNotifyEvent = std::function<void(TCompBase& sender)>;
+using TOnBeginEvent =
+    std::function<void(TCompBase& sender, const std::string& fileName, int count, bool& extract)>;
+using TOnEndEvent =
+    std::function<void(TCompBase& sender, const std::string& fileName, bool crcPass)>;
+using TOnErrorEvent =
+    std::function<void(TCompBase& sender, const std::string& fileName,
+                       const std::string& extendedMsg, const std::string& volumeID, int eCode)>;
+using TOnProgress =
+    std::function<void(TCompBase& sender, uint8_t progressByFile, uint8_t progressByArchive)>;
+using TOnTmpFileMoveBegin = std::function<void(TCompBase& sender, const std::string& archive,
+                                               const std::string& tempFileName)>;
+
+// The error that ends a run: the code's text, after it was reported.
+class E_RAISE : public EVlmError {
+public:
+    E_RAISE(int code, const std::string& message) : EVlmError(message), Code(code) {}
+    int Code;
+};
+
+// The extensions stored without deflating.
+std::vector<std::string> DefaultStoreFilesOfType();
+
+class TCompBase {
+public:
+    TCompBase();
+    virtual ~TCompBase();
+    TCompBase(const TCompBase&) = delete;
+    TCompBase& operator=(const TCompBase&) = delete;
+
+    // Published properties.
+    const std::string& ArchiveFile() const { return FArchiveFile; }
+    // Native delimiters; DefaultExt appended to a name without extension; clears the cancel
+    // flag.
+    void SetArchiveFile(std::string_view value);
+    std::string Password;
+    bool EncryptHeaders = false;
+    TStoredDirNames StoredDirNames = sdRelative;
+    bool RecurseDirs = true;
+    std::vector<std::string> FileSpec;
+    std::vector<std::string> ExcludeSpec;
+    TArcFileAttrs Attributes = DefaultArcFileAttrs;
+    TArcFileAttrs AttributesEx;
+    bool IncludeHiddenDirs = false;
+    TCompressMethod CompressMethod() const { return FCompressMethod; }
+    void SetCompressMethod(TCompressMethod value); // other values are ignored
+    TDeflateType DeflateType = dtDeflateN;
+    std::vector<std::string> StoreFilesOfType = DefaultStoreFilesOfType();
+    TDateAttribute DateAttribute = daFileDate;
+    std::string TempDir; // empty: the platform's temporary folder
+    std::string DefaultExt = ".ZIP";
+    std::string DefaultDir; // root of the explorer naming modes
+
+    // Events.
+    TArcNotifyEvent OnActivate;
+    TArcNotifyEvent OnDeactivate;
+    TOnBeginEvent OnBegin;
+    TOnEndEvent OnEnd;
+    TOnErrorEvent OnError;
+    TOnProgress OnProgress;
+    TOnTmpFileMoveBegin OnTmpFileMoveBegin;
+    TArcNotifyEvent OnTmpFileMoveEnd;
+    std::function<void(TCompBase& sender, const std::string& name, int count, uint64_t size)>
+        OnFileScanStatus;
+    std::function<void(TCompBase& sender, const std::string& directory)> OnRecurseDir;
+    // Lets the window process pending messages (progress, between chunks and entries).
+    std::function<void()> ProcessMessages;
+
+    // Writes a new archive of the files that FileSpec names; the number of files added.
+    // Never raises: failures are reported through OnError.
+    int Compress() noexcept;
+
+    bool GetCancel() const { return FCancel; }
+    // Setting the flag reports "User canceled"; the run stops at its next check.
+    void SetCancel(bool value);
+
+    // The comment edit.
+    virtual int BeginCommentEdit() noexcept = 0;
+    virtual void SetArchiveComment(const char* bytes, int16_t length) noexcept = 0;
+    virtual bool CommitCommentEdit() noexcept = 0;
+    virtual std::string_view GetArchiveComment() const noexcept = 0;
+
+    const std::string& CurrentFileName() const { return FCurrentFileName; }
+    int64_t CurrentFileSize() const { return FCurrentFileSize; }
+
+protected:
+    // Reports through OnError; the code becomes "User canceled" while the cancel flag is set.
+    void ReportError(const std::string& fileName, const std::string& extendedMsg, int code);
+    // Reports, then raises E_RAISE unless the cancel flag is set.
+    void RaiseError(const std::string& fileName, const std::string& extendedMsg, int code);
+    // Reports a stream error met while writing fileName: "Disk full" for a full disk,
+    // else code.
+    void ReportStreamError(const std::string& fileName, const std::exception& e, int code);
+
+    // Processes messages, then raises OnProgress.
+    void Progress(int byFile, int byArchive);
+    // Processes messages; false when the run is cancelled.
+    bool KeepGoing();
+
+    std::string MakeStoredName(std::string_view fullPath) const;
+
+    // Record hooks of the format.
+    virtual size_t LocalHeaderSize() const = 0;
+    // The placeholder header of member index (written before the data).
+    virtual void BeginLocalHeader(size_t index) = 0;
+    // Writes the placeholder and the plain written name at the output's end.
+    virtual void WritePlaceholder(TFileStream& out, const std::string& written, uint64_t size) = 0;
+    // Completes the header (the compressed size is what follows the name up to the
+    // output's end) and writes it, enciphered when required, over the placeholder.
+    virtual void FinishLocalHeader(TFileStream& out, size_t index, uint64_t pos,
+                                   const std::string& written, uint16_t method, uint16_t flags,
+                                   uint32_t crc, uint64_t uncompressed) = 0;
+    virtual void BuildCentralRecord(size_t index) = 0;
+    // Central directory and end record of list at the output's end.
+    virtual void WriteDirectory(TFileStream& out, const TCompHeaderObj& list) = 0;
+
+    TCompHeaderObj& Members() { return *FList; }
+    TCipher& Cipher() { return FCipher; }
+    // Writes the temporary output under the archive's name; false after a reported error.
+    bool PutInPlace(TTempOutput& output);
+
+    std::string FCurrentFileName;
+    int64_t FCurrentFileSize = 0;
+    bool FCancel = false;
+
+private:
+    void ListFiles();
+    void ListEntry(const std::string& folder, const TSearchRec& rec);
+    bool AddFile(size_t index, TFileStream& out);
+    bool WriteMember(size_t index, TFileStream& out);
+    void RefreshExcludeLines();
+    void AddLoop(TFileStream& out);
+    int CompressRun(TTempOutput& output);
+    void ApplyDateAttribute();
+
+    std::string FArchiveFile;
+    TCompressMethod FCompressMethod = cmDeflate;
+    TCipher FCipher;
+    std::unique_ptr<TCompHeaderObj> FList;
+    std::vector<TExcludeLine> FExcludeLines;
+    std::string FCurrentRoot;
+    std::string FTempFileName;
+    int FFilesAdded = 0;
+    int FMemberNumber = 0;
+    uint64_t FTotalBytes = 0;
+    uint64_t FBytesRemaining = 0;
+    bool FFileListed = false;
+};
+
+} // namespace vlm

@@ -1,0 +1,272 @@
+#include "archive/arcFileScan.h"
+
+#include "platform/UPaths.h"
+
+#include <array>
+
+namespace vlm {
+
+namespace {
+
+char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Whether one member of an attribute set finds its attribute in the word.
+bool HasAttribute(uint32_t attr, TArcFileAttr member) {
+    switch (member) {
+    case fsZeroAttr:
+        return attr == 0 || attr == faNormal;
+    case fsReadOnly:
+        return (attr & faReadOnly) != 0;
+    case fsHidden:
+        return (attr & faHidden) != 0;
+    case fsSysFile:
+        return (attr & faSysFile) != 0;
+    case fsVolumeID:
+        return false;
+    case fsDirectory:
+        return (attr & faDirectory) != 0;
+    case fsArchive:
+        return (attr & faArchive) != 0;
+    case fsCompressed:
+        return (attr & faCompressed) != 0;
+    case fsEncrypted:
+        return (attr & faEncrypted) != 0;
+    }
+    return false;
+}
+
+constexpr std::array AllArcFileAttrs = {fsZeroAttr, fsReadOnly,   fsHidden,
+                                        fsSysFile,  fsVolumeID,   fsDirectory,
+                                        fsArchive,  fsCompressed, fsEncrypted};
+
+bool SetFindsAttribute(uint32_t attr, TArcFileAttrs set) {
+    for (TArcFileAttr member : AllArcFileAttrs)
+        if (set.Contains(member) && HasAttribute(attr, member))
+            return true;
+    return false;
+}
+
+// Made only of spaces and control characters.
+bool IsBlankLine(std::string_view line) {
+    for (char c : line)
+        if (static_cast<unsigned char>(c) > ' ')
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool IsScanCandidate(uint32_t attr, TArcFileAttrs include, TArcFileAttrs exclude) {
+    // Not-content-indexed files are taken whatever the include set holds.
+    const bool included = (attr & faNotContentIndexed) != 0 || SetFindsAttribute(attr, include);
+    return included && !SetFindsAttribute(attr, exclude);
+}
+
+TInternalMask::TInternalMask(std::string_view mask) {
+    FEndsWithDot = !mask.empty() && mask.back() == '.';
+    FItems.reserve(mask.size() + 1);
+    bool star = false;
+    for (char c : mask) {
+        if (c == '*') {
+            star = true;
+        } else if (c == '?') {
+            // "*?" means "*": a star already swallows any one character.
+            if (!star)
+                FItems.push_back({false, TItem::AnyOne, 0});
+        } else {
+            FItems.push_back({star, TItem::Literal, AsciiUpper(c)});
+            star = false;
+        }
+    }
+    FItems.push_back({star, TItem::EndOfName, 0});
+}
+
+bool TInternalMask::ItemMatchesAt(const TItem& item, std::string_view name, size_t length,
+                                  size_t pos) const {
+    switch (item.Kind) {
+    case TItem::EndOfName:
+        return pos == length;
+    case TItem::AnyOne:
+        return pos < length;
+    case TItem::Literal:
+        // Past the real name lies only the "." that a mask ending in "." supplies.
+        return pos < length && AsciiUpper(pos < name.size() ? name[pos] : '.') == item.Upper;
+    }
+    return false;
+}
+
+bool TInternalMask::Matches(std::string_view name) const {
+    const bool addDot = FEndsWithDot && name.find('.') == std::string_view::npos;
+    const size_t length = name.size() + (addDot ? 1 : 0);
+    // Only the most recent star's next position is kept: an earlier star moved further on
+    // can only start the later items further on, which the later star has tried already.
+    // So this finds exactly what full last-in-first-out backtracking finds.
+    bool canBacktrack = false;
+    size_t backItem = 0;
+    size_t backPos = 0;
+    size_t item = 0;
+    size_t pos = 0;
+    for (;;) {
+        const TItem& current = FItems[item];
+        if (current.Star) {
+            while (pos < length && !ItemMatchesAt(current, name, length, pos))
+                ++pos;
+            if (!ItemMatchesAt(current, name, length, pos))
+                return false;
+            if (pos < length) {
+                canBacktrack = true;
+                backItem = item;
+                backPos = pos + 1;
+            }
+        } else if (!ItemMatchesAt(current, name, length, pos)) {
+            if (!canBacktrack)
+                return false;
+            item = backItem;
+            pos = backPos;
+            continue;
+        }
+        if (current.Kind == TItem::EndOfName)
+            return true;
+        ++item;
+        ++pos;
+    }
+}
+
+bool MatchesMask(std::string_view name, std::string_view mask) {
+    return TInternalMask(mask).Matches(name);
+}
+
+TArcFileScan::TArcFileScan() = default;
+
+namespace {
+
+// One specification group: a folder and the masks of every line that names it.
+struct TScanGroup {
+    std::string Folder;
+    std::vector<std::string> Masks;
+};
+
+// Folds a line's name part into the group's masks: a name that an existing mask already
+// accepts adds nothing, a name that accepts an existing mask replaces it.
+void FoldMask(std::vector<std::string>& masks, const std::string& mask) {
+    for (std::string& existing : masks) {
+        if (MatchesMask(mask, existing))
+            return;
+        if (MatchesMask(existing, mask)) {
+            existing = mask;
+            return;
+        }
+    }
+    masks.push_back(mask);
+}
+
+} // namespace
+
+std::string TArcFileScan::GroupFolder(const std::string& line) const {
+    const std::string folder = ExtractFilePath(line);
+    if (!folder.empty())
+        return folder;
+    if (!RootDir.empty())
+        return IncludeTrailingPathDelimiter(RootDir);
+    return GetCurrentFolder();
+}
+
+void TArcFileScan::Scan() {
+    FFilesCount = 0;
+    FFilesSize = 0;
+    std::vector<std::string> lines;
+    for (const std::string& line : FileSpec)
+        if (!IsBlankLine(line))
+            lines.push_back(line);
+    FileSpec.clear();
+
+    std::vector<std::string> folders;
+    for (const std::string& line : lines)
+        folders.push_back(GroupFolder(line));
+    size_t first = 0;
+    std::vector<bool> taken(lines.size(), false);
+    while (!*FCancelFlag) {
+        while (first < lines.size() && taken[first])
+            ++first;
+        if (first >= lines.size())
+            break;
+        TScanGroup group{folders[first], {ExtractFileName(lines[first])}};
+        taken[first] = true;
+        for (size_t i = first + 1; i < lines.size(); ++i) {
+            if (taken[i] || !SameFileName(folders[i], group.Folder))
+                continue;
+            FoldMask(group.Masks, ExtractFileName(lines[i]));
+            taken[i] = true;
+        }
+        std::vector<TInternalMask> masks;
+        for (const std::string& mask : group.Masks)
+            masks.emplace_back(mask.empty() || mask == "*.*" ? "*" : mask);
+        if (OnRootDirChange)
+            OnRootDirChange(group.Folder);
+        TSearchRec top;
+        if (FindEntry(group.Folder, top) && top.IsDirectory()) {
+            std::vector<TFolderId> ancestors{{top.Device, top.Inode}};
+            WalkFolder(group.Folder, masks, ancestors);
+        }
+    }
+}
+
+bool TArcFileScan::MatchesAny(const std::vector<TInternalMask>& masks, const std::string& name) {
+    for (const TInternalMask& mask : masks)
+        if (mask.Matches(name))
+            return true;
+    return false;
+}
+
+void TArcFileScan::WalkFolder(const std::string& folder, const std::vector<TInternalMask>& masks,
+                              std::vector<TFolderId>& ancestors) {
+    if (OnRecurseDir)
+        OnRecurseDir(folder);
+    // The entries are collected first so that no folder stays open while its subfolders
+    // are walked: a deep tree cannot run out of file handles.
+    std::vector<TSearchRec> entries;
+    ListFolder(folder, [&](const TSearchRec& rec) {
+        entries.push_back(rec);
+        return true;
+    });
+    for (const TSearchRec& rec : entries) {
+        if (*FCancelFlag)
+            return;
+        VisitEntry(folder, rec, masks, ancestors);
+        if (ProcessMessages)
+            ProcessMessages();
+    }
+}
+
+void TArcFileScan::VisitEntry(const std::string& folder, const TSearchRec& rec,
+                              const std::vector<TInternalMask>& masks,
+                              std::vector<TFolderId>& ancestors) {
+    const bool candidate = IsScanCandidate(rec.Attr, Attributes, AttributesEx);
+    const std::string subFolder = rec.IsDirectory() ? folder + rec.Name + PathDelim : "";
+    if (candidate && rec.IsDirectory() && UpdateList && OnEntry)
+        OnEntry(subFolder, rec);
+    if (candidate && !rec.IsDirectory() && MatchesAny(masks, rec.Name)) {
+        ++FFilesCount;
+        FFilesSize += rec.Size;
+        if (OnScanFile)
+            OnScanFile(rec.Name, FFilesCount, FFilesSize);
+        if (UpdateList && OnEntry)
+            OnEntry(folder, rec);
+    }
+    if (!RecurseDirs || !rec.IsDirectory())
+        return;
+    if ((rec.Attr & faHidden) != 0 && !IncludeHiddenDirs)
+        return;
+    // A link back to a folder that is being walked higher up would never end.
+    const TFolderId id{rec.Device, rec.Inode};
+    for (const TFolderId& ancestor : ancestors)
+        if (ancestor == id)
+            return;
+    ancestors.push_back(id);
+    WalkFolder(subFolder, masks, ancestors);
+    ancestors.pop_back();
+}
+
+} // namespace vlm

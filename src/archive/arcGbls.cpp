@@ -1,0 +1,162 @@
+#include "archive/arcGbls.h"
+
+#include "archive/arcFileScan.h"
+#include "platform/UPaths.h"
+#include "platform/UText.h"
+
+#include <array>
+#include <utility>
+
+namespace vlm {
+
+std::string ArcErrorText(int code) {
+    static constexpr std::array<std::pair<int, const char*>, 9> Texts{{
+        {errWriteFile, "Error writing to file"},
+        {errInvalidDirectory, "Invalid directory"},
+        {errDiskFull, "Disk full"},
+        {errNotAccessible, "is not accessible"},
+        {errWriteProtected, "disk is write protected"},
+        {errOpenFile, "Error opening file"},
+        {errNothingToDo, "Nothing to do"},
+        {errPropertyNotAssigned, "Required property not assigned"},
+        {errUserCanceled, "User canceled"},
+    }};
+    for (const auto& [number, text] : Texts)
+        if (number == code)
+            return text;
+    return {};
+}
+
+int Percent(int64_t whole, int64_t part) {
+    if (whole <= 0 || part <= 0)
+        return 0;
+    if (part >= whole)
+        return 100;
+    // Halving both keeps part * 100 inside 64 bits; below 2^56 bytes the result is exact.
+    uint64_t w = static_cast<uint64_t>(whole);
+    uint64_t p = static_cast<uint64_t>(part);
+    while (w > (uint64_t{1} << 56)) {
+        w >>= 1;
+        p >>= 1;
+    }
+    const uint64_t scaled = p * 100;
+    uint64_t quotient = scaled / w;
+    const uint64_t twiceRest = (scaled % w) * 2;
+    if (twiceRest > w || (twiceRest == w && (quotient & 1) != 0))
+        ++quotient;
+    return static_cast<int>(quotient);
+}
+
+namespace {
+std::string_view WithoutPrefix(std::string_view path, std::string_view prefix) {
+    if (!prefix.empty() && StartsWithFileName(prefix, path))
+        return path.substr(prefix.size());
+    return path;
+}
+
+std::string_view WithoutDrive(std::string_view path) {
+    return path.substr(ExtractFileDrive(path).size());
+}
+} // namespace
+
+std::string StoredNameOf(TStoredDirNames mode, std::string_view fullPath, std::string_view root,
+                         std::string_view defaultDir) {
+    switch (mode) {
+    case sdNone:
+        return ExtractFileName(fullPath);
+    case sdAbsolute:
+        return std::string(fullPath);
+    case sdAbsoluteNoDrv:
+        return std::string(WithoutDrive(fullPath));
+    case sdAbsoluteNoRoot: {
+        std::string_view path = WithoutDrive(fullPath);
+        while (!path.empty() && path.front() == PathDelim)
+            path.remove_prefix(1);
+        return std::string(path);
+    }
+    case sdRelative:
+        return std::string(WithoutPrefix(fullPath, root));
+    case sdRelativeStoreStart: {
+        // Keeps the root's own folder: the prefix removed is the root's parent.
+        const std::string parent = ExtractFilePath(ExcludeTrailingPathDelimiter(root));
+        if (!StartsWithFileName(root, fullPath))
+            return std::string(fullPath);
+        return std::string(WithoutPrefix(fullPath, parent));
+    }
+    case sdExplorer_Auto:
+    case sdExplorer_UserDefineDefaultDir:
+        if (defaultDir.empty())
+            return std::string(fullPath);
+        return std::string(WithoutPrefix(fullPath, IncludeTrailingPathDelimiter(defaultDir)));
+    }
+    return std::string(fullPath);
+}
+
+std::string WrittenNameOf(std::string_view storedName) {
+    std::string written(storedName);
+    if constexpr (PathDelim != '/') {
+        for (char& c : written)
+            if (c == PathDelim)
+                c = '/';
+    }
+    return written;
+}
+
+bool NeedsUtf8Flag(std::string_view writtenName) {
+    for (const char c : writtenName)
+        if (static_cast<unsigned char>(c) > 0x7F)
+            return true;
+    return false;
+}
+
+bool HasExtensionIn(std::string_view name, const std::vector<std::string>& extensions) {
+    const std::string ext = ExtractFileExt(name);
+    if (ext.empty())
+        return false;
+    for (const std::string& candidate : extensions)
+        if (SameText(candidate, ext))
+            return true;
+    return false;
+}
+
+bool IsExcluded(const std::vector<TExcludeLine>& lines, std::string_view candidate,
+                bool recurseDirs) {
+    const std::string folder = ExtractFilePath(candidate);
+    const std::string name = ExtractFileName(candidate);
+    for (const TExcludeLine& line : lines) {
+        if (!recurseDirs) {
+            if (MatchesMask(candidate, line.Stored))
+                return true;
+        } else if (line.HasFolder) {
+            // A folder prefix: the line also excludes in every folder below its own.
+            if (StartsWithFileName(ExtractFilePath(line.Stored), folder) &&
+                MatchesMask(name, ExtractFileName(line.Stored)))
+                return true;
+        } else if (MatchesMask(name, line.Stored)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string CommonFolderOf(const std::vector<std::string>& lines) {
+    std::string common;
+    bool first = true;
+    for (const std::string& line : lines) {
+        const std::string folder = ExtractFilePath(line);
+        if (first) {
+            common = folder;
+            first = false;
+            continue;
+        }
+        size_t n = 0;
+        while (n < common.size() && n < folder.size() &&
+               SameFileName(common.substr(n, 1), folder.substr(n, 1)))
+            ++n;
+        common.resize(n);
+    }
+    // Cut back to whole folder names.
+    return ExtractFilePath(common);
+}
+
+} // namespace vlm

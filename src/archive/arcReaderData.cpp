@@ -1,0 +1,185 @@
+// Reading one member back: the encryption header and traditional decryption (APPNOTE
+// 6.1), stored or raw-deflated data (4.4.5), and the checks of CRC-32 and both sizes.
+// Data move in fixed chunks, so a member that inflates without end costs no memory.
+#include "archive/arcReader.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+#include <zlib.h>
+
+namespace vlm {
+
+namespace {
+
+constexpr size_t ChunkSize = 65536;
+constexpr uint16_t FlagDataDescriptor = 0x0008;
+constexpr uint16_t FlagStrongEncryption = 0x0040;
+// ReadMemberText holds the whole member; larger members go through a sink.
+constexpr uint32_t MaxTextMember = 64u << 20;
+
+// Owns an inflate stream for raw deflate data (no zlib wrapper).
+class TInflater {
+public:
+    TInflater() { FOk = ::inflateInit2(&FStream, -MAX_WBITS) == Z_OK; }
+    ~TInflater() {
+        if (FOk)
+            ::inflateEnd(&FStream);
+    }
+    TInflater(const TInflater&) = delete;
+    TInflater& operator=(const TInflater&) = delete;
+    bool Ok() const { return FOk; }
+    z_stream& Stream() { return FStream; }
+
+private:
+    z_stream FStream{};
+    bool FOk = false;
+};
+
+} // namespace
+
+void TArchiveReader::CheckLocalHeader(const TArchiveMember& member) {
+    const TLocalHeader& local = member.Local;
+    const TCentralHeader& central = member.Central;
+    if (local.Method != central.Method || (local.Flags & FlagEncrypted) != (central.Flags & 1))
+        FailMember(member, "its local header disagrees with the central directory.");
+    // With a data descriptor the local header may leave the CRC and sizes at zero.
+    if ((local.Flags & FlagDataDescriptor) == 0 &&
+        (local.Crc != central.Crc || local.CompressedSize != central.CompressedSize ||
+         local.UncompressedSize != central.UncompressedSize))
+        FailMember(member, "the CRC or sizes in its local header differ from the central "
+                           "directory.");
+    uint8_t record[LocalHeaderSize];
+    ReadAt(member.LocalHeaderOffset, record, LocalHeaderSize, "A local header");
+    std::string name(local.NameLength, '\0');
+    ReadAt(member.LocalHeaderOffset + LocalHeaderSize, name.data(), name.size(), "A local name");
+    if (GetU32(record) == EncipheredLocalHeaderSignature)
+        DecipherHeader(record, LocalHeaderSize).DecryptBytes(name.data(), name.size());
+    if (name != member.Name)
+        FailMember(member, "its local header names \"" + PrintableName(name) + "\".");
+}
+
+struct TArchiveReader::TMemberData {
+    const TArchiveMember& Member;
+    const std::function<void(const char* data, size_t size)>& Sink;
+    uint64_t Position;
+    uint64_t Remaining;
+    std::optional<TCipher> Cipher;
+    std::vector<char> Input = std::vector<char>(ChunkSize);
+    uint32_t Crc = CrcInit;
+    uint64_t Produced = 0;
+};
+
+void TArchiveReader::StartDecryption(TMemberData& data, const std::string& password) {
+    const TCentralHeader& c = data.Member.Central;
+    if (data.Remaining < EncryptionHeaderSize)
+        FailMember(data.Member, "its encryption header is cut short.");
+    uint8_t header[EncryptionHeaderSize];
+    ReadAt(data.Position, header, sizeof header, "An encryption header");
+    data.Position += EncryptionHeaderSize;
+    data.Remaining -= EncryptionHeaderSize;
+    data.Cipher.emplace();
+    data.Cipher->InitKeys(password);
+    data.Cipher->DecryptBytes(header, sizeof header);
+    // The last header byte repeats the CRC's top byte, or with a data descriptor the top
+    // byte of the DOS time (APPNOTE 6.1.6).
+    const uint8_t check = (c.Flags & FlagDataDescriptor) ? static_cast<uint8_t>(c.Time >> 8)
+                                                         : static_cast<uint8_t>(c.Crc >> 24);
+    if (header[EncryptionHeaderSize - 1] != check)
+        FailMember(data.Member, password.empty() ? "it is encrypted and no password was given."
+                                                 : "the password is wrong.");
+}
+
+size_t TArchiveReader::ReadChunk(TMemberData& data) {
+    const size_t count = static_cast<size_t>(std::min<uint64_t>(data.Remaining, ChunkSize));
+    ReadAt(data.Position, data.Input.data(), count, "Member data");
+    data.Position += count;
+    data.Remaining -= count;
+    if (data.Cipher)
+        data.Cipher->DecryptBytes(data.Input.data(), count);
+    return count;
+}
+
+void TArchiveReader::Deliver(TMemberData& data, const char* bytes, size_t size) {
+    data.Produced += size;
+    if (data.Produced > data.Member.Central.UncompressedSize)
+        FailMember(data.Member, "its data are longer than its recorded size of " +
+                                    std::to_string(data.Member.Central.UncompressedSize) +
+                                    " bytes.");
+    data.Crc = Crc32Update(data.Crc, bytes, size);
+    data.Sink(bytes, size);
+}
+
+void TArchiveReader::Inflate(TMemberData& data) {
+    TInflater inflater;
+    if (!inflater.Ok())
+        FailMember(data.Member, "the decompressor cannot be set up.");
+    z_stream& zs = inflater.Stream();
+    std::vector<char> output(ChunkSize);
+    for (bool ended = false; !ended;) {
+        if (zs.avail_in == 0 && data.Remaining > 0) {
+            zs.avail_in = static_cast<uInt>(ReadChunk(data));
+            zs.next_in = reinterpret_cast<Bytef*>(data.Input.data());
+        }
+        const uInt inBefore = zs.avail_in;
+        zs.next_out = reinterpret_cast<Bytef*>(output.data());
+        zs.avail_out = static_cast<uInt>(output.size());
+        const int rc = ::inflate(&zs, Z_NO_FLUSH);
+        const size_t got = output.size() - zs.avail_out;
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
+            FailMember(data.Member, std::string("its deflated data are damaged (") +
+                                        (zs.msg ? zs.msg : "inflate error") + ").");
+        Deliver(data, output.data(), got);
+        ended = rc == Z_STREAM_END;
+        // Without progress and without more input the stream can never end.
+        if (!ended && got == 0 && zs.avail_in == inBefore && data.Remaining == 0)
+            FailMember(data.Member, "its deflated data end before the end of the stream.");
+    }
+    if (zs.avail_in != 0 || data.Remaining != 0)
+        FailMember(data.Member, "its deflated data end before its recorded compressed size.");
+}
+
+void TArchiveReader::ReadMember(size_t index, const std::string& password,
+                                const std::function<void(const char* data, size_t size)>& sink) {
+    if (index >= FMembers.size())
+        Fail("There is no member " + std::to_string(index + 1) + ".");
+    const TArchiveMember& member = FMembers[index];
+    const TCentralHeader& c = member.Central;
+    if (c.Flags & FlagStrongEncryption)
+        FailMember(member, "strong encryption is not supported.");
+    if (c.Method != MethodStored && c.Method != MethodDeflated)
+        FailMember(member, "compression method " + std::to_string(c.Method) + " is not supported.");
+    CheckLocalHeader(member);
+
+    TMemberData data{member, sink, member.DataOffset, c.CompressedSize, std::nullopt};
+    const bool encrypted = (c.Flags & FlagEncrypted) != 0;
+    if (encrypted)
+        StartDecryption(data, password);
+    if (c.Method == MethodStored) {
+        if (data.Remaining != c.UncompressedSize)
+            FailMember(member, "its stored size differs from its recorded size.");
+        while (data.Remaining > 0) {
+            const size_t count = ReadChunk(data);
+            Deliver(data, data.Input.data(), count);
+        }
+    } else {
+        Inflate(data);
+    }
+    if (data.Produced != c.UncompressedSize)
+        FailMember(member, "its data are " + std::to_string(data.Produced) +
+                               " bytes long, not the recorded " +
+                               std::to_string(c.UncompressedSize) + ".");
+    if ((data.Crc ^ CrcInit) != c.Crc)
+        FailMember(member, encrypted ? "CRC error (wrong password or damaged data)."
+                                     : "CRC error (damaged data).");
+}
+
+std::string TArchiveReader::ReadMemberText(size_t index, const std::string& password) {
+    if (index < FMembers.size() && FMembers[index].Central.UncompressedSize > MaxTextMember)
+        FailMember(FMembers[index], "it is too large to be read into memory.");
+    std::string text;
+    ReadMember(index, password, [&](const char* data, size_t size) { text.append(data, size); });
+    return text;
+}
+
+} // namespace vlm

@@ -1,0 +1,393 @@
+#include "build/UBuild.h"
+
+#include "archive/arcGbls.h"
+#include "archive/arcZip.h"
+#include "build/ULinks.h"
+#include "build/UOutput.h"
+#include "platform/UFileStream.h"
+#include "platform/UFileSys.h"
+#include "platform/UPaths.h"
+#include "platform/UText.h"
+#include "project/UProject.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace vlm {
+
+namespace {
+
+constexpr size_t MaxListedLeftOut = 20;
+
+std::string LeftOutMessage(const std::vector<TLeftOutFile>& files) {
+    std::string text = "The output was written without " + std::to_string(files.size()) +
+                       (files.size() == 1 ? " file" : " files") + " of the site:";
+    for (size_t i = 0; i < files.size() && i < MaxListedLeftOut; ++i)
+        text += "\n\"" + files[i].FileName + "\": " + files[i].Reason;
+    if (files.size() > MaxListedLeftOut)
+        text += "\n... and " + std::to_string(files.size() - MaxListedLeftOut) + " more";
+    return text;
+}
+
+std::vector<std::string> LinesOf(const std::string& text) {
+    return TStringList::SplitLines(text);
+}
+
+// A report of the archive writer.
+struct TWriterReport {
+    std::string FileName;
+    std::string Reason;
+    int Code;
+};
+
+// Everything one build knows: the paths of the data model, the file list and what the
+// archive writer reported. It lives for one build.
+class TBuildRun {
+public:
+    TBuildRun(TBuilder& tools, TProject& project, TBuildHost& host, bool runInProgress)
+        : FTools(tools), FZip(tools.Zip()), FProject(project), FHost(host), FRun(runInProgress) {}
+
+    void Execute();
+
+private:
+    void AskOutputFile();
+    void FormPaths();
+    void Steps();
+    void ConfirmReplace();
+    void PrepareFolders();
+    void WriteSettings();
+    void DiscoverFiles();
+    void ConfigureWriter();
+    std::vector<std::string> MaskModeFileSpec() const;
+    void RunWriter();
+    void CommentArchive();
+    void ShowArchiveSize();
+    void Join();
+    void Ending(std::exception_ptr error);
+    void RemoveLeftovers(bool keepOutput);
+
+    void Stage(const std::string& caption);
+    std::string WriterFailure(const std::string& what) const;
+
+    TBuilder& FTools;
+    TZip& FZip;
+    TProject& FProject;
+    TBuildHost& FHost;
+    const bool FRun;
+
+    std::string FTempFolder, FSettingsPath, FHomePage, FHomeRoot, FOutputFile, FOutputFolder;
+    std::string FProgramFolder, FLanguagesFolder, FArchivePath;
+    bool FExe = false;
+    bool FParsing = false;
+    std::unique_ptr<TFileList> FFileList;
+    std::vector<TWriterReport> FReports;
+    bool FOutputWritten = false;
+    bool FComplete = false;
+};
+
+void TBuildRun::Stage(const std::string& caption) {
+    FHost.SetStageCaption(caption);
+    FHost.SetProgress(0);
+    FHost.ProcessMessages();
+}
+
+void TBuildRun::AskOutputFile() {
+    if (!FProject.Value(entry::OutputFile).empty())
+        return;
+    std::string fileName;
+    if (!FHost.AskOutputFile(fileName))
+        throw EAbort();
+    SetOutputFile(FProject, fileName);
+}
+
+void TBuildRun::FormPaths() {
+    FTempFolder = TempFolder();
+    FSettingsPath = FTempFolder + SettingsFileName;
+    FHomePage = FProject.Value(entry::HomePage);
+    FHomeRoot = ExtractFilePath(FHomePage);
+    FOutputFile = FProject.Value(entry::OutputFile);
+    FOutputFolder = ExtractFilePath(FOutputFile);
+    FProgramFolder = ProgramFolder();
+    FLanguagesFolder = FProgramFolder + "Languages" + PathDelim;
+}
+
+void TBuildRun::Execute() {
+    if (FProject.Value(entry::HomePage).empty())
+        throw EVlmError("The project \"" + FProject.FileName() +
+                        "\" has no home page (HomePage is empty)");
+    AskOutputFile();
+    FormPaths();
+    FHost.ShowProgress();
+    FHost.SetOutputFileText(MinimizeForLabel(FHost, TProgressLabel::OutputFile, FOutputFile));
+    FFileList = std::make_unique<TFileList>();
+    std::exception_ptr error;
+    try {
+        Steps();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    Ending(error);
+}
+
+void TBuildRun::Steps() {
+    ConfirmReplace();
+    PrepareFolders();
+    WriteSettings();
+    FParsing = FProject.Flag(entry::ParsingEnabled);
+    if (FParsing)
+        DiscoverFiles();
+    ConfigureWriter();
+    RunWriter();
+    ShowArchiveSize();
+    if (FExe)
+        Join();
+    FComplete = true;
+}
+
+void TBuildRun::ConfirmReplace() {
+    if (!FileExists(FOutputFile))
+        return;
+    const std::string question = "The file \"" + ExtractFileName(FOutputFile) +
+                                 "\" already exists.\rDo you want to replace existing file?";
+    if (!FHost.AskReplace(question)) {
+        FHost.SetCancelled();
+        throw EAbort();
+    }
+    DeleteFile(FOutputFile);
+}
+
+void TBuildRun::PrepareFolders() {
+    // The settings member may hold the viewer's password: it is written only into the
+    // private folder made for this process, which is never made again under its known
+    // name in a shared folder.
+    if (FTempFolder.empty() || !DirectoryExists(FTempFolder))
+        throw EVlmError("The private temporary folder \"" + FTempFolder +
+                        "\" does not exist; the settings member cannot be written");
+    if (!FOutputFolder.empty() && !DirectoryExists(FOutputFolder))
+        CreateDir(FOutputFolder);
+    const std::string language = FProject.Value(entry::Language);
+    if (!FileExists(FLanguagesFolder + language + ".lng"))
+        FProject.SetValue(entry::Language, "Default");
+}
+
+void TBuildRun::WriteSettings() {
+    Stage("Loading settings...");
+    TStringList settings;
+    settings.SetText(FProject.Text());
+    settings.SetValue(entry::HomePage, ExtractFileName(FHomePage));
+    settings.SetValue(entry::HomeRoot, FHomeRoot);
+    settings.SetValue(entry::LanguageFilesRoot, FLanguagesFolder);
+    if (!FProject.Flag(entry::PasswordEnabled))
+        settings.SetValue(entry::Password, "");
+    if (!FProject.Flag(entry::WarningMessageEnabled))
+        settings.SetValue(entry::WarningMessage, "");
+    StepProgress(FHost, 40);
+    FHost.ProcessMessages();
+    if (FileExists(FSettingsPath))
+        DeleteFile(FSettingsPath);
+    settings.SaveToFile(FSettingsPath);
+    StepProgress(FHost, 50);
+    FHost.ProcessMessages();
+}
+
+void TBuildRun::DiscoverFiles() {
+    FHost.SetSizeCaption("Current file size");
+    FHost.SetSizeText("");
+    FHost.SetCurrentFileText("");
+    Stage("Parsing files...");
+    SetMaskList(FTools.IncludeMatcher(), ConvertMasks(FProject.Value(entry::MaskInclude)));
+    SetMaskList(FTools.ExcludeMatcher(), ConvertMasks(FProject.Value(entry::MaskExclude)));
+    TLinkParser parser(FHost, FTools.IncludeMatcher(), FTools.ExcludeMatcher());
+    parser.DiscoverFiles(FHomePage, *FFileList);
+}
+
+std::vector<std::string> TBuildRun::MaskModeFileSpec() const {
+    const std::string include = FProject.Value(entry::MaskInclude);
+    if (include.empty())
+        return {FHomeRoot + "*.*"};
+    std::vector<std::string> spec{FHomePage};
+    for (std::string& line : LinesOf(ConvertMasks(include, FHomeRoot)))
+        spec.push_back(std::move(line));
+    return spec;
+}
+
+void TBuildRun::ConfigureWriter() {
+    FHost.SetSizeCaption("Current file size");
+    FHost.SetSizeText("");
+    FHost.SetCurrentFileText("");
+    Stage("Compressing files...");
+    FExe = UpperCase(FProject.Value(entry::OutputType)) == value::EXE;
+    FArchivePath = FExe ? FTempFolder + ChangeFileExt(ExtractFileName(FOutputFile), ".vlm")
+                        : FOutputFile;
+    if (FExe && FileExists(FArchivePath))
+        DeleteFile(FArchivePath);
+    StepProgress(FHost, 5);
+    FHost.ProcessMessages();
+
+    FZip.SetArchiveFile(FArchivePath);
+    FZip.Password = ArchivePassword;
+    FZip.EncryptHeaders = true;
+    FZip.DefaultDir = FHomeRoot;
+    FZip.StoredDirNames = sdAbsolute;
+    if (!FFileList->Empty()) {
+        FZip.RecurseDirs = false;
+        FZip.FileSpec = FFileList->Items();
+        FZip.ExcludeSpec.clear();
+    } else {
+        FZip.RecurseDirs = true;
+        FZip.FileSpec = MaskModeFileSpec();
+        const std::string exclude = FProject.Value(entry::MaskExclude);
+        FZip.ExcludeSpec = exclude.empty() ? std::vector<std::string>()
+                                           : LinesOf(ConvertMasks(exclude, FHomeRoot));
+    }
+    FZip.FileSpec.push_back(FSettingsPath);
+    const std::string language = FProject.Value(entry::Language);
+    if (FProject.Flag(entry::ShowLanguageMenu))
+        FZip.FileSpec.push_back(FLanguagesFolder + "*" + ".lng");
+    else if (language != "Default")
+        FZip.FileSpec.push_back(FLanguagesFolder + language + ".lng");
+    StepProgress(FHost, 10);
+    FHost.ProcessMessages();
+}
+
+std::string TBuildRun::WriterFailure(const std::string& what) const {
+    std::string text = what;
+    for (const TWriterReport& report : FReports)
+        text += "\n\"" + report.FileName + "\": " + report.Reason;
+    return text;
+}
+
+// The writer's events reach this build's window only while it runs.
+struct TWriterEvents {
+    TZip& Zip;
+    ~TWriterEvents() {
+        Zip.OnProgress = {};
+        Zip.OnError = {};
+        Zip.ProcessMessages = {};
+    }
+};
+
+void TBuildRun::RunWriter() {
+    TWriterEvents events{FZip};
+    FZip.OnError = [this](TCompBase&, const std::string& fileName, const std::string& extended,
+                          const std::string&, int code) {
+        std::string reason = ArcErrorText(code);
+        if (!extended.empty())
+            reason += reason.empty() ? extended : " (" + extended + ")";
+        FReports.push_back({fileName, reason, code});
+    };
+    FZip.OnProgress = [this](TCompBase&, uint8_t, uint8_t byArchive) {
+        if (ArchiveProgress(FHost, byArchive, FZip.CurrentFileName(),
+                            static_cast<uint64_t>(std::max<int64_t>(FZip.CurrentFileSize(), 0))) &&
+            !FZip.GetCancel())
+            FZip.SetCancel(true);
+    };
+    // Cancel is passed on while the writer lists files too, not only while it compresses.
+    FZip.ProcessMessages = [this] {
+        FHost.ProcessMessages();
+        if (FHost.Cancelled() && !FZip.GetCancel())
+            FZip.SetCancel(true);
+    };
+    const int added = FZip.Compress();
+    const bool archived = FileExists(FArchivePath);
+    FOutputWritten = archived && !FExe;
+    if (FHost.Cancelled())
+        throw EAbort();
+    if (added == 0 || !archived)
+        throw EVlmError(WriterFailure("Cannot write the archive \"" + FArchivePath + "\":"));
+    CommentArchive();
+}
+
+void TBuildRun::CommentArchive() {
+    const size_t leftOut = FReports.size();
+    FZip.BeginCommentEdit();
+    FZip.SetArchiveComment(FSettingsPath.data(), static_cast<int16_t>(FSettingsPath.size()));
+    if (!FZip.CommitCommentEdit()) {
+        FReports.erase(FReports.begin(), FReports.begin() + static_cast<ptrdiff_t>(leftOut));
+        throw EVlmError(
+            WriterFailure("Cannot write the comment of the archive \"" + FArchivePath + "\":"));
+    }
+}
+
+void TBuildRun::ShowArchiveSize() {
+    if (FileExists(FSettingsPath))
+        DeleteFile(FSettingsPath);
+    int64_t size = 0;
+    {
+        TFileStream archive(FArchivePath, TFileMode::OpenRead);
+        size = archive.Size();
+    }
+    FHost.SetSizeCaption("Output file size");
+    FHost.SetSizeText(FormatSize(static_cast<uint64_t>(std::max<int64_t>(size, 0))));
+    FHost.SetProgress(100);
+    FHost.SetCurrentFileText("");
+    CheckForCancel(FHost);
+}
+
+void TBuildRun::Join() {
+    Stage("Integrating...");
+    JoinExecutable(FHost, FProgramFolder + "VLMView.exe", FArchivePath, FOutputFile);
+    FOutputWritten = true;
+}
+
+// Our temporary files go on every path out of the build: they live in the private folder
+// of this process, which no later build of another process would clean. An output
+// that the build wrote but did not finish goes too, and so does any output of a
+// cancelled build: the user asked for none.
+void TBuildRun::RemoveLeftovers(bool keepOutput) {
+    if (FileExists(FSettingsPath))
+        DeleteFile(FSettingsPath);
+    if (FExe && !FArchivePath.empty() && FileExists(FArchivePath))
+        DeleteFile(FArchivePath);
+    if (FOutputWritten && !keepOutput && FileExists(FOutputFile))
+        DeleteFile(FOutputFile);
+}
+
+void TBuildRun::Ending(std::exception_ptr error) {
+    FHost.EnableMainWindow();
+    FFileList.reset();
+    if (FHost.Cancelled()) {
+        RemoveLeftovers(false);
+        FHost.CloseProgress();
+        throw EAbort();
+    }
+    RemoveLeftovers(FComplete);
+    FHost.ShowFinished(!FRun);
+    FHost.CloseProgress();
+    if (error)
+        std::rethrow_exception(error);
+    std::vector<TLeftOutFile> leftOut;
+    for (const TWriterReport& report : FReports)
+        leftOut.push_back({report.FileName, report.Reason});
+    if (!leftOut.empty())
+        throw EBuildIncomplete(std::move(leftOut));
+}
+
+} // namespace
+
+EBuildIncomplete::EBuildIncomplete(std::vector<TLeftOutFile> files)
+    : EVlmError(LeftOutMessage(files)), FFiles(std::move(files)) {}
+
+TBuilder::TBuilder() : FZip(std::make_unique<TZip>()) {
+    // The archive is written exactly where the output is to be, also when its name has no
+    // extension (the writer would otherwise add one).
+    FZip->DefaultExt.clear();
+}
+
+TBuilder::~TBuilder() = default;
+
+void TBuilder::Build(TProject& project, TBuildHost& host, bool runInProgress) {
+    TBuildRun(*this, project, host, runInProgress).Execute();
+}
+
+void SetOutputFile(TProject& project, const std::string& fileName) {
+    project.SetValue(entry::OutputFile, fileName);
+    const bool exe = LowerCase(ExtractFileExt(fileName)) == ".exe";
+    project.SetValue(entry::OutputType, exe ? value::EXE : value::VLM);
+}
+
+bool CanBuild(const TProject* project, bool previewShowsFile) {
+    return project != nullptr && project->HasHomePage() && previewShowsFile;
+}
+
+} // namespace vlm

@@ -1,0 +1,78 @@
+// The build: a project becomes its output file. The settings member is derived from the
+// project, the site's files are collected by following links or by masks, the archive
+// writer compresses them into one encrypted archive, and for executable output the viewer
+// program, the archive and a trailer are joined. The window that runs the build is seen
+// only through TBuildHost.
+#pragma once
+
+#include "build/UBuildHost.h"
+#include "build/UMasks.h"
+#include "platform/UErrors.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vlm {
+
+class TProject;
+class TZip;
+
+// The settings member's file name and the password every archive is encrypted with
+// (the viewer's own, unrelated to the project's Password entry).
+inline constexpr const char* SettingsFileName = "VLM.settings";
+inline constexpr const char* ArchivePassword = "Qm42Tx7150";
+
+// A file the archive writer could not take, and why.
+struct TLeftOutFile {
+    std::string FileName;
+    std::string Reason;
+};
+
+// Raised after a build whose output was written without some of the site's files: the
+// output lacks them, so the build did not do what was asked.
+class EBuildIncomplete : public EVlmError {
+public:
+    explicit EBuildIncomplete(std::vector<TLeftOutFile> files);
+    const std::vector<TLeftOutFile>& Files() const { return FFiles; }
+
+private:
+    std::vector<TLeftOutFile> FFiles;
+};
+
+// The tools a build uses, made once and kept as long as the main window: the archive
+// writer and the two matchers of parse mode.
+class TBuilder {
+public:
+    TBuilder();
+    ~TBuilder();
+    TBuilder(const TBuilder&) = delete;
+    TBuilder& operator=(const TBuilder&) = delete;
+
+    // Builds the open project. Returns when the output is written; raises EAbort when the
+    // user declined a question or pressed Cancel (no output is left then),
+    // EBuildIncomplete when the output was written but files were left out, and any
+    // other exception for an error (its text names the file and the reason). The project
+    // changes only through the output-file prompt and the Language fallback. Under Run
+    // (runInProgress) the "Finished" window does not wait for the user.
+    void Build(TProject& project, TBuildHost& host, bool runInProgress = false);
+
+    TZip& Zip() { return *FZip; }
+    TRegExpr& IncludeMatcher() { return FIncludeMatcher; }
+    TRegExpr& ExcludeMatcher() { return FExcludeMatcher; }
+
+private:
+    std::unique_ptr<TZip> FZip;
+    TRegExpr FIncludeMatcher{"MaskInclude"};
+    TRegExpr FExcludeMatcher{"MaskExclude"};
+};
+
+// Writes a chosen output file into the project: OutputFile, and OutputType "EXE" when
+// the extension is ".exe" in any letter case, else "VLM".
+void SetOutputFile(TProject& project, const std::string& fileName);
+
+// Whether the Build command is enabled: a project is open, it has a home page, and the
+// preview shows a file.
+bool CanBuild(const TProject* project, bool previewShowsFile);
+
+} // namespace vlm

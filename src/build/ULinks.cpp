@@ -1,0 +1,231 @@
+#include "build/ULinks.h"
+
+#include "build/UOutput.h"
+#include "platform/UErrors.h"
+#include "platform/UFileStream.h"
+#include "platform/UFileSys.h"
+#include "platform/UPaths.h"
+#include "platform/UText.h"
+
+#include <algorithm>
+#include <array>
+
+namespace vlm {
+
+bool TFileList::Add(const std::string& path) {
+    if (!FKeys.insert(FileNameKey(path)).second)
+        return false;
+    FItems.push_back(path);
+    return true;
+}
+
+bool TFileList::Contains(std::string_view path) const {
+    return FKeys.count(FileNameKey(path)) != 0;
+}
+
+std::string FindReference(std::string_view tag) {
+    static constexpr std::array<std::string_view, 3> Names = {"src=", "href=", "background="};
+    for (std::string_view name : Names) {
+        const size_t pos = FindText(tag, name);
+        if (pos == std::string_view::npos)
+            continue;
+        const size_t start = pos + name.size();
+        std::string_view value;
+        if (start < tag.size() && tag[start] == '"') {
+            const size_t end = tag.find('"', start + 1);
+            if (end != std::string_view::npos)
+                value = tag.substr(start + 1, end - start - 1);
+        } else {
+            const size_t end = tag.find(' ', start);
+            value = tag.substr(start, end == std::string_view::npos ? end : end - start);
+        }
+        return std::string(value.substr(0, value.find('#')));
+    }
+    return {};
+}
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Decodes escapes as a loop that restarts at the text's first "%" after every decoding
+// would, but in one pass: nothing before the decoded character can hold a "%", so the
+// search may go on from there; a decoded "%" is put back into the input so that it can
+// start a new escape.
+std::string PercentDecode(std::string_view text) {
+    std::string input(text);
+    std::string done;
+    size_t i = 0;
+    for (;;) {
+        const size_t j = input.find('%', i);
+        if (j == std::string::npos || done.size() + (j - i) == 0 || input.size() - j < 3)
+            break;
+        const int high = HexDigit(input[j + 1]);
+        const int low = HexDigit(input[j + 2]);
+        if (high < 0 || low < 0)
+            break;
+        const char decoded = static_cast<char>(high * 16 + low);
+        done.append(input, i, j - i);
+        if (decoded == '%') {
+            input[j + 2] = decoded;
+            i = j + 2;
+        } else {
+            done += decoded;
+            i = j + 3;
+        }
+    }
+    done.append(input, i, std::string::npos);
+    return done;
+}
+
+} // namespace
+
+std::string ReferenceToPath(std::string_view reference) {
+    std::string path = PercentDecode(reference);
+    if (path.find('\0') != std::string::npos)
+        return {};
+    if (path.find('/') == std::string::npos)
+        return path;
+    if constexpr (PathDelim == '\\') {
+        if (const size_t pos = FindText(path, "file:///"); pos != std::string::npos)
+            path.erase(pos, 8);
+        else if (const size_t pos7 = FindText(path, "file://"); pos7 != std::string::npos)
+            path.erase(pos7, 7);
+        std::replace(path.begin(), path.end(), '|', ':');
+        std::replace(path.begin(), path.end(), '/', '\\');
+    } else {
+        // "file:///home/a.htm" keeps the slash that starts the absolute path.
+        if (const size_t pos = FindText(path, "file://"); pos != std::string::npos)
+            path.erase(pos, 7);
+    }
+    return path;
+}
+
+namespace {
+
+// The bar shows the share of the page read before every byte, and messages and Cancel
+// are looked at as the bytes go by. Both are kept cheap: the bar is set only when its
+// value changes, and messages are processed every PollBytes bytes (the window itself
+// processes them at most every few milliseconds), so a scan costs a comparison per byte.
+class TScanProgress {
+public:
+    TScanProgress(TBuildHost& host, uint64_t size) : FHost(host), FSize(size) {
+        FNextChange = size == 0 ? UINT64_MAX : NextChangeAfter(0);
+    }
+
+    void Update(uint64_t read) {
+        if (read >= FNextChange) {
+            const int percent = static_cast<int>(read * 100 / FSize);
+            FHost.SetProgress(percent);
+            FNextChange = NextChangeAfter(percent);
+        }
+        if (read >= FNextPoll) {
+            FNextPoll = read + PollBytes;
+            CheckForCancel(FHost);
+        }
+    }
+
+private:
+    static constexpr uint64_t PollBytes = 4096;
+
+    // The first byte count at which the bar shows more than percent.
+    uint64_t NextChangeAfter(int percent) const {
+        return (static_cast<uint64_t>(percent + 1) * FSize + 99) / 100;
+    }
+
+    TBuildHost& FHost;
+    uint64_t FSize;
+    uint64_t FNextChange;
+    uint64_t FNextPoll = 0;
+};
+
+constexpr size_t ReadChunk = 65536;
+
+size_t ReadChunkOf(TFileStream& in, std::vector<char>& buffer, size_t want) {
+    try {
+        return in.Read(buffer.data(), want);
+    } catch (const EReadError& e) {
+        throw EVlmError(FormatMessage("Cannot read file \"%s\". %s",
+                                      {in.FileName(), SysErrorMessage(e.ErrorNumber)}));
+    }
+}
+
+} // namespace
+
+TLinkParser::TLinkParser(TBuildHost& host, TRegExpr& includeMatcher, TRegExpr& excludeMatcher)
+    : FHost(host), FInclude(includeMatcher), FExclude(excludeMatcher) {}
+
+void TLinkParser::TakeReference(const std::string& tag, const std::string& folder,
+                                TFileList& list) {
+    const std::string reference = FindReference(tag);
+    if (reference.empty())
+        return;
+    const std::string relative = ReferenceToPath(reference);
+    if (relative.empty())
+        return;
+    const std::string path = ExpandFileName(relative, folder);
+    if (FInclude.Exec(path) && !FExclude.Exec(path) && !list.Contains(path) && FileExists(path))
+        list.Add(path);
+}
+
+void TLinkParser::ParseLinks(const std::string& fileName, TFileList& list) {
+    const std::string folder = ExtractFilePath(ExpandFileName(fileName));
+    TFileStream in(fileName, TFileMode::OpenRead);
+    const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(in.Size(), 0));
+    FHost.SetCurrentFileText(MinimizeForLabel(FHost, TProgressLabel::CurrentFile, fileName));
+    FHost.SetSizeText(FormatSize(size));
+    FHost.SetProgress(0);
+    FHost.ProcessMessages();
+
+    TScanProgress progress(FHost, size);
+    std::vector<char> buffer(ReadChunk);
+    std::string tag;
+    bool inTag = false;
+    uint64_t read = 0;
+    while (read < size) {
+        const size_t got = ReadChunkOf(in, buffer, std::min<uint64_t>(ReadChunk, size - read));
+        if (got == 0)
+            break; // the file became shorter while it was read
+        for (size_t i = 0; i < got; ++i) {
+            progress.Update(read);
+            const char c = buffer[i];
+            ++read;
+            if (!inTag) {
+                if (c == '<') {
+                    inTag = true;
+                    tag.clear();
+                }
+            } else if (c != '>') {
+                tag += c;
+            } else {
+                inTag = false;
+                progress.Update(read);
+                TakeReference(tag, folder, list);
+            }
+        }
+    }
+    if (inTag) { // the file ended inside a tag, which ends the tag
+        progress.Update(read);
+        TakeReference(tag, folder, list);
+    }
+}
+
+void TLinkParser::DiscoverFiles(const std::string& homePage, TFileList& list) {
+    list.Add(homePage);
+    for (size_t i = 0; i < list.Count(); ++i) {
+        const std::string page = list[i]; // the list grows while the page is scanned
+        const std::string ext = ExtractFileExt(page);
+        if (ext == ".htm" || ext == ".html")
+            ParseLinks(page, list);
+    }
+}
+
+} // namespace vlm

@@ -1,0 +1,68 @@
+// Link discovery: the build's file list grows from the home page by following the
+// references in the site's HTML pages. The scan is a plain character scan of tags that
+// knows three attribute names, double quotes, "#" and file URLs, not an HTML parser.
+#pragma once
+
+#include "build/UBuildHost.h"
+#include "build/UMasks.h"
+
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace vlm {
+
+// The build's ordered list of full paths. Two paths are one entry when they name the
+// same file under the platform's identity rule; the "already listed" test is a hash
+// lookup, so a site of tens of thousands of files is walked in linear time.
+class TFileList {
+public:
+    // Appends path unless it is listed already; returns whether it was appended.
+    bool Add(const std::string& path);
+    bool Contains(std::string_view path) const;
+    size_t Count() const { return FItems.size(); }
+    bool Empty() const { return FItems.empty(); }
+    const std::string& operator[](size_t index) const { return FItems[index]; }
+    const std::vector<std::string>& Items() const { return FItems; }
+
+private:
+    std::vector<std::string> FItems;
+    std::unordered_set<std::string> FKeys;
+};
+
+// The reference a tag's text holds: the value of the first of "src=", "href=" and
+// "background=" found anywhere in it (letter case ignored), double-quoted or up to the
+// next blank, cut before "#". Empty when there is none.
+std::string FindReference(std::string_view tag);
+
+// A reference as a path: percent escapes decoded (not one at the very start), the
+// "file://" of a file URL removed, and on Windows "|" made ":" and "/" made "\". The empty
+// text when the decoded reference holds a NUL character, which no file name can.
+std::string ReferenceToPath(std::string_view reference);
+
+class TLinkParser {
+public:
+    TLinkParser(TBuildHost& host, TRegExpr& includeMatcher, TRegExpr& excludeMatcher);
+
+    // Scans one HTML file and appends every referenced file that the include matcher
+    // accepts, the exclude matcher does not, that is not listed yet and exists. Relative
+    // references are resolved against the file's own folder. Shows the file, its size and
+    // the share read on the progress window; raises EAbort when the user cancels, and
+    // EFOpenError or a read error naming the file.
+    void ParseLinks(const std::string& fileName, TFileList& list);
+
+    // Lists the home page (tested against no mask) and then scans, in list order, every
+    // entry whose extension is exactly ".htm" or ".html" (letter case counts), including
+    // the ones the scans append: breadth first from the home page.
+    void DiscoverFiles(const std::string& homePage, TFileList& list);
+
+private:
+    void TakeReference(const std::string& tag, const std::string& folder, TFileList& list);
+
+    TBuildHost& FHost;
+    TRegExpr& FInclude;
+    TRegExpr& FExclude;
+};
+
+} // namespace vlm

@@ -1,0 +1,264 @@
+#include "build/UOutput.h"
+
+#include "platform/UErrors.h"
+#include "platform/UFileStream.h"
+#include "platform/UFileSys.h"
+#include "platform/UPaths.h"
+#include "platform/UText.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+namespace vlm {
+
+namespace {
+
+struct TSizeUnit {
+    uint64_t Bytes;
+    int Decimals;
+    bool Thousands;
+    const char* Suffix;
+};
+
+constexpr TSizeUnit SizeUnits[] = {
+    {uint64_t{1} << 30, 2, true, " GB"},
+    {uint64_t{1} << 20, 2, false, " MB"},
+    {uint64_t{1} << 10, 0, false, " KB"},
+    {1, 0, false, "  B"},
+};
+
+constexpr int SignificantDigits = 10;
+
+int DigitCount(uint64_t n) {
+    int digits = 1;
+    while (n >= 10) {
+        n /= 10;
+        ++digits;
+    }
+    return digits;
+}
+
+uint64_t Power10(int n) {
+    uint64_t p = 1;
+    while (n-- > 0)
+        p *= 10;
+    return p;
+}
+
+std::string GroupThousands(const std::string& digits, const std::string& separator) {
+    std::string result;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            result += separator;
+        result += digits[i];
+    }
+    return result;
+}
+
+} // namespace
+
+const TFormatSettings& LocaleFormatSettings() {
+    static const TFormatSettings settings = [] {
+        TFormatSettings s;
+        LocaleNumberSeparators(s.DecimalSeparator, s.ThousandSeparator);
+        return s;
+    }();
+    return settings;
+}
+
+std::string FormatSize(uint64_t bytes, const TFormatSettings& settings) {
+    const TSizeUnit* unit = SizeUnits;
+    while (unit->Bytes > 1 && bytes < unit->Bytes)
+        ++unit;
+    uint64_t whole = bytes / unit->Bytes;
+    const uint64_t rest = bytes % unit->Bytes;
+    // Exact rounding, half away from zero, at the decimals the significant digits allow.
+    const int intDigits = DigitCount(whole);
+    const int decimals = std::max(0, std::min(unit->Decimals, SignificantDigits - intDigits));
+    uint64_t scaled;
+    if (intDigits > SignificantDigits) {
+        const uint64_t p = Power10(intDigits - SignificantDigits);
+        const uint64_t below = whole % p;
+        whole -= below;
+        // below + rest/unit >= p/2, kept in integers
+        if (2 * below * unit->Bytes + 2 * rest >= p * unit->Bytes)
+            whole += p;
+        scaled = whole;
+    } else {
+        const uint64_t scale = Power10(decimals);
+        const uint64_t frac = rest * scale;
+        uint64_t fracUnits = frac / unit->Bytes;
+        if (2 * (frac % unit->Bytes) >= unit->Bytes)
+            ++fracUnits;
+        scaled = whole * scale + fracUnits;
+    }
+    const uint64_t scale = Power10(decimals);
+    std::string integer = std::to_string(scaled / scale);
+    if (unit->Thousands)
+        integer = GroupThousands(integer, settings.ThousandSeparator);
+    std::string text = integer;
+    if (unit->Decimals > 0) {
+        std::string fraction = decimals > 0 ? std::to_string(scaled % scale) : std::string();
+        fraction.insert(0, static_cast<size_t>(decimals) - fraction.size(), '0');
+        fraction.append(static_cast<size_t>(unit->Decimals - decimals), '0');
+        text += settings.DecimalSeparator + fraction;
+    }
+    return text + unit->Suffix;
+}
+
+std::string FormatSize(uint64_t bytes) {
+    return FormatSize(bytes, LocaleFormatSettings());
+}
+
+void CutFirstDirectory(std::string& dir) {
+    const std::string ellipsis = std::string("...") + PathDelim;
+    if (dir.size() == 1 && dir[0] == PathDelim) {
+        dir.clear();
+        return;
+    }
+    const bool root = !dir.empty() && dir[0] == PathDelim;
+    if (root)
+        dir.erase(0, 1);
+    // Only the "..." an earlier cut left is dropped, so a folder whose own name starts
+    // with a dot is cut like any other.
+    if (dir.compare(0, ellipsis.size(), ellipsis) == 0)
+        dir.erase(0, ellipsis.size());
+    const size_t delim = dir.find(PathDelim);
+    dir = delim == std::string::npos ? std::string() : ellipsis + dir.substr(delim + 1);
+    if (root)
+        dir.insert(0, 1, PathDelim);
+}
+
+std::string MinimizeName(const std::string& fileName, const TTextMeasure& measure, int maxWidth) {
+    const std::string shortest = PathDelim + std::string("...") + PathDelim;
+    std::string result = fileName;
+    std::string dir = ExtractFilePath(fileName);
+    const std::string name = ExtractFileName(fileName);
+    std::string drive = ExtractFileDrive(dir);
+    dir.erase(0, drive.size());
+    while ((!dir.empty() || !drive.empty()) && measure(result) > maxWidth) {
+        if (dir == shortest) {
+            drive.clear();
+            dir = shortest.substr(1);
+        } else if (dir.empty()) {
+            drive.clear();
+        } else {
+            CutFirstDirectory(dir);
+        }
+        result = drive + dir + name;
+    }
+    return result;
+}
+
+std::string MinimizeForLabel(const TBuildHost& host, TProgressLabel label, const std::string& text) {
+    return MinimizeName(
+        text, [&](const std::string& s) { return host.TextWidth(label, s); },
+        host.LabelWidth(label));
+}
+
+bool ArchiveProgress(TBuildHost& host, int progressByArchive, const std::string& currentFileName,
+                     uint64_t currentFileSize) {
+    host.SetProgress(progressByArchive);
+    host.SetCurrentFileText(
+        MinimizeForLabel(host, TProgressLabel::CurrentFile, ToNativeDelimiters(currentFileName)));
+    host.SetSizeText(FormatSize(currentFileSize));
+    host.ProcessMessages();
+    return host.Cancelled();
+}
+
+void CheckForCancel(TBuildHost& host) {
+    host.ProcessMessages();
+    if (host.Cancelled())
+        throw EAbort();
+}
+
+void StepProgress(TBuildHost& host, int step) {
+    host.SetProgress(host.Progress() + step);
+}
+
+namespace {
+
+// Copies all of source into dest; a failure names the file it happened on. Messages are
+// processed and Cancel is honoured between chunks, so a large copy stays responsive.
+void CopyWhole(TBuildHost& host, TFileStream& source, TFileStream& dest,
+               const std::string& destName) {
+    try {
+        CopyStream(source, dest, -1, [&] { CheckForCancel(host); });
+    } catch (const EReadError& e) {
+        throw EVlmError(FormatMessage("Cannot read file \"%s\". %s",
+                                      {source.FileName(), SysErrorMessage(e.ErrorNumber)}));
+    } catch (const EWriteError& e) {
+        throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
+                                      {destName, SysErrorMessage(e.ErrorNumber)}));
+    }
+}
+
+void WriteOffset(TFileStream& dest, uint64_t offset, const std::string& destName) {
+    unsigned char trailer[8];
+    for (int i = 0; i < 8; ++i)
+        trailer[i] = static_cast<unsigned char>(offset >> (8 * i));
+    try {
+        dest.WriteBuffer(trailer, sizeof trailer);
+        dest.Sync();
+        dest.Close();
+    } catch (const EWriteError& e) {
+        throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
+                                      {destName, SysErrorMessage(e.ErrorNumber)}));
+    }
+}
+
+void JoinParts(TBuildHost& host, TFileStream& out, const std::string& viewer,
+               const std::string& archive, const std::string& output) {
+    TFileStream viewerIn(viewer, TFileMode::OpenRead);
+    TFileStream archiveIn(archive, TFileMode::OpenRead);
+    const auto showSize = [&] { host.SetSizeText(FormatSize(static_cast<uint64_t>(out.Size()))); };
+    StepProgress(host, 10);
+    showSize();
+    CheckForCancel(host);
+    CopyWhole(host, viewerIn, out, output);
+    const auto viewerLength = static_cast<uint64_t>(out.Position());
+    StepProgress(host, 20);
+    showSize();
+    CheckForCancel(host);
+    CopyWhole(host, archiveIn, out, output);
+    StepProgress(host, 50);
+    host.SetSizeCaption("Output file size");
+    showSize();
+    CheckForCancel(host);
+    WriteOffset(out, viewerLength, output);
+    StepProgress(host, 10);
+    host.SetSizeText(FormatSize(static_cast<uint64_t>(FileSizeOf(out.FileName()))));
+    CheckForCancel(host);
+}
+
+} // namespace
+
+void JoinExecutable(TBuildHost& host, const std::string& viewer, const std::string& archive,
+                    const std::string& output) {
+    const std::string folder = ExtractFilePath(output);
+    std::string temp;
+    try {
+        temp = CreateUniqueTempFile(folder.empty() ? "." : folder, "." + ExtractFileName(output) + ".");
+    } catch (const EFCreateError& e) {
+        throw EFCreateError(output, e.ErrorNumber);
+    }
+    try {
+        {
+            TFileStream out(temp, TFileMode::OpenReadWrite);
+            out.SetPlainCreateMode();
+            JoinParts(host, out, viewer, archive, output);
+        }
+        if (FileExists(archive))
+            DeleteFile(archive);
+        StepProgress(host, 10);
+        CheckForCancel(host);
+        if (!RenameFile(temp, output))
+            throw EFCreateError(output, errno);
+    } catch (...) {
+        DeleteFile(temp);
+        throw;
+    }
+}
+
+} // namespace vlm

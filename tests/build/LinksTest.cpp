@@ -1,0 +1,243 @@
+#include "build/ULinks.h"
+
+#include "platform/UErrors.h"
+#include "platform/UPaths.h"
+
+#include "RecordingHost.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace vlm;
+using vlm::test::TRecordingHost;
+using vlm::test::TTempDir;
+using vlm::test::WriteFile;
+
+namespace {
+
+TEST(Links, FindingTheReferenceOfATag) {
+    const struct {
+        std::string Tag;
+        const char* Reference;
+    } cases[] = {
+        {"img SRC=\"Pics/Logo.GIF\" alt=x", "Pics/Logo.GIF"},
+        {"a href=page2.htm target=_top", "page2.htm"},
+        {"a href=\"\" title=\"x.htm\"", ""},
+        {"a href=\"page.htm#top\"", "page.htm"},
+        {"a href=\"#top\"", ""},
+        {"a href=page.htm#top", "page.htm"},
+        {"img src=\"a.gif\" href=\"b.htm\"", "a.gif"},
+        {"a href=\"b.htm\" src=\"a.gif\"", "a.gif"}, // names are tried in order, not by place
+        {"img data-src=\"lazy.gif\"", "lazy.gif"},
+        {"body BackGround=paper.gif", "paper.gif"},
+        {"a href=\"open ended", ""},
+        {"a href = \"x.htm\"", ""},
+        {"a title=\"src=x.gif y\" href=\"y.htm\"", "x.gif"},
+        {"a href='single.htm'", "'single.htm'"},
+        {"a\r\nhref=\"next.htm\"", "next.htm"},
+        {"a href=", ""},
+        {"p", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FindReference(c.Tag), c.Reference) << c.Tag;
+}
+
+TEST(Links, ReferencesBecomePaths) {
+    const struct {
+        std::string Reference;
+        std::string Path;
+    } cases[] = {
+        {"Pics/Logo.GIF", "Pics/Logo.GIF"},
+        {"my%20page.htm", "my page.htm"},
+        {"%41.htm", "%41.htm"}, // an escape at the very start stays
+        {"a%2541.htm", "aA.htm"}, // a decoded "%" starts a new escape
+        {"a%41%42", "aAB"},
+        {"a%4", "a%4"},
+        {"a%zz%41", "a%zz%41"}, // decoding stops at the first bad escape
+        {"50%", "50%"},
+        {"a%2fb", "a/b"},
+        {"file:///home/a.htm", "/home/a.htm"},
+        {"FILE:///home/a.htm", "/home/a.htm"},
+        {"file://home/a.htm", "home/a.htm"},
+        {"file:///C|/site/a.htm", "/C|/site/a.htm"}, // no drive letters here
+        {"file:%2f%2f/x.htm", "/x.htm"},
+        {"https://www.example.com/", "https://www.example.com/"},
+        {"a%00.htm", ""}, // no file name holds a NUL
+        {std::string("a\0b.htm", 7), ""},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ReferenceToPath(c.Reference), c.Path) << c.Reference;
+}
+
+TEST(Links, TheFileListFollowsThePlatformsIdentityRule) {
+    TFileList list;
+    EXPECT_TRUE(list.Add("/site/Index.htm"));
+    EXPECT_FALSE(list.Add("/site/Index.htm"));
+    EXPECT_EQ(list.Add("/site/index.htm"), !FileNamesIgnoreCase);
+    EXPECT_TRUE(list.Add("/site/a.gif"));
+    EXPECT_TRUE(list.Contains("/site/Index.htm"));
+    EXPECT_EQ(list.Contains("/SITE/INDEX.HTM"), FileNamesIgnoreCase);
+    EXPECT_EQ(list[0], "/site/Index.htm");
+    EXPECT_EQ(list.Items().back(), "/site/a.gif");
+}
+
+// A site whose pages reach each other in known ways; Discover() returns the list as
+// paths relative to the site.
+struct TSite {
+    TTempDir Dir;
+    TRecordingHost Host;
+    TRegExpr Include{"MaskInclude"};
+    TRegExpr Exclude{"MaskExclude"};
+
+    TSite(const char* include = "*.*", const char* exclude = "*.tmp,*.bak") {
+        SetMaskList(Include, ConvertMasks(include));
+        SetMaskList(Exclude, ConvertMasks(exclude));
+    }
+    std::string Root() const { return Dir / "site/"; }
+    void Page(const std::string& name, const std::string& text) { WriteFile(Root() + name, text); }
+    std::vector<std::string> Discover(const std::string& home = "index.htm") {
+        TFileList list;
+        TLinkParser parser(Host, Include, Exclude);
+        parser.DiscoverFiles(Root() + home, list);
+        std::vector<std::string> names;
+        for (const std::string& path : list.Items())
+            names.push_back(path.compare(0, Root().size(), Root()) == 0 ? path.substr(Root().size())
+                                                                         : path);
+        return names;
+    }
+};
+
+TEST(Links, DiscoveryIsBreadthFirstFromTheHomePage) {
+    TSite site;
+    site.Page("index.htm", "<a href=\"a.htm\"><img src=img/logo.gif><a href=\"sub/b.html\">"
+                           "<a href=\"a.htm\"><a href='index.htm'><a href=\"index.htm\">");
+    site.Page("a.htm", "<a href=\"c.htm\"><a href=\"UP.HTM\"><a href=\"missing.htm\">"
+                       "<a href=\"https://www.example.com/\"><a href=\"notes.bak\">");
+    site.Page("sub/b.html", "<img src=\"../img/logo.gif\"><a href=\"../d.htm#x\">"
+                            "<a href=\"my%20page.htm\"><body background=\"bg.gif\">");
+    site.Page("c.htm", "<p>no links</p>");
+    site.Page("d.htm", "<a href=e.htm>");
+    site.Page("e.htm", "");
+    site.Page("UP.HTM", "<a href=\"hidden.htm\">"); // added, but not scanned
+    site.Page("hidden.htm", "");
+    site.Page("notes.bak", "");
+    site.Page("img/logo.gif", "GIF");
+    site.Page("sub/my page.htm", "");
+    site.Page("sub/bg.gif", "GIF");
+    const std::string folder = GetCurrentFolder();
+    EXPECT_EQ(site.Discover(), (std::vector<std::string>{"index.htm", "a.htm", "img/logo.gif",
+                                                         "sub/b.html", "c.htm", "UP.HTM",
+                                                         "d.htm", "sub/my page.htm",
+                                                         "sub/bg.gif", "e.htm"}));
+    EXPECT_EQ(GetCurrentFolder(), folder); // the process's current folder is left alone
+}
+
+TEST(Links, AbsoluteReferencesAndFileUrls) {
+    TSite site;
+    const std::string other = site.Dir / "other/x.gif";
+    WriteFile(other, "x");
+    WriteFile(site.Dir / "other/y.gif", "y");
+    WriteFile(site.Dir / "other/z.gif", "z");
+    site.Page("index.htm", "<img src=\"" + other + "\"><img src=\"file://" + site.Dir.Path() +
+                               "other/y.gif\"><img src=\"FILE://" + site.Dir.Path() +
+                               "other/z.gif\">");
+    EXPECT_EQ(site.Discover(), (std::vector<std::string>{"index.htm", other, site.Dir / "other/y.gif",
+                                                         site.Dir / "other/z.gif"}));
+}
+
+TEST(Links, TheHomePageIsTakenWhateverTheMasksSay) {
+    TSite site("*.gif", "index.*");
+    site.Page("index.htm", "<img src=a.gif><a href=b.htm><img src=index.gif>");
+    site.Page("a.gif", "");
+    site.Page("b.htm", "");
+    site.Page("index.gif", "");
+    EXPECT_EQ(site.Discover(), (std::vector<std::string>{"index.htm", "a.gif"}));
+}
+
+TEST(Links, ReferencesThatAreNoFiles) {
+    TSite site;
+    site.Page("a", "");
+    site.Page("b", "");
+    site.Page("index.htm", std::string("<a href=\"a%00.htm\"><a href=\"b") + '\0' +
+                               ".htm\"><a href=sub/><a href=\"\"><a href=\"#top\">");
+    site.Page("sub/x.htm", "");
+    EXPECT_EQ(site.Discover(), std::vector<std::string>{"index.htm"});
+}
+
+TEST(Links, AFileThatEndsInsideATag) {
+    TSite site;
+    site.Page("index.htm", "<p>text</p><a href=last.htm");
+    site.Page("last.htm", "");
+    EXPECT_EQ(site.Discover(), (std::vector<std::string>{"index.htm", "last.htm"}));
+}
+
+TEST(Links, TheBarShowsTheShareRead) {
+    const struct {
+        std::string Text;
+        std::vector<int> Bars; // of the scanned page, after the first 0
+    } cases[] = {
+        {"", {}},
+        {"<a href=x>", {10, 20, 30, 40, 50, 60, 70, 80, 90, 100}}, // ends with ">"
+        {"<a href=x>\n", {9, 18, 27, 36, 45, 54, 63, 72, 81, 90}},
+        {std::string(1000, 'x'), {}}, // filled in below: 1 to 99
+    };
+    for (const auto& c : cases) {
+        TSite site;
+        site.Page("index.htm", c.Text);
+        site.Discover();
+        std::vector<int> bars = site.Host.BarsIn("");
+        ASSERT_FALSE(bars.empty());
+        EXPECT_EQ(bars.front(), 0);
+        bars.erase(bars.begin());
+        std::vector<int> expected = c.Bars;
+        if (c.Text.size() == 1000)
+            for (int i = 1; i <= 99; ++i)
+                expected.push_back(i);
+        EXPECT_EQ(bars, expected) << c.Text.substr(0, 20);
+    }
+}
+
+TEST(Links, ThePageAndItsSizeAreShown) {
+    TSite site;
+    site.Page("index.htm", std::string(2048, ' '));
+    site.Host.Width = 13;
+    site.Discover();
+    EXPECT_EQ(site.Host.Of("CurrentFile:"), std::vector<std::string>{".../index.htm"});
+    EXPECT_EQ(site.Host.Of("Size:"), std::vector<std::string>{"2 KB"});
+}
+
+TEST(Links, CancelEndsTheScanSilently) {
+    TSite site;
+    std::string page;
+    for (int i = 0; i < 3000; ++i)
+        page += "<a href=\"p" + std::to_string(i) + ".htm\">";
+    site.Page("index.htm", page);
+    for (int i = 0; i < 3000; ++i)
+        site.Page("p" + std::to_string(i) + ".htm", "");
+    site.Host.CancelWhen = [&](const std::string&, int calls) { return calls == 3; };
+    EXPECT_THROW(site.Discover(), EAbort);
+    EXPECT_LT(site.Host.Progress(), 100); // it stopped in the middle of the page
+}
+
+TEST(Links, ErrorsEndTheWalk) {
+    {
+        TSite site;
+        try {
+            site.Discover("missing.htm");
+            ADD_FAILURE() << "no error";
+        } catch (const EFOpenError& e) {
+            EXPECT_NE(std::string(e.what()).find(site.Root() + "missing.htm"), std::string::npos);
+        }
+    }
+    {
+        TSite site("*.*", "");
+        site.Page("index.htm", "<p>no references: the empty list is never used</p>");
+        EXPECT_NO_THROW(site.Discover());
+        site.Page("index.htm", "<a href=x.htm>");
+        EXPECT_THROW(site.Discover(), ERegExprError);
+    }
+}
+
+} // namespace

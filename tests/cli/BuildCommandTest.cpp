@@ -1,0 +1,238 @@
+#include "archive/arcReader.h"
+
+#include "TestSupport.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace vlm::test;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+// vlm on a pseudo terminal of its own (standard input, output and error, and the
+// controlling terminal), as a user at a terminal runs it.
+class TPtyProcess {
+public:
+    TPtyProcess(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
+        FMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (FMaster < 0 || ::grantpt(FMaster) != 0 || ::unlockpt(FMaster) != 0)
+            throw std::runtime_error("no pseudo terminal");
+        const std::string slave = ::ptsname(FMaster);
+        FPid = ::fork();
+        if (FPid == 0) {
+            ::setsid();
+            const int fd = ::open(slave.c_str(), O_RDWR); // becomes the controlling terminal
+            for (int i = 0; i < 3; ++i)
+                ::dup2(fd, i);
+            for (const auto& [name, value] : env)
+                ::setenv(name.c_str(), value.c_str(), 1);
+            std::vector<char*> argv{const_cast<char*>(VLM_BINARY)};
+            for (const std::string& arg : args)
+                argv.push_back(const_cast<char*>(arg.c_str()));
+            argv.push_back(nullptr);
+            ::execv(VLM_BINARY, argv.data());
+            ::_exit(127);
+        }
+    }
+    ~TPtyProcess() {
+        if (FPid > 0 && !FWaited) {
+            ::kill(FPid, SIGKILL);
+            ::waitpid(FPid, nullptr, 0);
+        }
+        ::close(FMaster);
+    }
+    // Reads until text has appeared (or the terminal closes); what was read so far.
+    const std::string& ReadUntil(const std::string& text) {
+        while (FOutput.find(text) == std::string::npos && ReadSome()) {
+        }
+        return FOutput;
+    }
+    void Type(const std::string& keys) { ASSERT_EQ(::write(FMaster, keys.data(), keys.size()), static_cast<ssize_t>(keys.size())); }
+    void Interrupt() { ::kill(FPid, SIGINT); }
+    int Wait() {
+        while (ReadSome()) {
+        }
+        int status = 0;
+        ::waitpid(FPid, &status, 0);
+        FWaited = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+private:
+    bool ReadSome() {
+        // A safety net against a hang, far longer than any of these builds takes.
+        pollfd fd{FMaster, POLLIN, 0};
+        if (::poll(&fd, 1, 60000) <= 0)
+            return false;
+        char buffer[4096];
+        const ssize_t n = ::read(FMaster, buffer, sizeof buffer);
+        if (n <= 0)
+            return false; // EIO once the last slave descriptor is closed
+        FOutput.append(buffer, static_cast<size_t>(n));
+        return true;
+    }
+    int FMaster = -1;
+    pid_t FPid = -1;
+    bool FWaited = false;
+    std::string FOutput;
+};
+
+class BuildCommand : public ::testing::Test {
+protected:
+    TTempDir Dir;
+    std::string Program = Dir / "prog/";
+    std::string Temp = Dir / "tmp/";
+    std::string Site = Dir / "site/";
+    std::string Project = Dir / "site.vlp";
+
+    void SetUp() override {
+        WriteFile(Program + "VLMView.exe", "MZ-fake-viewer");
+        std::filesystem::create_directories(Temp);
+        std::filesystem::copy(std::string(VLM_SOURCE_DIR) + "/examples/site", Site,
+                              std::filesystem::copy_options::recursive);
+        ASSERT_EQ(Vlm({"new", Project}).ExitCode, 0);
+        ASSERT_EQ(Vlm({"set", Project, "HomePage=" + Site + "index.htm"}).ExitCode, 0);
+    }
+    std::map<std::string, std::string> Env() const {
+        return {{"VLM_PROGRAM_DIR", Program}, {"TMPDIR", Temp}};
+    }
+    TProcessResult Vlm(const std::vector<std::string>& args) {
+        return RunProcess(VLM_BINARY, args, Env());
+    }
+    // What is left under TMPDIR: nothing after a build, not even the private folder vlm
+    // made there (a program killed by a signal would leave that).
+    Names TempLeftovers() const {
+        Names left;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(Temp))
+            left.push_back(entry.path().string());
+        return left;
+    }
+};
+
+TEST_F(BuildCommand, BuildsTheExampleAndReportsEachStage) {
+    const std::string before = ReadFile(Project);
+    const TProcessResult r = Vlm({"build", Project, "-o", Dir / "out/site.vlm"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Err, "Loading settings...\nParsing files...\nCompressing files...\nFinished: " +
+                         Dir / "out/site.vlm (4 KB)\n");
+    EXPECT_EQ(r.Out, "");
+    vlm::TArchiveReader reader(Dir / "out/site.vlm");
+    EXPECT_EQ(reader.Members().size(), 12u);
+    EXPECT_EQ(reader.Comment().substr(reader.Comment().size() - 13), "/VLM.settings");
+    EXPECT_EQ(ReadFile(Project), before); // not saved without --save
+    EXPECT_EQ(TempLeftovers(), Names{});
+}
+
+TEST_F(BuildCommand, ExitCodesAndMessages) {
+    WriteFile(Dir / "out/old.vlm", "old");
+    const struct {
+        std::vector<std::string> Args;
+        int ExitCode;
+        std::string Err; // a part of standard error
+    } cases[] = {
+        {{"build", Project}, 2, "the project names no output file; give one with -o OUTPUT"},
+        {{"build"}, 2, "Usage: vlm build"},
+        {{"build", Project, "-o", Dir / "out/x.vlm", "--bogus"}, 2, "--bogus"},
+        {{"build", Dir / "none.vlp", "-o", Dir / "x.vlm"}, 1,
+         "Cannot open file \"" + Dir / "none.vlp\""},
+        {{"build", Project, "-o", Dir / "out/old.vlm"}, 1,
+         "\"" + Dir / "out/old.vlm\" already exists; there is no terminal to ask whether to "
+                     "replace it (give --yes to replace it)"},
+        {{"build", Project, "-o", Dir / "out/site.exe", "--quiet"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        const TProcessResult r = Vlm(c.Args);
+        EXPECT_EQ(r.ExitCode, c.ExitCode) << c.Args.back() << "\n" << r.Err;
+        if (c.Err.empty())
+            EXPECT_EQ(r.Err, "");
+        else
+            EXPECT_NE(r.Err.find(c.Err), std::string::npos) << r.Err;
+    }
+    EXPECT_EQ(ReadFile(Dir / "out/old.vlm"), "old"); // refused: nothing deleted
+    EXPECT_EQ(TempLeftovers(), Names{});
+}
+
+TEST_F(BuildCommand, YesReplacesAndAMissingViewerLeavesNoOutput) {
+    WriteFile(Dir / "out/site.exe", "old");
+    TProcessResult r = Vlm({"build", Project, "-o", Dir / "out/site.exe", "--yes", "--quiet"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_TRUE(vlm::TArchiveReader(Dir / "out/site.exe").IsExecutable());
+
+    std::filesystem::remove(Program + "VLMView.exe");
+    r = Vlm({"build", Project, "-o", Dir / "out/site.exe", "--yes", "--quiet"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_NE(r.Err.find("Cannot open file \"" + Program + "VLMView.exe\""), std::string::npos)
+        << r.Err;
+    EXPECT_EQ(ListNames(Dir / "out"), Names{}); // the old one was replaced, the new one failed
+    EXPECT_EQ(TempLeftovers(), Names{});
+}
+
+TEST_F(BuildCommand, SaveWritesTheProjectOnlyWhenTheBuildChangedIt) {
+    const auto inode = [&] {
+        struct stat st {};
+        ::stat(Project.c_str(), &st);
+        return st.st_ino;
+    };
+    const std::string output = Dir / "out/site.dat";
+    ASSERT_EQ(Vlm({"build", Project, "-o", output, "--save", "--quiet"}).ExitCode, 0);
+    const std::string saved = ReadFile(Project);
+    EXPECT_EQ(saved.rfind("OutputType=VLM\r\n", 0), 0u) << saved; // in place of "EXE"
+    EXPECT_NE(saved.find("\r\nOutputFile=" + output + "\r\n"), std::string::npos);
+
+    const auto before = inode();
+    ASSERT_EQ(Vlm({"build", Project, "--yes", "--save", "--quiet"}).ExitCode, 0);
+    EXPECT_EQ(inode(), before); // nothing changed: the file was left alone
+    EXPECT_EQ(ReadFile(Project), saved);
+
+    ASSERT_EQ(Vlm({"set", Project, "Language=Klingon"}).ExitCode, 0);
+    ASSERT_EQ(Vlm({"build", Project, "--yes", "--save", "--quiet"}).ExitCode, 0);
+    EXPECT_NE(ReadFile(Project).find("\r\nLanguage=Default\r\n"), std::string::npos);
+}
+
+TEST_F(BuildCommand, OnATerminal) {
+    const std::string output = Dir / "out/site.vlm";
+    WriteFile(output, "old");
+    for (const char* answer : {"n\n", "y\n"}) {
+        TPtyProcess vlm({"build", Project, "-o", output}, Env());
+        vlm.ReadUntil("[y/N] ");
+        vlm.Type(answer);
+        const int code = vlm.Wait();
+        const std::string shown = vlm.ReadUntil("");
+        EXPECT_NE(shown.find("The file \"site.vlm\" already exists.\r\nDo you want to replace "
+                             "existing file? [y/N] "),
+                  std::string::npos)
+            << shown;
+        if (answer[0] == 'n') {
+            EXPECT_EQ(code, 130);
+            EXPECT_EQ(ReadFile(output), "old");
+        } else {
+            EXPECT_EQ(code, 0) << shown;
+            EXPECT_NE(shown.find("\rCompressing files... "), std::string::npos) << shown;
+            EXPECT_NE(shown.find("Finished: " + output), std::string::npos) << shown;
+            EXPECT_NE(ReadFile(output), "old");
+        }
+    }
+    EXPECT_EQ(TempLeftovers(), Names{});
+}
+
+TEST_F(BuildCommand, CtrlCIsCancel) {
+    const std::string output = Dir / "out/site.vlm";
+    WriteFile(output, "old");
+    TPtyProcess vlm({"build", Project, "-o", output}, Env());
+    vlm.ReadUntil("[y/N] ");
+    vlm.Interrupt();
+    EXPECT_EQ(vlm.Wait(), 130);
+    EXPECT_EQ(ReadFile(output), "old");
+    EXPECT_EQ(TempLeftovers(), Names{});
+}
+
+} // namespace

@@ -1,0 +1,172 @@
+#include "ArchiveFixtures.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace vlm::test;
+using vlm::MethodStored;
+
+namespace {
+
+const std::string BuildPassword = "Qm42Tx7150";
+
+class ReadCommands : public ::testing::Test {
+protected:
+    TProcessResult Vlm(const std::vector<std::string>& args) {
+        return RunProcess(VLM_BINARY, args, {{"VLM_PROGRAM_DIR", Dir.Path()}});
+    }
+    std::string Put(const std::string& bytes, const std::string& name = "site.vlm") {
+        WriteFile(Dir / name, bytes);
+        return Dir / name;
+    }
+    static std::string Site(bool encipher = true) {
+        TTestArchive a;
+        a.EncipherHeaders = encipher;
+        a.Comment = "/tmp/vlmpack-x/VLM.settings";
+        a.Members = {
+            {"C:/site/index.htm", "<html>home</html>", MethodStored, BuildPassword},
+            {"C:/site/img/a.gif", RandomBytes(5000, 3), vlm::MethodDeflated, BuildPassword},
+            {"C:/site/empty.txt", ""}};
+        return a.Build();
+    }
+    TTempDir Dir;
+};
+
+TEST_F(ReadCommands, ListShowsMembersAndComment) {
+    const std::string exe = Put(MakeExecutable("MZ-viewer", Site()), "site.exe");
+    const TProcessResult r = Vlm({"list", exe});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    for (const char* expected : {"beginning at offset 9 (executable output)", "C:/site/index.htm",
+                                 "C:/site/img/a.gif", "Stored    0x0001", "Deflate   0x0001",
+                                 "enciphered", "3 members", "Comment: /tmp/vlmpack-x/VLM.settings"})
+        EXPECT_NE(r.Out.find(expected), std::string::npos) << expected << "\n" << r.Out;
+
+    const TProcessResult plain =
+        Vlm({"list", Put(MakePythonZip({{"a\x1b[2Jb.txt", "x"}}, "", true), "p.zip")});
+    ASSERT_EQ(plain.ExitCode, 0) << plain.Err;
+    EXPECT_NE(plain.Out.find("a?[2Jb.txt"), std::string::npos) << plain.Out;
+}
+
+TEST_F(ReadCommands, VerifyExitsZeroOnlyWhenEveryMemberIsSound) {
+    std::string damaged = Site(false);
+    damaged[vlm::LocalHeaderSize + 17 + 20] ^= 1; // inside index.htm's data
+    const struct {
+        std::string File;
+        std::vector<std::string> Options;
+        int ExitCode;
+        std::string Contains;
+    } cases[] = {
+        {Put(Site()), {}, 0, "All 3 members are sound."},
+        {Put(Site(), "b.vlm"), {"--password", "wrong"}, 1, "\"C:/site/index.htm\": the password"},
+        {Put(damaged, "c.vlm"), {}, 1, "\"C:/site/index.htm\": CRC error"},
+        {Put(MakePythonZip({{"a.txt", "abc"}}, "", true), "d.zip"), {}, 0, "All 1 members"},
+        {Put("not an archive at all, just text", "e.vlm"), {}, 1, "e.vlm\". No end of central"},
+        {Dir / "missing.vlm", {}, 1, "Cannot open file"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"verify", c.File};
+        args.insert(args.end(), c.Options.begin(), c.Options.end());
+        const TProcessResult r = Vlm(args);
+        EXPECT_EQ(r.ExitCode, c.ExitCode) << c.File << r.Err;
+        EXPECT_NE((r.Out + r.Err).find(c.Contains), std::string::npos) << r.Out << r.Err;
+    }
+    const TProcessResult damagedRun = Vlm({"verify", Dir / "c.vlm"});
+    EXPECT_NE(damagedRun.Out.find("OK      C:/site/img/a.gif"), std::string::npos)
+        << "the other members are still checked";
+}
+
+TEST_F(ReadCommands, ExtractWritesUnderTheFolderOnly) {
+    TTestArchive a;
+    for (const char* name :
+         {"C:/site/index.htm", "/abs/b.txt", "C:\\win\\c.txt", "ok/./d.txt", "../evil1.txt",
+          "a/../../evil2.txt", "..\\evil3.txt", "/../evil4.txt", "folder/"})
+        a.Members.push_back({name, std::string(name) + " data"});
+    const std::string out = Dir / "base/out";
+    const TProcessResult r = Vlm({"extract", Put(a.Build()), out});
+    EXPECT_EQ(r.ExitCode, 1);
+    for (const char* refused : {"../evil1.txt", "a/../../evil2.txt", "..\\evil3.txt"})
+        EXPECT_NE(r.Err.find(std::string("\"") + refused), std::string::npos) << refused << r.Err;
+    EXPECT_NE(r.Err.find("4 of 9 members were not extracted"), std::string::npos) << r.Err;
+    EXPECT_EQ(ReadFile(out + "/site/index.htm"), "C:/site/index.htm data");
+    EXPECT_EQ(ReadFile(out + "/abs/b.txt"), "/abs/b.txt data");
+    EXPECT_EQ(ReadFile(out + "/win/c.txt"), "C:\\win\\c.txt data");
+    EXPECT_EQ(ReadFile(out + "/ok/d.txt"), "ok/./d.txt data");
+    EXPECT_EQ(ListNames(out), (std::vector<std::string>{"abs", "folder", "ok", "site", "win"}));
+    EXPECT_EQ(ListNames(Dir / "base"), std::vector<std::string>{"out"});
+    EXPECT_EQ(ListNames(Dir.Path()), (std::vector<std::string>{"base", "site.vlm"}));
+}
+
+TEST_F(ReadCommands, ExtractNeverFollowsALinkPlantedInTheFolder) {
+    TTestArchive a;
+    a.Members = {{"site/x.htm", "new"}, {"y.htm", "new"}};
+    const std::string archive = Put(a.Build());
+    const std::string out = Dir / "out/";
+    WriteFile(Dir / "outside/y.htm", "outside");
+    ::mkdir(out.c_str(), 0777);
+    ASSERT_EQ(::symlink((Dir / "outside").c_str(), (out + "site").c_str()), 0);
+    ASSERT_EQ(::symlink((Dir / "outside/y.htm").c_str(), (out + "y.htm").c_str()), 0);
+    for (const bool force : {false, true}) {
+        std::vector<std::string> args{"extract", archive, out};
+        if (force)
+            args.push_back("--force");
+        const TProcessResult r = Vlm(args);
+        EXPECT_EQ(r.ExitCode, 1) << force;
+        EXPECT_NE(r.Err.find("\"site/x.htm\""), std::string::npos) << r.Err;
+        EXPECT_NE(r.Err.find("is a link or a file, not a folder"), std::string::npos) << r.Err;
+        EXPECT_EQ(ListNames(Dir / "outside"), std::vector<std::string>{"y.htm"});
+        EXPECT_EQ(ReadFile(Dir / "outside/y.htm"), "outside");
+    }
+    // --force replaced the link itself with a regular file.
+    struct stat st;
+    ASSERT_EQ(::lstat((out + "y.htm").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(ReadFile(out + "y.htm"), "new");
+}
+
+TEST_F(ReadCommands, ExtractReplacesExistingFilesOnlyWithForce) {
+    TTestArchive a;
+    a.Members = {{"a.htm", "first copy"}, {"a.htm", "second copy"}, {"b.htm", "b"}};
+    const std::string archive = Put(a.Build());
+    const std::string out = Dir / "out/";
+    WriteFile(out + "b.htm", "mine");
+    TProcessResult r = Vlm({"extract", archive, out});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_NE(r.Err.find("b.htm\" already exists (use --force"), std::string::npos) << r.Err;
+    EXPECT_EQ(ReadFile(out + "b.htm"), "mine");
+    // Two members of one name: the later one wins without any question.
+    EXPECT_EQ(ReadFile(out + "a.htm"), "second copy");
+    r = Vlm({"extract", "--force", archive, out});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ReadFile(out + "b.htm"), "b");
+    EXPECT_EQ(ListNames(out), (std::vector<std::string>{"a.htm", "b.htm"}));
+}
+
+TEST_F(ReadCommands, ExtractLeavesNothingOfAFailedMember) {
+    std::string damaged = Site(false);
+    damaged[vlm::LocalHeaderSize + 17 + 20] ^= 1;
+    const std::string out = Dir / "out/";
+    const TProcessResult r = Vlm({"extract", Put(damaged), out});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_NE(r.Err.find("\"C:/site/index.htm\": CRC error"), std::string::npos) << r.Err;
+    EXPECT_EQ(ListNames(out + "site"), (std::vector<std::string>{"empty.txt", "img"}));
+    EXPECT_EQ(ListNames(out + "site/img"), std::vector<std::string>{"a.gif"});
+
+    const TProcessResult wrong = Vlm({"extract", Dir / "site.vlm", out, "--password=nope"});
+    EXPECT_EQ(wrong.ExitCode, 1);
+    EXPECT_EQ(ListNames(out + "site/img"), std::vector<std::string>{"a.gif"});
+}
+
+TEST_F(ReadCommands, ExtractIntoAnImpossibleFolderNamesIt) {
+    WriteFile(Dir / "file", "x");
+    const TProcessResult r = Vlm({"extract", Put(Site()), Dir / "file/out"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_NE(r.Err.find("Cannot create folder \"" + Dir / "file/out/"), std::string::npos)
+        << r.Err;
+    const TProcessResult usage = Vlm({"extract", Dir / "site.vlm"});
+    EXPECT_EQ(usage.ExitCode, 2);
+}
+
+} // namespace

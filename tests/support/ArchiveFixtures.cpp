@@ -1,0 +1,182 @@
+#include "ArchiveFixtures.h"
+
+#include "TestSupport.h"
+
+#include <stdexcept>
+#include <zlib.h>
+
+namespace vlm::test {
+
+std::string Deflate(const std::string& data) {
+    z_stream zs{};
+    if (deflateInit2(&zs, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("deflateInit2 failed");
+    std::string out(deflateBound(&zs, static_cast<uLong>(data.size())), '\0');
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    zs.avail_in = static_cast<uInt>(data.size());
+    zs.next_out = reinterpret_cast<Bytef*>(out.data());
+    zs.avail_out = static_cast<uInt>(out.size());
+    const int rc = deflate(&zs, Z_FINISH);
+    out.resize(zs.total_out);
+    deflateEnd(&zs);
+    if (rc != Z_STREAM_END)
+        throw std::runtime_error("deflate failed");
+    return out;
+}
+
+namespace {
+
+template <size_t N> std::string Bytes(const std::array<uint8_t, N>& record) {
+    return std::string(reinterpret_cast<const char*>(record.data()), N);
+}
+
+uint8_t* Raw(std::string& s, size_t offset) {
+    return reinterpret_cast<uint8_t*>(s.data()) + offset;
+}
+
+// A header record and its name, enciphered in place when asked.
+std::string HeaderWithName(std::string record, std::string name, bool encipher) {
+    if (encipher) {
+        Raw(record, 0)[1] = 0x4C;
+        EncipherHeader(Raw(record, 0), record.size(), Raw(name, 0), name.size());
+    }
+    return record + name;
+}
+
+} // namespace
+
+std::string TTestArchive::Build() const {
+    std::string archive, directory;
+    for (size_t i = 0; i < Members.size(); ++i) {
+        const TTestMember& m = Members[i];
+        TLocalHeader local;
+        local.Method = m.Data.empty() ? MethodStored : m.Method;
+        local.Crc = Crc32(m.Data.data(), m.Data.size());
+        local.UncompressedSize = static_cast<uint32_t>(m.Data.size());
+        local.NameLength = static_cast<uint16_t>(m.Name.size());
+        local.Time = 0x6C21;
+        local.Date = 0x5A8E;
+        std::string payload = local.Method == MethodDeflated ? Deflate(m.Data) : m.Data;
+        if (!m.Password.empty() && !m.Data.empty()) {
+            TCipher cipher;
+            const auto header = cipher.MakeEncryptionHeader(m.Password, local.Crc);
+            cipher.EncryptBytes(payload.data(), payload.size());
+            payload = Bytes(header) + payload;
+            local.Flags |= FlagEncrypted;
+        }
+        payload += m.Junk;
+        local.CompressedSize = static_cast<uint32_t>(payload.size());
+        TCentralHeader central;
+        central.Flags = local.Flags;
+        central.Method = local.Method;
+        central.Time = local.Time;
+        central.Date = local.Date;
+        central.Crc = local.Crc;
+        central.CompressedSize = local.CompressedSize;
+        central.UncompressedSize = local.UncompressedSize;
+        central.NameLength = local.NameLength;
+        central.InternalAttributes = InternalAttributes;
+        central.ExternalAttributes = 32;
+        central.LocalHeaderOffset = static_cast<uint32_t>(archive.size());
+        if (EditLocal)
+            EditLocal(i, local);
+        if (EditCentral)
+            EditCentral(i, central);
+        archive += HeaderWithName(Bytes(local.Pack()), m.Name, EncipherHeaders) + payload;
+        directory += HeaderWithName(Bytes(central.Pack()), m.Name, EncipherHeaders);
+    }
+    TEndRecord end;
+    end.EntriesOnDisk = end.TotalEntries = static_cast<uint16_t>(Members.size());
+    end.DirectorySize = static_cast<uint32_t>(directory.size());
+    end.DirectoryOffset = static_cast<uint32_t>(archive.size());
+    end.CommentLength = static_cast<uint16_t>(Comment.size());
+    if (EditEnd)
+        EditEnd(end);
+    return archive + directory + Bytes(end.Pack()) + Comment;
+}
+
+std::string EncipherArchiveHeaders(std::string archive) {
+    const size_t endPos = archive.rfind(std::string("PK\x05\x06", 4));
+    if (endPos == std::string::npos)
+        throw std::runtime_error("no end record");
+    const TEndRecord end = TEndRecord::Unpack(Raw(archive, endPos));
+    size_t pos = end.DirectoryOffset;
+    for (int n = 0; n < end.TotalEntries; ++n) {
+        const TCentralHeader c = TCentralHeader::Unpack(Raw(archive, pos));
+        const TLocalHeader l = TLocalHeader::Unpack(Raw(archive, c.LocalHeaderOffset));
+        Raw(archive, c.LocalHeaderOffset)[1] = 0x4C;
+        EncipherHeader(Raw(archive, c.LocalHeaderOffset), LocalHeaderSize,
+                       Raw(archive, c.LocalHeaderOffset + LocalHeaderSize), l.NameLength);
+        Raw(archive, pos)[1] = 0x4C;
+        EncipherHeader(Raw(archive, pos), CentralHeaderSize, Raw(archive, pos + CentralHeaderSize),
+                       c.NameLength);
+        pos += CentralHeaderSize + c.NameLength + c.ExtraLength + c.CommentLength;
+    }
+    return archive;
+}
+
+std::string MakeExecutable(const std::string& viewer, const std::string& archive) {
+    std::string trailer(8, '\0');
+    PutU64(Raw(trailer, 0), viewer.size());
+    return viewer + archive + trailer;
+}
+
+namespace {
+const char* const PythonZipScript = R"(
+import sys, zipfile
+out, method, streamed, comment = sys.argv[1:5]
+class Unseekable:
+    def __init__(self, f): self.f = f
+    def write(self, b): return self.f.write(b)
+    def flush(self): self.f.flush()
+raw = open(out, 'wb')
+target = Unseekable(raw) if streamed == '1' else raw
+compression = zipfile.ZIP_DEFLATED if method == 'deflate' else zipfile.ZIP_STORED
+with zipfile.ZipFile(target, 'w', compression) as z:
+    z.comment = comment.encode()
+    args = sys.argv[5:]
+    for name, path in zip(args[0::2], args[1::2]):
+        z.writestr(zipfile.ZipInfo(name, (2020, 5, 17, 13, 25, 58)), open(path, 'rb').read(),
+                   compress_type=compression)
+raw.close()
+)";
+} // namespace
+
+std::string MakePythonZip(const std::vector<TZipEntry>& entries, const std::string& comment,
+                          bool deflate, bool streamed) {
+    TTempDir work;
+    std::vector<std::string> args{"-c",
+                                  PythonZipScript,
+                                  work / "out.zip",
+                                  deflate ? "deflate" : "store",
+                                  streamed ? "1" : "0",
+                                  comment};
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string path = work / ("data" + std::to_string(i));
+        WriteFile(path, entries[i].Data);
+        args.push_back(entries[i].Name);
+        args.push_back(path);
+    }
+    const TProcessResult r = RunProcess("python3", args);
+    if (r.ExitCode != 0)
+        throw std::runtime_error("python3 zipfile failed: " + r.Err);
+    return ReadFile(work / "out.zip");
+}
+
+std::string Make7zEncryptedZip(const std::vector<TZipEntry>& entries, const std::string& password) {
+    if (!HaveProgram("7zz"))
+        return {};
+    TTempDir work;
+    std::vector<std::string> args{"a",     "-tzip", "-p" + password, "-mem=ZipCrypto",
+                                  "-bso0", "-bsp0", work / "out.zip"};
+    for (const TZipEntry& entry : entries) {
+        WriteFile(work / ("in/" + entry.Name), entry.Data);
+        args.push_back(entry.Name);
+    }
+    const TProcessResult r = RunProcess("7zz", args, {}, {}, work / "in");
+    if (r.ExitCode != 0)
+        throw std::runtime_error("7zz failed: " + r.Err);
+    return ReadFile(work / "out.zip");
+}
+
+} // namespace vlm::test
