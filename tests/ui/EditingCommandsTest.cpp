@@ -29,10 +29,6 @@ public:
         WriteFile(HomePage, "<html><body>Home</body></html>");
         Window = std::make_unique<TfmProjector>();
         Window->FormCreate({});
-        // The build itself is the pipeline's; here it only has to be asked for.
-        Action("actFileBuild").OnExecute = [this] {
-            Builds.push_back(Window->Project()->Value(entry::OutputFile));
-        };
     }
     void TearDown() override {
         Window.reset();
@@ -40,6 +36,12 @@ public:
     }
 
     TAction& Action(const char* name) { return Child<TAction>(*Window, name); }
+    // Records the builds asked for instead of running them.
+    void RecordBuilds() {
+        Action("actFileBuild").OnExecute = [this] {
+            Builds.push_back(Window->Project()->Value(entry::OutputFile));
+        };
+    }
     void Trigger(const char* name) {
         GoIdle();
         Action(name).trigger();
@@ -94,6 +96,7 @@ TEST_F(EditingCommandsTest, OptionsShowsTheDialogOnTheOpenProject) {
 }
 
 TEST_F(EditingCommandsTest, WizardBuildsOrRunsAsItsResultSays) {
+    RecordBuilds();
     const struct {
         const char* Output;
         bool Build, Run;
@@ -135,7 +138,19 @@ TEST_F(EditingCommandsTest, WizardBuildsOrRunsAsItsResultSays) {
     }
 }
 
+TEST_F(EditingCommandsTest, WizardRunBuildsTheArchiveAndStartsTheViewer) {
+    const std::string output = Dir / "out/site.vlm";
+    ASSERT_TRUE(CreateDir(Dir / "out"));
+    Script.HandleDialog(RunWizard(output, true, true));
+    Trigger("actFileNewWizard");
+    EXPECT_TRUE(FileExists(output));
+    ASSERT_EQ(Script.StartedPrograms.size(), 1u);
+    EXPECT_EQ(Script.StartedPrograms.back().Arguments, QStringList{QString::fromStdString(output)});
+    EXPECT_TRUE(Script.Messages.empty()) << Script.Messages.front().Text.toStdString();
+}
+
 TEST_F(EditingCommandsTest, WizardCancelLeavesTheFreshProjectUnchanged) {
+    RecordBuilds();
     EXPECT_EQ(Action("actFileNewWizard").shortcut(), QKeySequence(Qt::CTRL | Qt::Key_W));
     Script.HandleDialog([](QDialog& dialog) {
         Child<QLineEdit>(dialog, "edHomePage").setText("/site/index.htm");
