@@ -35,17 +35,24 @@ public:
 
     // The pieces. "Fill" installs a layout on host and puts the controls into it; "Add"
     // returns a new group box (parented to parent) that the caller places.
-    void FillHomePage(QWidget* host);              // the text, btnHomePage, edHomePage
-    void FillOutput(QWidget* host, bool withNote); // text, format buttons, btnOutputFile...
-    QGroupBox* AddWindowSize(QWidget* parent);     // "Window size"
-    QGroupBox* AddDisplay(QWidget* parent);        // "Display"
-    void FillLanguage(QWidget* host);              // the text, edLanguage, cbShowLanguageMenu
-    QGroupBox* AddCommands(QWidget* parent);       // "Available commands"
-    void FillProtection(QWidget* host);            // password and warning message
-    void FillParsing(QWidget* host, const QString& skipCaption); // the text, cbFilesParsingSkip
-    QGroupBox* AddInclude(QWidget* parent);                      // "Include"
-    QGroupBox* AddExclude(QWidget* parent);                      // "Exclude"
-    QLabel* AddFilesNote(QWidget* parent);                       // the note about empty mask fields
+
+    // The home-page text, btnHomePage and edHomePage.
+    void FillHomePage(QWidget* host);
+    // The output text, the two format buttons, btnOutputFile, edOutputFile and, in the
+    // options dialog, the note about an empty output file.
+    void FillOutput(QWidget* host, bool withNote);
+    QGroupBox* AddWindowSize(QWidget* parent);
+    QGroupBox* AddDisplay(QWidget* parent);
+    // The language text, edLanguage and cbShowLanguageMenu.
+    void FillLanguage(QWidget* host);
+    QGroupBox* AddCommands(QWidget* parent);
+    // The password and the warning message, each with its text, check box and edit.
+    void FillProtection(QWidget* host);
+    // The parsing text and cbFilesParsingSkip, whose caption differs between the windows.
+    void FillParsing(QWidget* host, const QString& skipCaption);
+    QGroupBox* AddInclude(QWidget* parent);
+    QGroupBox* AddExclude(QWidget* parent);
+    QLabel* AddFilesNote(QWidget* parent);
 
     // Project to controls and back, in the order of the transfer table.
     void LoadControls();
