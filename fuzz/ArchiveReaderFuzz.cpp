@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             try {
                 uint64_t total = 0;
                 reader.ReadMember(i, "Qm42Tx7150", [&](const char*, size_t n) { total += n; });
-                if (total != reader.Members()[i].Central.UncompressedSize)
+                if (total != reader.Members()[i].UncompressedSize)
                     std::abort();
             } catch (const vlm::EVlmError&) {
             }

@@ -3,6 +3,7 @@
 #include "archive/arcDeflate.h"
 #include "archive/arcFileIo.h"
 #include "archive/arcMember.h"
+#include "archive/arcStreams.h"
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
@@ -172,7 +173,6 @@ int TCompBase::CompressRun(TTempOutput& output) {
         output.Discard();
         return 0;
     }
-    Progress(0, 0);
     WriteDirectory(output.Stream(), *FList);
     return PutInPlace(output) ? FFilesAdded : 0;
 }
@@ -327,6 +327,19 @@ struct TRestoreName {
 };
 } // namespace
 
+TChunkHooks TCompBase::MemberHooks(bool countsRemaining) {
+    // The CRC pass of an encrypted member, and the second read of a small file that is
+    // stored after all, leave the bytes still to read as they were.
+    return {[this] { return KeepGoing(); },
+            [this, countsRemaining](uint64_t position, size_t count) {
+                if (countsRemaining)
+                    FBytesRemaining -= std::min<uint64_t>(count, FBytesRemaining);
+                Progress(Percent(FCurrentFileSize, static_cast<int64_t>(position)),
+                         Percent(static_cast<int64_t>(FTotalBytes),
+                                 static_cast<int64_t>(FTotalBytes - FBytesRemaining)));
+            }};
+}
+
 bool TCompBase::WriteMember(size_t index, TFileStream& out) {
     const std::string full = FList->Names[index];
     const TRestoreName restore{FCurrentFileName, FCurrentFileName};
@@ -350,22 +363,8 @@ bool TCompBase::WriteMember(size_t index, TFileStream& out) {
     plan.Password = Password;
     plan.Deflate = DeflateType != dtDeflateS && !HasExtensionIn(stored, StoreFilesOfType);
     plan.Level = DeflateLevelOf(DeflateType);
-    const auto fileProgress = [this](uint64_t position) {
-        return Percent(FCurrentFileSize, static_cast<int64_t>(position));
-    };
-    const auto archiveProgress = [this] {
-        return Percent(static_cast<int64_t>(FTotalBytes),
-                       static_cast<int64_t>(FTotalBytes - FBytesRemaining));
-    };
-    // The CRC pass of an encrypted member leaves the bytes still to read as they were.
-    const TChunkHooks passHooks{
-        [this] { return KeepGoing(); },
-        [&](uint64_t position, size_t) { Progress(fileProgress(position), archiveProgress()); }};
-    const TChunkHooks dataHooks{[this] { return KeepGoing(); },
-                                [&](uint64_t position, size_t count) {
-                                    FBytesRemaining -= std::min<uint64_t>(count, FBytesRemaining);
-                                    Progress(fileProgress(position), archiveProgress());
-                                }};
+    const TChunkHooks passHooks = MemberHooks(false);
+    const TChunkHooks dataHooks = MemberHooks(true);
     TMemberOutcome outcome;
     try {
         outcome = EncodeMemberData(*source, out, plan, Cipher(), passHooks, dataHooks);

@@ -59,6 +59,7 @@ public:
 
 class TCompBase;
 class TTempOutput;
+struct TChunkHooks;
 using TArcNotifyEvent = std::function<void(TCompBase& sender)>;
 using TOnBeginEvent =
     std::function<void(TCompBase& sender, const std::string& fileName, int count, bool& extract)>;
@@ -189,6 +190,7 @@ private:
     void ListEntry(const std::string& folder, const TSearchRec& rec);
     bool AddFile(size_t index, TFileStream& out);
     bool WriteMember(size_t index, TFileStream& out);
+    TChunkHooks MemberHooks(bool countsRemaining);
     void RefreshExcludeLines();
     void AddLoop(TFileStream& out);
     int CompressRun(TTempOutput& output);

@@ -210,6 +210,8 @@ void TArchiveExtractor::WriteFile(int folder, const std::string& name, const TMe
                                   {ExtractFilePath(target) + temp, SysErrorMessage(errno)}));
     try {
         FReader.ReadMember(index, Password, [&](const char* data, size_t size) {
+            if (BeforeChunk)
+                BeforeChunk();
             while (size > 0) {
                 const ssize_t n = ::write(file.Get(), data, size);
                 if (n < 0 && errno == EINTR)

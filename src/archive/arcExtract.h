@@ -6,6 +6,7 @@
 
 #include "archive/arcReader.h"
 
+#include <functional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -34,6 +35,9 @@ public:
     std::string Password;
     // Replace files that existed before the extraction.
     bool Force = false;
+    // Runs before each chunk is written; it may raise (EAbort) to stop, and the member's
+    // temporary file is then removed.
+    std::function<void()> BeforeChunk;
 
     // Writes member index below the folder and returns its relative path. Raises
     // EArchiveError naming the member; nothing is then left under the member's name.

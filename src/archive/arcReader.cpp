@@ -5,17 +5,46 @@
 #include "archive/arcReader.h"
 
 #include <algorithm>
+#include <span>
 
 namespace vlm {
 
 namespace {
 
 constexpr size_t TrailerSize = 8;
+constexpr size_t MaxCommentLength = 0xFFFF;
 constexpr uint32_t Zip64LocatorSignature = 0x07064B50;
 constexpr size_t Zip64LocatorSize = 20;
-constexpr size_t MaxCommentLength = 0xFFFF;
+constexpr uint32_t Zip64EndSignature = 0x06064B50;
+constexpr size_t Zip64EndSize = 56;
+constexpr uint16_t Zip64ExtraId = 0x0001;
+constexpr uint32_t Saturated32 = 0xFFFFFFFF;
 
 } // namespace
+
+// Fills the values a Zip64 extended information field (APPNOTE 4.5.3) holds for the
+// saturated header fields, in their order; false when one is missing.
+bool ReadZip64Extra(const uint8_t* extra, size_t length, std::span<uint64_t* const> wanted) {
+    for (size_t pos = 0; pos + 4 <= length;) {
+        const uint16_t id = GetU16(extra + pos);
+        const size_t size = GetU16(extra + pos + 2);
+        pos += 4;
+        if (size > length - pos)
+            return false;
+        if (id == Zip64ExtraId) {
+            size_t field = pos;
+            for (uint64_t* value : wanted) {
+                if (field + 8 > pos + size)
+                    return false;
+                *value = GetU64(extra + field);
+                field += 8;
+            }
+            return true;
+        }
+        pos += size;
+    }
+    return false;
+}
 
 std::string PrintableName(std::string_view name) {
     std::string result(name);
@@ -72,8 +101,6 @@ void TArchiveReader::LocateArchive() {
     for (size_t i = tail.size() - EndRecordSize + 1; i-- > 0;) {
         if (GetU32(&tail[i]) != EndRecordSignature)
             continue;
-        if (i >= Zip64LocatorSize && GetU32(&tail[i - Zip64LocatorSize]) == Zip64LocatorSignature)
-            Fail("The archive uses the ZIP64 form, which is not supported.");
         std::string reason;
         if (TryEndRecord(start + i, &tail[i], reason))
             return;
@@ -85,6 +112,38 @@ void TArchiveReader::LocateArchive() {
                              : firstReason);
 }
 
+bool TArchiveReader::ReadZip64End(uint64_t position, uint64_t& recordPosition,
+                                  uint64_t& archiveStart, std::string& reason) {
+    uint8_t locator[Zip64LocatorSize];
+    ReadAt(position - Zip64LocatorSize, locator, sizeof locator, "The Zip64 locator");
+    const uint64_t relative = GetU64(locator + 8);
+    // The record normally lies just before the locator, which gives the archive's start;
+    // writers that count from the file's start are the other possibility.
+    const uint64_t limit = position - Zip64LocatorSize;
+    for (const uint64_t start : {limit - Zip64EndSize - relative, uint64_t{0}}) {
+        if (limit < Zip64EndSize || relative > limit - Zip64EndSize ||
+            start > limit - Zip64EndSize - relative)
+            continue;
+        uint8_t record[Zip64EndSize];
+        ReadAt(start + relative, record, sizeof record, "The Zip64 end record");
+        if (GetU32(record) != Zip64EndSignature)
+            continue;
+        if (GetU32(record + 16) != 0 || GetU32(record + 20) != 0 ||
+            GetU64(record + 24) != GetU64(record + 32)) {
+            reason = "Archives split over several disks are not supported.";
+            return false;
+        }
+        FTotalEntries = GetU64(record + 32);
+        FDirectorySize = GetU64(record + 40);
+        FDirectoryOffset = GetU64(record + 48);
+        recordPosition = start + relative;
+        archiveStart = start;
+        return true;
+    }
+    reason = "The Zip64 locator does not lead to a Zip64 end record.";
+    return false;
+}
+
 bool TArchiveReader::TryEndRecord(uint64_t position, const uint8_t* record, std::string& reason) {
     const TEndRecord end = TEndRecord::Unpack(record);
     const uint64_t recordEnd = position + EndRecordSize + end.CommentLength;
@@ -93,22 +152,40 @@ bool TArchiveReader::TryEndRecord(uint64_t position, const uint8_t* record, std:
         reason = "The end record's comment length does not fit the file.";
         return false;
     }
-    if (end.DiskNumber != 0 || end.DirectoryDisk != 0 || end.EntriesOnDisk != end.TotalEntries) {
+    uint8_t locator[4] = {};
+    if (position >= Zip64LocatorSize)
+        ReadAt(position - Zip64LocatorSize, locator, sizeof locator, "The Zip64 locator");
+    // The directory ends where the Zip64 end record, or else the end record, begins.
+    uint64_t directoryEnd = position;
+    uint64_t zip64Start = 0;
+    const bool zip64 = GetU32(locator) == Zip64LocatorSignature;
+    if (zip64) {
+        if (!ReadZip64End(position, directoryEnd, zip64Start, reason))
+            return false;
+    } else if (end.DiskNumber != 0 || end.DirectoryDisk != 0 ||
+               end.EntriesOnDisk != end.TotalEntries) {
         reason = "Archives split over several disks are not supported.";
         return false;
+    } else {
+        FTotalEntries = end.TotalEntries;
+        FDirectorySize = end.DirectorySize;
+        FDirectoryOffset = end.DirectoryOffset;
     }
-    if (end.DirectorySize > position || end.DirectoryOffset > position - end.DirectorySize) {
+    if (FDirectorySize > directoryEnd || FDirectoryOffset > directoryEnd - FDirectorySize) {
         reason = "The central directory lies outside the file.";
         return false;
     }
-    if (static_cast<uint64_t>(end.TotalEntries) * CentralHeaderSize > end.DirectorySize) {
-        reason = "The central directory is too small for its " + std::to_string(end.TotalEntries) +
+    if (FTotalEntries > FDirectorySize / CentralHeaderSize) {
+        reason = "The central directory is too small for its " + std::to_string(FTotalEntries) +
                  " records.";
         return false;
     }
-    // The directory ends where the end record begins; whatever lies before the archive's
-    // first byte shifts every offset recorded in it.
-    const uint64_t archiveStart = position - end.DirectorySize - end.DirectoryOffset;
+    // Whatever lies before the archive's first byte shifts every offset recorded in it.
+    const uint64_t archiveStart = directoryEnd - FDirectorySize - FDirectoryOffset;
+    if (zip64 && archiveStart != zip64Start) {
+        reason = "The Zip64 end record does not match the central directory.";
+        return false;
+    }
     if (trailer) {
         uint8_t bytes[TrailerSize];
         ReadAt(FFileSize - TrailerSize, bytes, TrailerSize, "The trailer");
@@ -128,10 +205,10 @@ bool TArchiveReader::TryEndRecord(uint64_t position, const uint8_t* record, std:
 }
 
 void TArchiveReader::ReadDirectory() {
-    uint64_t position = FArchiveOffset + FEnd.DirectoryOffset;
-    const uint64_t directoryEnd = position + FEnd.DirectorySize;
-    FMembers.reserve(FEnd.TotalEntries);
-    for (size_t n = 1; n <= FEnd.TotalEntries; ++n) {
+    uint64_t position = FArchiveOffset + FDirectoryOffset;
+    const uint64_t directoryEnd = position + FDirectorySize;
+    FMembers.reserve(static_cast<size_t>(FTotalEntries));
+    for (uint64_t n = 1; n <= FTotalEntries; ++n) {
         const std::string which = "Central header " + std::to_string(n);
         uint8_t record[CentralHeaderSize];
         if (directoryEnd - position < CentralHeaderSize)
@@ -154,6 +231,7 @@ void TArchiveReader::ReadDirectory() {
         ReadAt(position + CentralHeaderSize, member.Name.data(), member.Name.size(), which.c_str());
         if (member.HeadersEnciphered)
             cipher.DecryptBytes(member.Name.data(), member.Name.size());
+        ReadCentralExtra(member, position + CentralHeaderSize + c.NameLength);
         position += CentralHeaderSize + variable;
         ReadLocalHeader(member);
         FMembers.push_back(std::move(member));
@@ -162,10 +240,34 @@ void TArchiveReader::ReadDirectory() {
         Fail("The central directory's size does not match its records.");
 }
 
+void TArchiveReader::ReadCentralExtra(TArchiveMember& member, uint64_t position) {
+    const TCentralHeader& c = member.Central;
+    member.CompressedSize = c.CompressedSize;
+    member.UncompressedSize = c.UncompressedSize;
+    uint64_t offset = c.LocalHeaderOffset;
+    std::vector<uint64_t*> wanted;
+    if (c.UncompressedSize == Saturated32)
+        wanted.push_back(&member.UncompressedSize);
+    if (c.CompressedSize == Saturated32)
+        wanted.push_back(&member.CompressedSize);
+    if (c.LocalHeaderOffset == Saturated32)
+        wanted.push_back(&offset);
+    if (wanted.empty())
+        return;
+    std::vector<uint8_t> extra(c.ExtraLength);
+    ReadAt(position, extra.data(), extra.size(), "An extra field");
+    const bool found = ReadZip64Extra(extra.data(), extra.size(), wanted);
+    if (!found)
+        FailMember(member, "its Zip64 extra field is missing or too short.");
+    member.LocalHeaderOffset = offset; // made absolute by ReadLocalHeader
+}
+
 void TArchiveReader::ReadLocalHeader(TArchiveMember& member) {
-    const uint64_t directoryStart = FArchiveOffset + FEnd.DirectoryOffset;
-    const uint64_t relative = member.Central.LocalHeaderOffset;
-    if (relative > FEnd.DirectoryOffset || FEnd.DirectoryOffset - relative < LocalHeaderSize)
+    const uint64_t directoryStart = FArchiveOffset + FDirectoryOffset;
+    const uint64_t relative = member.Central.LocalHeaderOffset == Saturated32
+                                  ? member.LocalHeaderOffset
+                                  : member.Central.LocalHeaderOffset;
+    if (relative > FDirectoryOffset || FDirectoryOffset - relative < LocalHeaderSize)
         FailMember(member, "its local header offset lies outside the archive.");
     member.LocalHeaderOffset = FArchiveOffset + relative;
     uint8_t record[LocalHeaderSize];
@@ -181,7 +283,7 @@ void TArchiveReader::ReadLocalHeader(TArchiveMember& member) {
     member.DataOffset = member.LocalHeaderOffset + LocalHeaderSize + member.Local.NameLength +
                         member.Local.ExtraLength;
     if (member.DataOffset > directoryStart ||
-        member.Central.CompressedSize > directoryStart - member.DataOffset)
+        member.CompressedSize > directoryStart - member.DataOffset)
         FailMember(member, "its data run past the start of the central directory.");
 }
 
@@ -197,10 +299,43 @@ void TArchiveReader::CheckOverlaps() const {
     for (size_t i = 1; i < order.size(); ++i) {
         const TArchiveMember& previous = FMembers[order[i - 1]];
         const TArchiveMember& current = FMembers[order[i]];
-        if (current.LocalHeaderOffset < previous.DataOffset + previous.Central.CompressedSize)
+        if (current.LocalHeaderOffset < previous.DataOffset + previous.CompressedSize)
             FailMember(current, "its bytes overlap those of member \"" +
                                     PrintableName(previous.Name) + "\".");
     }
+}
+
+void TArchiveReader::CheckLocalHeader(const TArchiveMember& member) {
+    const TLocalHeader& local = member.Local;
+    const TCentralHeader& central = member.Central;
+    if (local.Method != central.Method ||
+        (local.Flags & FlagEncrypted) != (central.Flags & FlagEncrypted))
+        FailMember(member, "its local header disagrees with the central directory.");
+    uint8_t record[LocalHeaderSize];
+    ReadAt(member.LocalHeaderOffset, record, LocalHeaderSize, "A local header");
+    std::string fields(size_t{local.NameLength} + local.ExtraLength, '\0');
+    ReadAt(member.LocalHeaderOffset + LocalHeaderSize, fields.data(), fields.size(),
+           "A local name");
+    if (GetU32(record) == EncipheredLocalHeaderSignature)
+        DecipherHeader(record, LocalHeaderSize).DecryptBytes(fields.data(), local.NameLength);
+    const std::string name = fields.substr(0, local.NameLength);
+    if (name != member.Name)
+        FailMember(member, "its local header names \"" + PrintableName(name) + "\".");
+    // With a data descriptor the local header may leave the CRC and sizes at zero.
+    if (local.Flags & FlagDataDescriptor)
+        return;
+    uint64_t uncompressed = local.UncompressedSize;
+    uint64_t compressed = local.CompressedSize;
+    if (uncompressed == Saturated32 || compressed == Saturated32) {
+        uint64_t* const both[] = {&uncompressed, &compressed};
+        if (!ReadZip64Extra(reinterpret_cast<const uint8_t*>(fields.data()) + local.NameLength,
+                            local.ExtraLength, both))
+            FailMember(member, "the Zip64 extra field of its local header is missing.");
+    }
+    if (local.Crc != central.Crc || compressed != member.CompressedSize ||
+        uncompressed != member.UncompressedSize)
+        FailMember(member, "the CRC or sizes in its local header differ from the central "
+                           "directory.");
 }
 
 } // namespace vlm

@@ -34,6 +34,9 @@ struct TArchiveMember {
     bool HeadersEnciphered = false;
     uint64_t LocalHeaderOffset = 0; // from the start of the file (archive offset included)
     uint64_t DataOffset = 0;        // where the encryption header or the data begins
+    // The central header's sizes, or the Zip64 extra field's where those are saturated.
+    uint64_t CompressedSize = 0;
+    uint64_t UncompressedSize = 0;
 };
 
 class TArchiveReader {
@@ -67,6 +70,11 @@ private:
     void ReadAt(uint64_t offset, void* buffer, size_t count, const char* what);
     void LocateArchive();
     bool TryEndRecord(uint64_t position, const uint8_t* record, std::string& reason);
+    // Where the Zip64 end record (APPNOTE 4.3.14) lies and what it says; false with a
+    // reason when the locator before position leads nowhere.
+    bool ReadZip64End(uint64_t position, uint64_t& recordPosition, uint64_t& archiveStart,
+                      std::string& reason);
+    void ReadCentralExtra(TArchiveMember& member, uint64_t position);
     void ReadDirectory();
     void ReadLocalHeader(TArchiveMember& member);
     void CheckOverlaps() const;
@@ -82,6 +90,10 @@ private:
     uint64_t FFileSize = 0;
     uint64_t FArchiveOffset = 0;
     uint64_t FArchiveSize = 0;
+    // From the end record, or from the Zip64 end record when the archive has one.
+    uint64_t FDirectoryOffset = 0; // relative to the archive's start
+    uint64_t FDirectorySize = 0;
+    uint64_t FTotalEntries = 0;
     TEndRecord FEnd;
     std::vector<TArchiveMember> FMembers;
     std::string FComment;

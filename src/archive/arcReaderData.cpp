@@ -13,7 +13,6 @@ namespace vlm {
 namespace {
 
 constexpr size_t ChunkSize = 65536;
-constexpr uint16_t FlagDataDescriptor = 0x0008;
 constexpr uint16_t FlagStrongEncryption = 0x0040;
 // ReadMemberText holds the whole member; larger members go through a sink.
 constexpr uint32_t MaxTextMember = 64u << 20;
@@ -37,27 +36,6 @@ private:
 };
 
 } // namespace
-
-void TArchiveReader::CheckLocalHeader(const TArchiveMember& member) {
-    const TLocalHeader& local = member.Local;
-    const TCentralHeader& central = member.Central;
-    if (local.Method != central.Method || (local.Flags & FlagEncrypted) != (central.Flags & 1))
-        FailMember(member, "its local header disagrees with the central directory.");
-    // With a data descriptor the local header may leave the CRC and sizes at zero.
-    if ((local.Flags & FlagDataDescriptor) == 0 &&
-        (local.Crc != central.Crc || local.CompressedSize != central.CompressedSize ||
-         local.UncompressedSize != central.UncompressedSize))
-        FailMember(member, "the CRC or sizes in its local header differ from the central "
-                           "directory.");
-    uint8_t record[LocalHeaderSize];
-    ReadAt(member.LocalHeaderOffset, record, LocalHeaderSize, "A local header");
-    std::string name(local.NameLength, '\0');
-    ReadAt(member.LocalHeaderOffset + LocalHeaderSize, name.data(), name.size(), "A local name");
-    if (GetU32(record) == EncipheredLocalHeaderSignature)
-        DecipherHeader(record, LocalHeaderSize).DecryptBytes(name.data(), name.size());
-    if (name != member.Name)
-        FailMember(member, "its local header names \"" + PrintableName(name) + "\".");
-}
 
 struct TArchiveReader::TMemberData {
     const TArchiveMember& Member;
@@ -102,10 +80,9 @@ size_t TArchiveReader::ReadChunk(TMemberData& data) {
 
 void TArchiveReader::Deliver(TMemberData& data, const char* bytes, size_t size) {
     data.Produced += size;
-    if (data.Produced > data.Member.Central.UncompressedSize)
+    if (data.Produced > data.Member.UncompressedSize)
         FailMember(data.Member, "its data are longer than its recorded size of " +
-                                    std::to_string(data.Member.Central.UncompressedSize) +
-                                    " bytes.");
+                                    std::to_string(data.Member.UncompressedSize) + " bytes.");
     data.Crc = Crc32Update(data.Crc, bytes, size);
     data.Sink(bytes, size);
 }
@@ -151,12 +128,12 @@ void TArchiveReader::ReadMember(size_t index, const std::string& password,
         FailMember(member, "compression method " + std::to_string(c.Method) + " is not supported.");
     CheckLocalHeader(member);
 
-    TMemberData data{member, sink, member.DataOffset, c.CompressedSize, std::nullopt};
+    TMemberData data{member, sink, member.DataOffset, member.CompressedSize, std::nullopt};
     const bool encrypted = (c.Flags & FlagEncrypted) != 0;
     if (encrypted)
         StartDecryption(data, password);
     if (c.Method == MethodStored) {
-        if (data.Remaining != c.UncompressedSize)
+        if (data.Remaining != member.UncompressedSize)
             FailMember(member, "its stored size differs from its recorded size.");
         while (data.Remaining > 0) {
             const size_t count = ReadChunk(data);
@@ -165,17 +142,17 @@ void TArchiveReader::ReadMember(size_t index, const std::string& password,
     } else {
         Inflate(data);
     }
-    if (data.Produced != c.UncompressedSize)
+    if (data.Produced != member.UncompressedSize)
         FailMember(member, "its data are " + std::to_string(data.Produced) +
                                " bytes long, not the recorded " +
-                               std::to_string(c.UncompressedSize) + ".");
+                               std::to_string(member.UncompressedSize) + ".");
     if ((data.Crc ^ CrcInit) != c.Crc)
         FailMember(member, encrypted ? "CRC error (wrong password or damaged data)."
                                      : "CRC error (damaged data).");
 }
 
 std::string TArchiveReader::ReadMemberText(size_t index, const std::string& password) {
-    if (index < FMembers.size() && FMembers[index].Central.UncompressedSize > MaxTextMember)
+    if (index < FMembers.size() && FMembers[index].UncompressedSize > MaxTextMember)
         FailMember(FMembers[index], "it is too large to be read into memory.");
     std::string text;
     ReadMember(index, password, [&](const char* data, size_t size) { text.append(data, size); });

@@ -28,6 +28,7 @@ inline constexpr uint16_t MethodStored = 0;
 inline constexpr uint16_t MethodDeflated = 8;
 
 inline constexpr uint16_t FlagEncrypted = 0x0001;
+inline constexpr uint16_t FlagDataDescriptor = 0x0008; // APPNOTE 4.4.4 bit 3
 inline constexpr uint16_t FlagUtf8Name = 0x0800; // APPNOTE 4.4.4 bit 11
 // Internal attributes: every member is marked as text.
 inline constexpr uint16_t InternalAttributes = 1;

@@ -197,7 +197,10 @@ void TZipBase::BuildCentralRecord(size_t index) {
     const uint32_t attr = c.ExternalAttributes;
     c.Signature =
         info.HeadersEnciphered ? EncipheredCentralHeaderSignature : CentralHeaderSignature;
-    c.VersionMadeBy = VersionMadeBy;
+    // A UTF-8 name is said to come from NTFS (host 11, the same attribute word as FAT):
+    // unzip converts the names of FAT entries from the OEM code page despite bit 11.
+    c.VersionMadeBy =
+        (FLocal.Flags & FlagUtf8Name) != 0 ? (11 << 8 | VersionMadeBy) : VersionMadeBy;
     c.VersionNeeded = VersionNeeded;
     c.Flags = FLocal.Flags;
     c.Method = FLocal.Method;

@@ -104,6 +104,35 @@ TEST_F(Reader, ReadsArchivesOfPythonsZipfile) {
         }
 }
 
+TEST_F(Reader, ReadsZip64Forms) {
+    TTestArchive a;
+    a.Zip64 = true;
+    a.Members = {{"empty", ""},
+                 {"page.htm", Text(100000), MethodDeflated, Password},
+                 {"noise.bin", RandomBytes(3000), MethodStored}};
+    for (const bool encipher : {false, true})
+        for (const std::string viewer : {"", "MZ-viewer"}) {
+            a.EncipherHeaders = encipher;
+            const std::string bytes = a.Build();
+            TArchiveReader reader(Put(viewer.empty() ? bytes : MakeExecutable(viewer, bytes)));
+            EXPECT_EQ(reader.ArchiveOffset(), viewer.size());
+            ASSERT_EQ(reader.Members().size(), 3u);
+            for (size_t i = 0; i < 3; ++i) {
+                const TArchiveMember& m = reader.Members()[i];
+                EXPECT_EQ(m.Central.UncompressedSize, 0xFFFFFFFFu);
+                EXPECT_EQ(m.UncompressedSize, a.Members[i].Data.size());
+                EXPECT_TRUE(reader.ReadMemberText(i, Password) == a.Members[i].Data) << m.Name;
+            }
+        }
+    const std::vector<TZipEntry> entries = {{"a.htm", Text(3000)}, {"b.bin", RandomBytes(99)}};
+    TArchiveReader python(Put(MakePythonZip(entries, "", true, false, true)));
+    ASSERT_EQ(python.Members().size(), 2u);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(python.Members()[i].Local.UncompressedSize, 0xFFFFFFFFu);
+        EXPECT_TRUE(python.ReadMemberText(i, "") == entries[i].Data);
+    }
+}
+
 TEST_F(Reader, ReadsTraditionalEncryptionOf7Zip) {
     const std::vector<TZipEntry> entries = {{"page.htm", Text(20000)},
                                             {"sub/data.bin", RandomBytes(1000, 5)}};
@@ -228,6 +257,25 @@ TEST_F(Reader, DamagedAndHostileArchivesGiveClearErrors) {
              };
          }),
          Password, "\"b.htm\": its deflated data end before the end of the stream"},
+        {"zip64 locator", archiveOf([](auto& a) {
+             a.Zip64 = true;
+             a.EditZip64 = [](std::string&, std::string& locator) { locator[15] = 0x7F; };
+         }),
+         Password, "does not lead to a Zip64 end record"},
+        {"zip64 disks", archiveOf([](auto& a) {
+             a.Zip64 = true;
+             a.EditZip64 = [](std::string& record, std::string&) { record[16] = 1; };
+         }),
+         Password, "several disks"},
+        {"zip64 entries", archiveOf([](auto& a) {
+             a.Zip64 = true;
+             a.EditZip64 = [](std::string& record, std::string&) { record[29] = record[37] = 1; };
+         }),
+         Password, "too small for its 1099511627778 records"},
+        {"zip64 extra missing", archiveOf([](auto& a) {
+             a.EditCentral = [](size_t, auto& c) { c.UncompressedSize = 0xFFFFFFFF; };
+         }),
+         Password, "\"a.htm\": its Zip64 extra field is missing"},
         {"deflate with extra bytes", archiveOf([](auto& a) { a.Members[1].Junk = "0123456789"; }),
          Password, "\"b.htm\": its deflated data end before its recorded compressed size"},
     };

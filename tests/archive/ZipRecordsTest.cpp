@@ -183,6 +183,7 @@ TEST(ZipRecordsSingle, NonAsciiNamesCarryTheUtf8Flag) {
         const bool utf8 = m.CentralName != "plain.txt";
         EXPECT_EQ((m.Local.Flags & FlagUtf8Name) != 0, utf8) << m.CentralName;
         EXPECT_EQ(m.Central.Flags, m.Local.Flags) << m.CentralName;
+        EXPECT_EQ(m.Central.VersionMadeBy, utf8 ? 0x0B14 : 20) << m.CentralName;
         EXPECT_EQ(m.Local.Flags & ~FlagUtf8Name, FlagEncrypted) << m.CentralName;
     }
 }

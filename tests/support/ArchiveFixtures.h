@@ -31,11 +31,17 @@ struct TTestArchive {
     std::vector<TTestMember> Members;
     std::string Comment;
     bool EncipherHeaders = false;
+    // Sizes and offsets in Zip64 extra fields, counts in the Zip64 end record.
+    bool Zip64 = false;
     std::function<void(size_t index, TLocalHeader&)> EditLocal;
     std::function<void(size_t index, TCentralHeader&)> EditCentral;
     std::function<void(TEndRecord&)> EditEnd;
+    std::function<void(std::string& record, std::string& locator)> EditZip64;
 
     std::string Build() const;
+
+private:
+    std::string Payload(const TTestMember& member, TLocalHeader& local) const;
 };
 
 // Raw deflate of data at level 6.
@@ -54,9 +60,10 @@ struct TZipEntry {
 };
 
 // An archive written by python3's zipfile (deflated or stored). With streamed on, it is
-// written to an unseekable file, so every member carries a data descriptor.
+// written to an unseekable file, so every member carries a data descriptor; with zip64 on,
+// every local header carries its sizes in a Zip64 extra field.
 std::string MakePythonZip(const std::vector<TZipEntry>& entries, const std::string& comment,
-                          bool deflate, bool streamed = false);
+                          bool deflate, bool streamed = false, bool zip64 = false);
 
 // An archive written by 7-Zip with traditional encryption; empty when 7zz is missing.
 std::string Make7zEncryptedZip(const std::vector<TZipEntry>& entries, const std::string& password);

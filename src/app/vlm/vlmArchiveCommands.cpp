@@ -4,30 +4,11 @@
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
 
-#include <csignal>
 #include <ostream>
 
 namespace vlm::cli {
 
 namespace {
-
-volatile std::sig_atomic_t gInterrupted = 0;
-
-extern "C" void OnInterrupt(int) {
-    gInterrupted = 1;
-}
-
-// Ctrl+C asks the run to stop; it then finishes a valid archive of the members written.
-class TInterruptGuard {
-public:
-    TInterruptGuard() : FPrevious(std::signal(SIGINT, OnInterrupt)) { gInterrupted = 0; }
-    ~TInterruptGuard() { std::signal(SIGINT, FPrevious); }
-    TInterruptGuard(const TInterruptGuard&) = delete;
-    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
-
-private:
-    void (*FPrevious)(int);
-};
 
 // A specification line: a folder stands for everything in it.
 std::string SpecLine(const std::string& arg) {
@@ -125,7 +106,7 @@ int RunZip(const TArgs& args, std::ostream& out, std::ostream& err) {
         extract = !SameFileName(fileName, archive);
     };
     zip.ProcessMessages = [&] {
-        if (gInterrupted && !zip.GetCancel())
+        if (Interrupted() && !zip.GetCancel())
             zip.SetCancel(true);
     };
     const TInterruptGuard guard;

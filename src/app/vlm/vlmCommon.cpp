@@ -1,6 +1,28 @@
 #include "vlm/vlmCommon.h"
 
+#include <csignal>
+
+namespace {
+volatile std::sig_atomic_t gInterrupted = 0;
+} // namespace
+
+extern "C" void VlmOnInterrupt(int) {
+    gInterrupted = 1;
+}
+
 namespace vlm::cli {
+
+TInterruptGuard::TInterruptGuard() : FPrevious(std::signal(SIGINT, VlmOnInterrupt)) {
+    gInterrupted = 0;
+}
+
+TInterruptGuard::~TInterruptGuard() {
+    std::signal(SIGINT, FPrevious);
+}
+
+bool Interrupted() {
+    return gInterrupted != 0;
+}
 
 std::string TParsedArgs::Get(const std::string& name, const std::string& fallback) const {
     const auto it = Options.find(name);

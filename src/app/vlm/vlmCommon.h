@@ -51,4 +51,20 @@ TParsedArgs ParseArgs(const TArgs& args, std::initializer_list<TOptionSpec> spec
 // Raises EUsage unless the number of positionals lies in [min, max] (max < 0: no limit).
 void RequirePositionals(const TParsedArgs& parsed, int min, int max);
 
+// While one lives, Ctrl+C only sets a flag that long work checks between chunks, so that
+// it can stop cleanly; the previous handler comes back when it ends.
+class TInterruptGuard {
+public:
+    TInterruptGuard();
+    ~TInterruptGuard();
+    TInterruptGuard(const TInterruptGuard&) = delete;
+    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
+
+private:
+    void (*FPrevious)(int);
+};
+
+// Whether Ctrl+C was pressed since the guard was made.
+bool Interrupted();
+
 } // namespace vlm::cli

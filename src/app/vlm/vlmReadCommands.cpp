@@ -2,6 +2,7 @@
 
 #include "archive/arcExtract.h"
 #include "archive/arcReader.h"
+#include "platform/UErrors.h"
 
 #include <cstdio>
 #include <ostream>
@@ -12,6 +13,11 @@ namespace {
 
 // The password every build encrypts its members with.
 const char* const BuildPassword = "Qm42Tx7150";
+
+void CheckInterrupt() {
+    if (Interrupted())
+        throw EAbort();
+}
 
 std::string MethodName(uint16_t method) {
     if (method == MethodStored)
@@ -24,11 +30,13 @@ std::string MethodName(uint16_t method) {
 std::string MemberLine(const TArchiveMember& m) {
     const TCentralHeader& c = m.Central;
     char line[160];
-    std::snprintf(
-        line, sizeof line, "%10u %11u  %-9s 0x%04X  %08X  %04d-%02d-%02d %02d:%02d:%02d  %-10s ",
-        c.UncompressedSize, c.CompressedSize, MethodName(c.Method).c_str(), c.Flags, c.Crc,
-        (c.Date >> 9) + 1980, (c.Date >> 5) & 15, c.Date & 31, c.Time >> 11, (c.Time >> 5) & 63,
-        (c.Time & 31) * 2, m.HeadersEnciphered ? "enciphered" : "plain");
+    std::snprintf(line, sizeof line,
+                  "%10llu %11llu  %-9s 0x%04X  %08X  %04d-%02d-%02d %02d:%02d:%02d  %-10s ",
+                  static_cast<unsigned long long>(m.UncompressedSize),
+                  static_cast<unsigned long long>(m.CompressedSize), MethodName(c.Method).c_str(),
+                  c.Flags, c.Crc, (c.Date >> 9) + 1980, (c.Date >> 5) & 15, c.Date & 31,
+                  c.Time >> 11, (c.Time >> 5) & 63, (c.Time & 31) * 2,
+                  m.HeadersEnciphered ? "enciphered" : "plain");
     return line + PrintableName(m.Name);
 }
 
@@ -53,8 +61,8 @@ int RunList(const TArgs& args, std::ostream& out, std::ostream& err) {
     uint64_t length = 0, compressed = 0;
     for (const TArchiveMember& m : reader.Members()) {
         out << MemberLine(m) << "\n";
-        length += m.Central.UncompressedSize;
-        compressed += m.Central.CompressedSize;
+        length += m.UncompressedSize;
+        compressed += m.CompressedSize;
     }
     out << reader.Members().size() << " members, " << length << " bytes (" << compressed
         << " compressed)\n";
@@ -67,10 +75,11 @@ int RunVerify(const TArgs& args, std::ostream& out, std::ostream& err) {
     RequirePositionals(parsed, 1, 1);
     TArchiveReader reader(ArchiveArg(parsed));
     const std::string password = parsed.Get("--password", BuildPassword);
+    const TInterruptGuard interruptGuard;
     size_t failures = 0;
     for (size_t i = 0; i < reader.Members().size(); ++i) {
         try {
-            reader.ReadMember(i, password, [](const char*, size_t) {});
+            reader.ReadMember(i, password, [](const char*, size_t) { CheckInterrupt(); });
             out << "OK      " << PrintableName(reader.Members()[i].Name) << "\n";
         } catch (const EVlmError& e) {
             err << "vlm verify: " << e.what() << "\n";
@@ -95,6 +104,8 @@ int RunExtract(const TArgs& args, std::ostream& out, std::ostream& err) {
     TArchiveExtractor extractor(reader, parsed.Positionals[1]);
     extractor.Password = parsed.Get("--password", BuildPassword);
     extractor.Force = parsed.Has("--force");
+    extractor.BeforeChunk = CheckInterrupt;
+    const TInterruptGuard interruptGuard;
     size_t failures = 0;
     for (size_t i = 0; i < reader.Members().size(); ++i) {
         try {

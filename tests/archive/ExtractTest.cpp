@@ -1,8 +1,12 @@
 #include "archive/arcExtract.h"
 
+#include "ArchiveFixtures.h"
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 using namespace vlm;
+using namespace vlm::test;
 
 namespace {
 
@@ -48,6 +52,25 @@ TEST(MemberPath, NamesBecomePathsInsideTheFolderOrAreRefused) {
             EXPECT_FALSE(reason.empty()) << c.Name;
         }
     }
+}
+
+TEST(Extractor, AStopInTheMiddleLeavesNoFileBehind) {
+    TTempDir dir;
+    TTestArchive archive;
+    archive.Members = {{"sub/big.bin", RandomBytes(300000), MethodStored}};
+    WriteFile(dir / "a.vlm", archive.Build());
+    TArchiveReader reader(dir / "a.vlm");
+    TArchiveExtractor extractor(reader, dir / "out");
+    int chunks = 0;
+    extractor.BeforeChunk = [&] {
+        if (++chunks == 3)
+            throw EAbort();
+    };
+    EXPECT_THROW(extractor.ExtractMember(0), EAbort);
+    EXPECT_EQ(ListNames(dir / "out/sub"), std::vector<std::string>{});
+    extractor.BeforeChunk = nullptr;
+    EXPECT_EQ(extractor.ExtractMember(0), "sub/big.bin");
+    EXPECT_EQ(ListNames(dir / "out/sub"), std::vector<std::string>{"big.bin"});
 }
 
 } // namespace

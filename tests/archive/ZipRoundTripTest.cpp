@@ -1,0 +1,103 @@
+// Archives written by TZip read back byte for byte by TArchiveReader.
+#include "ZipTestSupport.h"
+#include "archive/arcReader.h"
+
+#include <map>
+
+using namespace vlm;
+using namespace vlm::test;
+
+namespace {
+
+std::string Text(size_t n) {
+    std::string text;
+    for (int line = 0; text.size() < n; ++line)
+        text += "Line " + std::to_string(line) + " of a long and very compressible page.\n";
+    text.resize(n);
+    return text;
+}
+
+const std::map<std::string, std::string>& Tree() {
+    static const std::map<std::string, std::string> tree = {
+        {"empty.txt", ""},
+        {"one.txt", "x"},
+        {"random100.bin", RandomBytes(100, 1)},
+        {"random300.bin", RandomBytes(300, 2)},
+        {"random256.bin", RandomBytes(256, 3)},
+        {"random257.bin", RandomBytes(257, 4)},
+        {"text256.txt", Text(256)},
+        {"text257.txt", Text(257)},
+        {"archive.ZIP", Text(4000)},
+        {"backup.tar.gz", RandomBytes(5000, 5)},
+        {"big text.txt", Text(3 << 20)},
+        {"name with spaces/inner file.htm", Text(70000)},
+        {"deep/sub/folder/last.css", Text(65536 * 2 + 1)},
+    };
+    return tree;
+}
+
+struct TConfig {
+    TDeflateType Type;
+    const char* Password;
+    bool EncryptHeaders;
+};
+
+class ZipRoundTrip : public ::testing::TestWithParam<TConfig> {
+protected:
+    static void SetUpTestSuite() {
+        Site = new TTempDir;
+        for (const auto& [name, content] : Tree())
+            WriteFile(*Site / ("site/" + name), content);
+    }
+    static void TearDownTestSuite() {
+        delete Site;
+        Site = nullptr;
+    }
+    static TTempDir* Site;
+    TTempDir Dir;
+};
+TTempDir* ZipRoundTrip::Site = nullptr;
+
+TEST_P(ZipRoundTrip, EveryMemberReadsBackIdentical) {
+    const TConfig config = GetParam();
+    TZip zip;
+    TErrorLog errors;
+    errors.Attach(zip);
+    zip.SetArchiveFile(Dir / "out.vlm");
+    zip.FileSpec = {*Site / "site/*"};
+    zip.DeflateType = config.Type;
+    zip.Password = config.Password;
+    zip.EncryptHeaders = config.EncryptHeaders;
+    ASSERT_EQ(zip.Compress(), static_cast<int>(Tree().size()));
+    EXPECT_TRUE(errors.Entries.empty());
+
+    TArchiveReader reader(Dir / "out.vlm");
+    ASSERT_EQ(reader.Members().size(), Tree().size());
+    std::map<std::string, std::string> read;
+    for (size_t i = 0; i < reader.Members().size(); ++i) {
+        const TArchiveMember& member = reader.Members()[i];
+        EXPECT_EQ(member.HeadersEnciphered, config.EncryptHeaders) << member.Name;
+        read[member.Name] = reader.ReadMemberText(i, config.Password);
+        const bool encrypted = *config.Password != '\0' && member.Central.UncompressedSize > 0;
+        if (encrypted) {
+            EXPECT_THROW(reader.ReadMemberText(i, "wrong"), EArchiveError) << member.Name;
+        }
+    }
+    for (const auto& [name, content] : Tree()) {
+        ASSERT_EQ(read.count(name), 1u) << name;
+        EXPECT_TRUE(read[name] == content) << name << ": " << read[name].size() << " bytes";
+    }
+}
+
+std::vector<TConfig> AllConfigs() {
+    std::vector<TConfig> configs;
+    for (const TDeflateType type : {dtDeflateS, dtDeflateF, dtDeflateN, dtDeflateX})
+        for (const char* password : {"", "Qm42Tx7150"})
+            for (const bool headers : {false, true})
+                configs.push_back({type, password, headers});
+    return configs;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllConfigurations, ZipRoundTrip, ::testing::ValuesIn(AllConfigs()));
+
+} // namespace

@@ -1,0 +1,191 @@
+// vlm zip: options, errors, and archives that the standard tools open and test clean.
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+
+using namespace vlm::test;
+
+namespace {
+
+std::string Text(size_t n) {
+    std::string text;
+    for (int line = 0; text.size() < n; ++line)
+        text += "Line " + std::to_string(line) + " of a page that compresses well.\n";
+    text.resize(n);
+    return text;
+}
+
+const std::map<std::string, std::string>& Tree() {
+    static const std::map<std::string, std::string> tree = {
+        {"index.htm", Text(5000)},
+        {"empty.txt", ""},
+        {"one.txt", "1"},
+        {"random100.bin", RandomBytes(100, 1)},
+        {"random300.bin", RandomBytes(300, 2)},
+        {"a.ZIP", Text(600)},
+        {"big text.txt", Text(1 << 20)},
+        {"img/pic ture.gif", RandomBytes(70000, 3)},
+        {"caf\xc3\xa9.htm", Text(300)},
+    };
+    return tree;
+}
+
+class ZipCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const auto& [name, content] : Tree())
+            WriteFile(Dir / ("site/" + name), content);
+    }
+    TProcessResult Vlm(const std::vector<std::string>& args) {
+        return RunProcess(VLM_BINARY, args, {{"VLM_PROGRAM_DIR", Dir.Path()}});
+    }
+    // The names and contents of every file under folder.
+    std::map<std::string, std::string> Files(const std::string& folder,
+                                             const std::string& prefix = {}) {
+        std::map<std::string, std::string> files;
+        for (const std::string& name : ListNames(folder)) {
+            const std::string path = folder + "/" + name;
+            if (ListNames(path).empty() && !PathExists(path + "/.")) {
+                files[prefix + name] = ReadFile(path);
+            } else {
+                for (const auto& entry : Files(path, prefix + name + "/"))
+                    files.insert(entry);
+            }
+        }
+        return files;
+    }
+    TTempDir Dir;
+};
+
+TEST_F(ZipCommand, StandardToolsOpenAndTestPlainHeaderArchives) {
+    const std::vector<std::vector<std::string>> variants = {
+        {}, {"--level", "1"}, {"--level", "9"}, {"--store"}};
+    for (size_t v = 0; v < variants.size(); ++v) {
+        const std::string archive = Dir / ("out" + std::to_string(v) + ".zip");
+        std::vector<std::string> args = {"zip",        archive,  Dir / "site",
+                                         "--password", "s3cret", "--plain-headers"};
+        args.insert(args.end(), variants[v].begin(), variants[v].end());
+        const TProcessResult made = Vlm(args);
+        ASSERT_EQ(made.ExitCode, 0) << made.Err;
+        SCOPED_TRACE(::testing::PrintToString(variants[v]));
+
+        if (HaveProgram("unzip")) {
+            const std::string out = Dir / ("unzip" + std::to_string(v));
+            const TProcessResult r = RunProcess("unzip", {"-P", "s3cret", "-t", archive});
+            EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+            EXPECT_NE(r.Out.find("No errors detected"), std::string::npos) << r.Out;
+            const TProcessResult x =
+                RunProcess("unzip", {"-P", "s3cret", "-q", archive, "-d", out});
+            EXPECT_EQ(x.ExitCode, 0) << x.Out << x.Err;
+            EXPECT_TRUE(Files(out) == Tree()) << ::testing::PrintToString(ListNames(out));
+        } else {
+            std::cout << "unzip is not installed: skipped\n";
+        }
+        if (HaveProgram("7zz")) {
+            const std::string out = Dir / ("7z" + std::to_string(v));
+            const TProcessResult r = RunProcess("7zz", {"t", "-ps3cret", archive});
+            EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+            EXPECT_NE(r.Out.find("Everything is Ok"), std::string::npos) << r.Out;
+            const TProcessResult x = RunProcess("7zz", {"x", "-ps3cret", "-o" + out, archive});
+            EXPECT_EQ(x.ExitCode, 0) << x.Out << x.Err;
+            EXPECT_TRUE(Files(out) == Tree()) << ::testing::PrintToString(ListNames(out));
+        } else {
+            std::cout << "7zz is not installed: skipped\n";
+        }
+        if (HaveProgram("python3")) {
+            // Every member's bytes, compared by Python with the files on disk.
+            const std::string script =
+                "import sys, zipfile, os\n"
+                "z = zipfile.ZipFile(sys.argv[1]); z.setpassword(b's3cret')\n"
+                "assert z.testzip() is None\n"
+                "names = sorted(i.filename for i in z.infolist())\n"
+                "for n in names:\n"
+                "    assert z.read(n) == open(os.path.join(sys.argv[2], n), 'rb').read(), n\n"
+                "print(len(names))\n";
+            const TProcessResult r = RunProcess("python3", {"-c", script, archive, Dir / "site"});
+            EXPECT_EQ(r.ExitCode, 0) << r.Err;
+            EXPECT_EQ(r.Out, std::to_string(Tree().size()) + "\n");
+        } else {
+            std::cout << "python3 is not installed: skipped\n";
+        }
+    }
+}
+
+TEST_F(ZipCommand, HeadersAreEncipheredUnlessAskedOtherwise) {
+    ASSERT_EQ(Vlm({"zip", Dir / "enc.zip", Dir / "site", "--password", "pw"}).ExitCode, 0);
+    ASSERT_EQ(Vlm({"zip", Dir / "plain.zip", Dir / "site", "--plain-headers"}).ExitCode, 0);
+    const std::string enciphered = ReadFile(Dir / "enc.zip");
+    const std::string plain = ReadFile(Dir / "plain.zip");
+    EXPECT_EQ(enciphered.find("PK\x03\x04"), std::string::npos);
+    EXPECT_EQ(enciphered.find("index.htm"), std::string::npos);
+    EXPECT_EQ(plain.substr(0, 4), "PK\x03\x04");
+    EXPECT_NE(plain.find("index.htm"), std::string::npos);
+    const TProcessResult verify = Vlm({"verify", Dir / "enc.zip", "--password", "pw"});
+    EXPECT_EQ(verify.ExitCode, 0) << verify.Out << verify.Err;
+}
+
+TEST_F(ZipCommand, NamesFollowTheOptions) {
+    WriteFile(Dir / "other/x.bak", "x");
+    const struct {
+        std::vector<std::string> Args;
+        std::set<std::string> Names;
+    } cases[] = {
+        {{Dir / "site/img"}, {"pic ture.gif"}},
+        {{Dir / "site/*.txt", "--no-recurse"}, {"empty.txt", "one.txt", "big text.txt"}},
+        {{Dir / "site/img", Dir / "other/x.bak", "--absolute"},
+         {Dir / "site/img/pic ture.gif", Dir / "other/x.bak"}},
+        {{Dir / "site", "--exclude", "*.txt", "--exclude", Dir / "site/img"},
+         {"index.htm", "random100.bin", "random300.bin", "a.ZIP", "caf\xc3\xa9.htm"}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string archive = Dir / ("n" + std::to_string(n++) + ".zip");
+        std::vector<std::string> args = {"zip", archive};
+        args.insert(args.end(), c.Args.begin(), c.Args.end());
+        const TProcessResult r = Vlm(args);
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+        EXPECT_NE(r.Out.find(std::to_string(c.Names.size()) + " file"), std::string::npos) << r.Out;
+        const TProcessResult list = Vlm({"list", archive});
+        ASSERT_EQ(list.ExitCode, 0) << list.Err;
+        for (const std::string& name : c.Names)
+            EXPECT_NE(list.Out.find(name + "\n"), std::string::npos) << name << list.Out;
+    }
+}
+
+TEST_F(ZipCommand, ErrorsAndUsage) {
+    WriteFile(Dir / "regular", "x");
+    const struct {
+        std::vector<std::string> Args;
+        int ExitCode;
+        std::string ErrContains;
+    } cases[] = {
+        {{"zip"}, 2, "missing argument"},
+        {{"zip", Dir / "a.zip"}, 2, "missing argument"},
+        {{"zip", Dir / "a.zip", Dir / "site", "--store", "--level", "9"}, 2, "exclude each other"},
+        {{"zip", Dir / "a.zip", Dir / "site", "--level", "5"}, 2, "1, 6 or 9"},
+        {{"zip", Dir / "a.zip", Dir / "site", "--bogus"}, 2, "unknown option"},
+        {{"zip", Dir / "b.zip", Dir / "nothing-here"}, 1, "nothing-here\": nothing of that name"},
+        {{"zip", Dir / "c.zip", Dir / "site/*.none"}, 1, "Nothing to do"},
+        {{"zip", Dir / "missing/d.zip", Dir / "site"}, 1, "missing/\": Invalid directory"},
+        {{"zip", Dir / "regular/e.zip", Dir / "site"}, 1, "regular/\": Invalid directory"},
+    };
+    for (const auto& c : cases) {
+        const TProcessResult r = Vlm(c.Args);
+        EXPECT_EQ(r.ExitCode, c.ExitCode) << ::testing::PrintToString(c.Args) << r.Err;
+        EXPECT_NE(r.Err.find(c.ErrContains), std::string::npos) << r.Err;
+    }
+    EXPECT_EQ(ListNames(Dir.Path()), (std::vector<std::string>{"regular", "site"}));
+}
+
+TEST_F(ZipCommand, AnArchiveInsideTheTreeIsNotTakenIntoItself) {
+    const std::string archive = Dir / "site/self.zip";
+    ASSERT_EQ(Vlm({"zip", archive, Dir / "site"}).ExitCode, 0);
+    const TProcessResult again = Vlm({"zip", archive, Dir / "site"});
+    ASSERT_EQ(again.ExitCode, 0) << again.Err;
+    EXPECT_NE(again.Out.find(std::to_string(Tree().size()) + " files"), std::string::npos)
+        << again.Out;
+}
+
+} // namespace
