@@ -5,6 +5,8 @@
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
 #include "project/UProject.h"
+#include "ui/FProjectEditor.h"
+#include "ui/FProjectWizard.h"
 #include "ui/UFrameViewer.h"
 
 #include <QApplication>
@@ -110,8 +112,19 @@ void TfmProjector::actFileNewBlankExecute() {
 }
 
 void TfmProjector::actFileNewWizardExecute() {
-    // The new-project wizard (TfmProjectWizard) is shown here: Blank first, then the wizard
-    // on the fresh project, then Build or Run by its result.
+    actFileNewBlank->Execute();
+    int result = mrCancel;
+    {
+        TfmProjectWizard wizard(this, *FProject);
+        result = Dialogs().ExecDialog(wizard);
+    }
+    // The wizard may have given the project its home page: Build and Run may start now.
+    actFileBuild->Update();
+    actFileRun->Update();
+    if (result == mrOK)
+        actFileBuild->Execute();
+    else if (result == mrYes)
+        actFileRun->Execute();
 }
 
 void TfmProjector::actFileOpenExecute() {
@@ -172,8 +185,8 @@ void TfmProjector::actFileSelectHomePageExecute() {
 }
 
 void TfmProjector::actFileOptionsExecute() {
-    // The project options dialog (TfmProjectEditor) is shown here, modally, on the open
-    // project itself.
+    TfmProjectEditor editor(this, *FProject);
+    Dialogs().ExecDialog(editor);
 }
 
 void TfmProjector::actFileExitExecute() {

@@ -3,6 +3,7 @@
 #include "platform/UErrors.h"
 #include "ui/UDialogService.h"
 
+#include <QAbstractButton>
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QWidget>
@@ -56,6 +57,13 @@ QAction* TActionList::AddLinkedItem(const char* name, const QString& caption, TA
     connect(action, &QAction::enabledChanged, item, &QAction::setEnabled);
     connect(item, &QAction::triggered, this, [this, action] { Trigger(action); });
     return item;
+}
+
+void TActionList::LinkButton(QAbstractButton* button, TAction* action) {
+    button->setText(action->text());
+    button->setEnabled(action->isEnabled());
+    connect(action, &QAction::enabledChanged, button, &QAbstractButton::setEnabled);
+    connect(button, &QAbstractButton::clicked, this, [this, action] { Trigger(action); });
 }
 
 TAction* TActionList::Find(const QString& name) const {

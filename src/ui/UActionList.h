@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+class QAbstractButton;
 class QWidget;
 
 namespace vlm::ui {
@@ -47,6 +48,8 @@ public:
                  std::function<bool()> update = {});
     // A menu item that carries its own caption but runs, and is enabled like, action.
     QAction* AddLinkedItem(const char* name, const QString& caption, TAction* action);
+    // A push button that takes action's caption, follows its enabling and runs it.
+    void LinkButton(QAbstractButton* button, TAction* action);
 
     TAction* Find(const QString& name) const;
     const std::vector<TAction*>& Actions() const { return FActions; }

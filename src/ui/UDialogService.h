@@ -32,7 +32,8 @@ struct TFileDialogSpec {
     QString Name; // the dialog's name, e.g. "OpenDialog" (tests tell the dialogs apart by it)
     QString Title;
     QString Filter;
-    QString DefaultExt; // without the dot; appended when the typed name has no extension
+    int FilterIndex = 1; // the filter entry selected when the dialog opens, counted from 1
+    QString DefaultExt;  // without the dot; appended when the typed name has no extension
     QString InitialDir;
     QString FileName;
     bool Save = false;            // a save dialog rather than an open dialog

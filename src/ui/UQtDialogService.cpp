@@ -71,7 +71,10 @@ bool TQtDialogService::ExecFileDialog(QWidget* owner, const TFileDialogSpec& spe
     dialog.setObjectName(spec.Name);
     // Qt's own dialog, so that the filters read as the program spells them everywhere.
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
-    dialog.setNameFilters(QtNameFilters(spec.Filter));
+    const QStringList nameFilters = QtNameFilters(spec.Filter);
+    dialog.setNameFilters(nameFilters);
+    if (spec.FilterIndex >= 1 && spec.FilterIndex <= nameFilters.size())
+        dialog.selectNameFilter(nameFilters[spec.FilterIndex - 1]);
     if (spec.Save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
