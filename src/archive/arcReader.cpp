@@ -13,12 +13,6 @@ namespace {
 
 constexpr size_t TrailerSize = 8;
 constexpr size_t MaxCommentLength = 0xFFFF;
-constexpr uint32_t Zip64LocatorSignature = 0x07064B50;
-constexpr size_t Zip64LocatorSize = 20;
-constexpr uint32_t Zip64EndSignature = 0x06064B50;
-constexpr size_t Zip64EndSize = 56;
-constexpr uint16_t Zip64ExtraId = 0x0001;
-constexpr uint32_t Saturated32 = 0xFFFFFFFF;
 
 } // namespace
 
@@ -246,11 +240,11 @@ void TArchiveReader::ReadCentralExtra(TArchiveMember& member, uint64_t position)
     member.UncompressedSize = c.UncompressedSize;
     uint64_t offset = c.LocalHeaderOffset;
     std::vector<uint64_t*> wanted;
-    if (c.UncompressedSize == Saturated32)
+    if (c.UncompressedSize == Zip64Saturated32)
         wanted.push_back(&member.UncompressedSize);
-    if (c.CompressedSize == Saturated32)
+    if (c.CompressedSize == Zip64Saturated32)
         wanted.push_back(&member.CompressedSize);
-    if (c.LocalHeaderOffset == Saturated32)
+    if (c.LocalHeaderOffset == Zip64Saturated32)
         wanted.push_back(&offset);
     if (wanted.empty())
         return;
@@ -264,7 +258,7 @@ void TArchiveReader::ReadCentralExtra(TArchiveMember& member, uint64_t position)
 
 void TArchiveReader::ReadLocalHeader(TArchiveMember& member) {
     const uint64_t directoryStart = FArchiveOffset + FDirectoryOffset;
-    const uint64_t relative = member.Central.LocalHeaderOffset == Saturated32
+    const uint64_t relative = member.Central.LocalHeaderOffset == Zip64Saturated32
                                   ? member.LocalHeaderOffset
                                   : member.Central.LocalHeaderOffset;
     if (relative > FDirectoryOffset || FDirectoryOffset - relative < LocalHeaderSize)
@@ -326,7 +320,7 @@ void TArchiveReader::CheckLocalHeader(const TArchiveMember& member) {
         return;
     uint64_t uncompressed = local.UncompressedSize;
     uint64_t compressed = local.CompressedSize;
-    if (uncompressed == Saturated32 || compressed == Saturated32) {
+    if (uncompressed == Zip64Saturated32 || compressed == Zip64Saturated32) {
         uint64_t* const both[] = {&uncompressed, &compressed};
         if (!ReadZip64Extra(reinterpret_cast<const uint8_t*>(fields.data()) + local.NameLength,
                             local.ExtraLength, both))

@@ -18,6 +18,17 @@ inline constexpr uint32_t EndRecordSignature = 0x06054B50;
 inline constexpr uint32_t EncipheredLocalHeaderSignature = 0x04034C50;
 inline constexpr uint32_t EncipheredCentralHeaderSignature = 0x02014C50;
 
+// Zip64 (APPNOTE 4.3.14 end record, 4.3.15 locator, 4.5.3 extended information field),
+// used only where a size, an offset or a count no longer fits its field.
+inline constexpr uint32_t Zip64EndSignature = 0x06064B50;
+inline constexpr uint32_t Zip64LocatorSignature = 0x07064B50;
+inline constexpr size_t Zip64EndSize = 56;
+inline constexpr size_t Zip64LocatorSize = 20;
+inline constexpr uint16_t Zip64ExtraId = 0x0001;
+inline constexpr uint16_t Zip64Version = 45;
+// A 32-bit field holding this value stands for a value in the Zip64 extra field.
+inline constexpr uint32_t Zip64Saturated32 = 0xFFFFFFFF;
+
 inline constexpr size_t LocalHeaderSize = 30;
 inline constexpr size_t CentralHeaderSize = 46;
 inline constexpr size_t EndRecordSize = 22;

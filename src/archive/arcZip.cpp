@@ -10,17 +10,10 @@ namespace vlm {
 
 namespace {
 
-constexpr uint16_t Zip64ExtraId = 0x0001;
-constexpr uint16_t Zip64Version = 45;
-constexpr uint32_t Zip64EndSignature = 0x06064B50;
-constexpr uint32_t Zip64LocatorSignature = 0x07064B50;
-constexpr size_t Zip64EndSize = 56;
-constexpr size_t Zip64LocatorSize = 20;
-constexpr uint32_t Max32 = 0xFFFFFFFF;
 constexpr uint16_t Max16 = 0xFFFF;
 
 uint32_t Low32(uint64_t value) {
-    return value >= Max32 ? Max32 : static_cast<uint32_t>(value);
+    return value >= Zip64Saturated32 ? Zip64Saturated32 : static_cast<uint32_t>(value);
 }
 
 // Collects small records and writes them in large pieces.
@@ -170,8 +163,8 @@ void TZipBase::FinishLocalHeader(TFileStream& out, size_t index, uint64_t pos,
     FLocal.Crc = crc;
     FLocal.NameLength = static_cast<uint16_t>(written.size());
     FLocal.ExtraLength = static_cast<uint16_t>(extra.size());
-    FLocal.CompressedSize = FLargeLocal ? Max32 : static_cast<uint32_t>(compressed);
-    FLocal.UncompressedSize = FLargeLocal ? Max32 : static_cast<uint32_t>(uncompressed);
+    FLocal.CompressedSize = FLargeLocal ? Zip64Saturated32 : static_cast<uint32_t>(compressed);
+    FLocal.UncompressedSize = FLargeLocal ? Zip64Saturated32 : static_cast<uint32_t>(uncompressed);
     if (FLargeLocal)
         FLocal.VersionNeeded = Zip64Version;
 
@@ -217,11 +210,11 @@ void TZipBase::BuildCentralRecord(size_t index) {
     c.LocalHeaderOffset = Low32(info.LocalHeaderOffset);
     // Only the fields that overflow go into the extra field, in this order (APPNOTE 4.5.3).
     std::vector<uint64_t> large;
-    if (c.UncompressedSize == Max32)
+    if (c.UncompressedSize == Zip64Saturated32)
         large.push_back(info.UncompressedSize);
-    if (c.CompressedSize == Max32)
+    if (c.CompressedSize == Zip64Saturated32)
         large.push_back(info.CompressedSize);
-    if (c.LocalHeaderOffset == Max32)
+    if (c.LocalHeaderOffset == Zip64Saturated32)
         large.push_back(info.LocalHeaderOffset);
     info.Extra = large.empty() ? std::string() : Zip64Extra(large);
     if (!large.empty())
@@ -257,7 +250,7 @@ void TZipBase::WriteDirectory(TFileStream& out, const TCompHeaderObj& list) {
         dirSize += header.size() + name.size() + info.Extra.size() + info.Comment.size();
         ++count;
     }
-    if (count >= Max16 || dirOffset >= Max32 || dirSize >= Max32)
+    if (count >= Max16 || dirOffset >= Zip64Saturated32 || dirSize >= Zip64Saturated32)
         AddZip64End(writer, count, dirSize, dirOffset, dirOffset + dirSize);
     TEndRecord end;
     end.EntriesOnDisk = count >= Max16 ? Max16 : static_cast<uint16_t>(count);
