@@ -14,6 +14,20 @@ using namespace vlm::test;
 
 namespace {
 
+// The bytes a whole run writes: the least write budget with which Compress still adds
+// all expected files.
+int64_t LeastWriteBudget(TZip& zip, int expected) {
+    int64_t low = 0, high = 1 << 20;
+    while (low < high) {
+        const int64_t mid = (low + high) / 2;
+        vlm::testing::FailWritesAfter(mid, ENOSPC);
+        const bool ok = zip.Compress() == expected;
+        vlm::testing::FailWritesAfter(-1, 0);
+        ok ? high = mid : low = mid + 1;
+    }
+    return low;
+}
+
 class ZipRun : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -238,16 +252,7 @@ TEST_F(ZipRun, FailedWritesNeverReplaceTheArchive) {
     zip.FileSpec = {Dir / "site/*"};
     zip.Password = "pw";
     zip.EncryptHeaders = true;
-    // The bytes a whole run writes: the least budget with which it succeeds.
-    int64_t low = 0, high = 1 << 20;
-    while (low < high) {
-        const int64_t mid = (low + high) / 2;
-        vlm::testing::FailWritesAfter(mid, ENOSPC);
-        const bool ok = zip.Compress() == 3;
-        vlm::testing::FailWritesAfter(-1, 0);
-        ok ? high = mid : low = mid + 1;
-    }
-    const int64_t total = low;
+    const int64_t total = LeastWriteBudget(zip, 3);
     ASSERT_GT(total, 15000);
     const struct {
         int64_t Budget;
@@ -376,15 +381,8 @@ TEST_F(ZipRun, AcrossFileSystemsTheCopyGoesBesideTheArchiveFirst) {
     WriteFile(Dir / "out.zip", "the previous archive");
     ASSERT_EQ(zip.Compress(), 3);
     EXPECT_EQ(ParseRawArchiveFile(Dir / "out.zip").Members.size(), 3u);
-    // The bytes a whole run writes, copy included: the least budget with which it succeeds.
-    int64_t low = 0, high = 1 << 20;
-    while (low < high) {
-        const int64_t mid = (low + high) / 2;
-        vlm::testing::FailWritesAfter(mid, ENOSPC);
-        const bool ok = zip.Compress() == 3;
-        vlm::testing::FailWritesAfter(-1, 0);
-        ok ? high = mid : low = mid + 1;
-    }
+    // The bytes a whole run writes, copy included.
+    const int64_t low = LeastWriteBudget(zip, 3);
     // The last bytes written are the copy's: a failure there keeps the archive.
     WriteFile(Dir / "out.zip", "the previous archive");
     errors.Entries.clear();
