@@ -39,13 +39,7 @@ const std::vector<TSourceFile>& SourceFiles() {
     return files;
 }
 
-struct TConfig {
-    TDeflateType Type;
-    const char* Password;
-    bool EncryptHeaders;
-};
-
-class ZipRecords : public ::testing::TestWithParam<TConfig> {
+class ZipRecords : public ::testing::TestWithParam<TZipConfig> {
 protected:
     void SetUp() override {
         for (const TSourceFile& f : SourceFiles())
@@ -60,7 +54,7 @@ uint16_t DeflateBits(TDeflateType type) {
 }
 
 TEST_P(ZipRecords, EveryFieldIsAsWritten) {
-    const TConfig config = GetParam();
+    const TZipConfig config = GetParam();
     TZip zip;
     TErrorLog errors;
     errors.Attach(zip);
@@ -139,9 +133,9 @@ TEST_P(ZipRecords, EveryFieldIsAsWritten) {
 
 INSTANTIATE_TEST_SUITE_P(
     Configurations, ZipRecords,
-    ::testing::Values(TConfig{dtDeflateN, "", false}, TConfig{dtDeflateN, "Qm42Tx7150", true},
-                      TConfig{dtDeflateX, "pw", false}, TConfig{dtDeflateF, "pw", true},
-                      TConfig{dtDeflateS, "pw", true}, TConfig{dtDeflateN, "", true}));
+    ::testing::Values(TZipConfig{dtDeflateN, "", false}, TZipConfig{dtDeflateN, "Qm42Tx7150", true},
+                      TZipConfig{dtDeflateX, "pw", false}, TZipConfig{dtDeflateF, "pw", true},
+                      TZipConfig{dtDeflateS, "pw", true}, TZipConfig{dtDeflateN, "", true}));
 
 TEST(ZipRecordsSingle, TimeAndDateAreTheFilesLocalDosTime) {
     TTempDir dir;

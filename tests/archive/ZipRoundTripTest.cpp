@@ -36,13 +36,7 @@ const std::map<std::string, std::string>& Tree() {
     return tree;
 }
 
-struct TConfig {
-    TDeflateType Type;
-    const char* Password;
-    bool EncryptHeaders;
-};
-
-class ZipRoundTrip : public ::testing::TestWithParam<TConfig> {
+class ZipRoundTrip : public ::testing::TestWithParam<TZipConfig> {
 protected:
     static void SetUpTestSuite() {
         Site = new TTempDir;
@@ -59,7 +53,7 @@ protected:
 TTempDir* ZipRoundTrip::Site = nullptr;
 
 TEST_P(ZipRoundTrip, EveryMemberReadsBackIdentical) {
-    const TConfig config = GetParam();
+    const TZipConfig config = GetParam();
     TZip zip;
     TErrorLog errors;
     errors.Attach(zip);
@@ -89,8 +83,8 @@ TEST_P(ZipRoundTrip, EveryMemberReadsBackIdentical) {
     }
 }
 
-std::vector<TConfig> AllConfigs() {
-    std::vector<TConfig> configs;
+std::vector<TZipConfig> AllConfigs() {
+    std::vector<TZipConfig> configs;
     for (const TDeflateType type : {dtDeflateS, dtDeflateF, dtDeflateN, dtDeflateX})
         for (const char* password : {"", "Qm42Tx7150"})
             for (const bool headers : {false, true})

@@ -52,4 +52,11 @@ struct TErrorLog {
     std::vector<int> Codes() const;
 };
 
+// One writer setting of the tests that run over every deflate type, password and header mode.
+struct TZipConfig {
+    TDeflateType Type;
+    const char* Password;
+    bool EncryptHeaders;
+};
+
 } // namespace vlm::test
