@@ -1,8 +1,8 @@
 // Link discovery and whole builds on generated sites: discovery must grow linearly with
 // the number of files (the complexity fit reports it), and a build of tens of thousands of
 // files must not slow down more than its size.
-#include "build/UBuild.h"
-#include "build/ULinks.h"
+#include "pipeline/UBuild.h"
+#include "pipeline/ULinks.h"
 #include "platform/UFileStream.h"
 #include "platform/UFileSys.h"
 #include "project/UProject.h"

@@ -14,6 +14,26 @@
 
 namespace vlm {
 
+int Percent(int64_t whole, int64_t part) {
+    if (whole <= 0 || part <= 0)
+        return 0;
+    if (part >= whole)
+        return 100;
+    // Halving both keeps part * 100 inside 64 bits; below 2^56 bytes the result is exact.
+    uint64_t w = static_cast<uint64_t>(whole);
+    uint64_t p = static_cast<uint64_t>(part);
+    while (w > (uint64_t{1} << 56)) {
+        w >>= 1;
+        p >>= 1;
+    }
+    const uint64_t scaled = p * 100;
+    uint64_t quotient = scaled / w;
+    const uint64_t twiceRest = (scaled % w) * 2;
+    if (twiceRest > w || (twiceRest == w && (quotient & 1) != 0))
+        ++quotient;
+    return static_cast<int>(quotient);
+}
+
 void TCompHeaderObj::Add(std::string name, TCompFileInfo info, TCentralHeader central,
                          size_t rootLength) {
     Names.push_back(std::move(name));

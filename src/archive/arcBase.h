@@ -4,8 +4,9 @@
 #pragma once
 
 #include "archive/arcCrypt.h"
+#include "archive/arcErrors.h"
 #include "archive/arcFileScan.h"
-#include "archive/arcGbls.h"
+#include "archive/arcNames.h"
 #include "archive/arcRecords.h"
 #include "platform/UErrors.h"
 #include "platform/UFileStream.h"
@@ -18,6 +19,10 @@
 #include <vector>
 
 namespace vlm {
+
+// part * 100 / whole rounded to the nearest integer, halves to even; 0 when whole <= 0,
+// and clamped to 0..100.
+int Percent(int64_t whole, int64_t part);
 
 enum TDeflateType : uint8_t { dtDeflateS, dtDeflateF, dtDeflateN, dtDeflateX };
 enum TCompressMethod : uint8_t { cmStore, cmDeflate };

@@ -1,6 +1,6 @@
 #include "archive/arcFileIo.h"
 
-#include "archive/arcGbls.h"
+#include "archive/arcErrors.h"
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"

@@ -3,7 +3,7 @@
 // message processing and the Cancel button.
 #pragma once
 
-#include "build/UBuildHost.h"
+#include "pipeline/UBuildHost.h"
 #include "ui/UDialogService.h"
 
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "ui/FProjector.h"
 
-#include "build/UBuild.h"
+#include "pipeline/UBuild.h"
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"

@@ -1,7 +1,7 @@
 // The main window's build, run and help commands and the product's web pages.
 #include "ui/FProjector.h"
 
-#include "build/UBuild.h"
+#include "pipeline/UBuild.h"
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
 #include "platform/UText.h"

@@ -1,7 +1,7 @@
 // Stored names, progress percentages, the store list and the encoding of one member in
 // bounded memory.
 #include "ZipTestSupport.h"
-#include "archive/arcGbls.h"
+#include "archive/arcBase.h"
 #include "platform/UFileSys.h"
 
 #include <cstdio>

@@ -3,7 +3,7 @@
 #include "ProjectorFixture.h"
 
 #include "archive/arcReader.h"
-#include "build/UBuild.h"
+#include "pipeline/UBuild.h"
 #include "ui/FBuildingProgress.h"
 #include "ui/UProcessMessages.h"
 

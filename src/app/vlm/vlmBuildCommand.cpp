@@ -1,7 +1,7 @@
 #include "vlm/vlmBuildCommand.h"
 
-#include "build/UBuild.h"
-#include "build/UOutput.h"
+#include "pipeline/UBuild.h"
+#include "pipeline/UProgress.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
 #include "platform/UTerminal.h"

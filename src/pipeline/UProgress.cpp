@@ -1,4 +1,4 @@
-#include "build/UOutput.h"
+#include "pipeline/UProgress.h"
 
 #include "platform/UErrors.h"
 #include "platform/UFileStream.h"
@@ -176,91 +176,6 @@ void CheckForCancel(TBuildHost& host) {
 
 void StepProgress(TBuildHost& host, int step) {
     host.SetProgress(host.Progress() + step);
-}
-
-namespace {
-
-// Copies all of source into dest; a failure names the file it happened on. Messages are
-// processed and Cancel is honoured between chunks, so a large copy stays responsive.
-void CopyWhole(TBuildHost& host, TFileStream& source, TFileStream& dest,
-               const std::string& destName) {
-    try {
-        CopyStream(source, dest, -1, [&] { CheckForCancel(host); });
-    } catch (const EReadError& e) {
-        throw EVlmError(FormatMessage("Cannot read file \"%s\". %s",
-                                      {source.FileName(), SysErrorMessage(e.ErrorNumber)}));
-    } catch (const EWriteError& e) {
-        throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
-                                      {destName, SysErrorMessage(e.ErrorNumber)}));
-    }
-}
-
-void WriteOffset(TFileStream& dest, uint64_t offset, const std::string& destName) {
-    unsigned char trailer[8];
-    for (int i = 0; i < 8; ++i)
-        trailer[i] = static_cast<unsigned char>(offset >> (8 * i));
-    try {
-        dest.WriteBuffer(trailer, sizeof trailer);
-        dest.Sync();
-        dest.Close();
-    } catch (const EWriteError& e) {
-        throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
-                                      {destName, SysErrorMessage(e.ErrorNumber)}));
-    }
-}
-
-void JoinParts(TBuildHost& host, TFileStream& out, const std::string& viewer,
-               const std::string& archive, const std::string& output) {
-    TFileStream viewerIn(viewer, TFileMode::OpenRead);
-    TFileStream archiveIn(archive, TFileMode::OpenRead);
-    const auto showSize = [&] { host.SetSizeText(FormatSize(static_cast<uint64_t>(out.Size()))); };
-    StepProgress(host, 10);
-    showSize();
-    CheckForCancel(host);
-    CopyWhole(host, viewerIn, out, output);
-    const auto viewerLength = static_cast<uint64_t>(out.Position());
-    StepProgress(host, 20);
-    showSize();
-    CheckForCancel(host);
-    CopyWhole(host, archiveIn, out, output);
-    StepProgress(host, 50);
-    host.SetSizeCaption("Output file size");
-    showSize();
-    CheckForCancel(host);
-    WriteOffset(out, viewerLength, output);
-    StepProgress(host, 10);
-    host.SetSizeText(FormatSize(static_cast<uint64_t>(FileSizeOf(out.FileName()))));
-    CheckForCancel(host);
-}
-
-} // namespace
-
-void JoinExecutable(TBuildHost& host, const std::string& viewer, const std::string& archive,
-                    const std::string& output) {
-    const std::string folder = ExtractFilePath(output);
-    std::string temp;
-    try {
-        temp = CreateUniqueTempFile(folder.empty() ? "." : folder,
-                                    "." + ExtractFileName(output) + ".");
-    } catch (const EFCreateError& e) {
-        throw EFCreateError(output, e.ErrorNumber);
-    }
-    try {
-        {
-            TFileStream out(temp, TFileMode::OpenReadWrite);
-            out.SetPlainCreateMode();
-            JoinParts(host, out, viewer, archive, output);
-        }
-        if (FileExists(archive))
-            DeleteFile(archive);
-        StepProgress(host, 10);
-        CheckForCancel(host);
-        if (!RenameFile(temp, output))
-            throw EFCreateError(output, errno);
-    } catch (...) {
-        DeleteFile(temp);
-        throw;
-    }
 }
 
 } // namespace vlm

@@ -1,6 +1,6 @@
-#include "build/ULinks.h"
+#include "pipeline/ULinks.h"
 
-#include "build/UOutput.h"
+#include "pipeline/UProgress.h"
 #include "platform/UErrors.h"
 #include "platform/UFileStream.h"
 #include "platform/UFileSys.h"

@@ -1,8 +1,8 @@
-// The end of an executable build (viewer program, archive, 8-byte trailer) and the texts
-// the progress window shows: sizes, and paths shortened to a label's width.
+// The texts and steps of the progress window: sizes, paths shortened to a label's width,
+// the bar's steps and the Cancel check.
 #pragma once
 
-#include "build/UBuildHost.h"
+#include "pipeline/UBuildHost.h"
 
 #include <cstdint>
 #include <functional>
@@ -44,14 +44,5 @@ bool ArchiveProgress(TBuildHost& host, int progressByArchive, const std::string&
 void CheckForCancel(TBuildHost& host);
 // Advances the bar by step.
 void StepProgress(TBuildHost& host, int step);
-
-// Joins viewer program, archive and the 8-byte little-endian offset of the archive into
-// output, advancing the bar by 10, 20, 50, 10 and 10 and checking for Cancel between the
-// parts; the archive is deleted at the end. The file is assembled under a temporary name
-// beside output and renamed into place only when complete, so an error or Cancel never
-// leaves a truncated executable under the output's name. Read and write failures name
-// the file.
-void JoinExecutable(TBuildHost& host, const std::string& viewer, const std::string& archive,
-                    const std::string& output);
 
 } // namespace vlm

@@ -1,5 +1,5 @@
-// Shared routines of the archive writer: error codes and their texts, progress
-// percentages, stored and written member names, extension lists and exclusion lines.
+// Member names: the stored name of a file under each naming mode, its written form in the
+// records, extension lists and the exclusion lines of a scan.
 #pragma once
 
 #include <cstdint>
@@ -8,26 +8,6 @@
 #include <vector>
 
 namespace vlm {
-
-// The archive writer's error codes, reported through OnError.
-enum : int {
-    errWriteFile = 25136,
-    errInvalidDirectory = 25158,
-    errDiskFull = 25160,
-    errNotAccessible = 25170,
-    errWriteProtected = 25171,
-    errOpenFile = 25235,
-    errNothingToDo = 25268,
-    errPropertyNotAssigned = 25271,
-    errUserCanceled = 25443,
-};
-
-// The text of an error code ("Disk full"); the empty text for an unknown code.
-std::string ArcErrorText(int code);
-
-// part * 100 / whole rounded to the nearest integer, halves to even; 0 when whole <= 0,
-// and clamped to 0..100.
-int Percent(int64_t whole, int64_t part);
 
 // How a member's stored name is derived from the file's full path.
 enum TStoredDirNames : uint8_t {

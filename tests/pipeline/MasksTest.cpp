@@ -1,4 +1,4 @@
-#include "build/UMasks.h"
+#include "pipeline/UMasks.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // knows three attribute names, double quotes, "#" and file URLs, not an HTML parser.
 #pragma once
 
-#include "build/UBuildHost.h"
-#include "build/UMasks.h"
+#include "pipeline/UBuildHost.h"
+#include "pipeline/UMasks.h"
 
 #include <string>
 #include <string_view>

@@ -2,7 +2,7 @@
 // presses Cancel when told to.
 #pragma once
 
-#include "build/UBuildHost.h"
+#include "pipeline/UBuildHost.h"
 
 #include <functional>
 #include <optional>

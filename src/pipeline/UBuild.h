@@ -5,8 +5,8 @@
 // only through TBuildHost.
 #pragma once
 
-#include "build/UBuildHost.h"
-#include "build/UMasks.h"
+#include "pipeline/UBuildHost.h"
+#include "pipeline/UMasks.h"
 #include "platform/UErrors.h"
 
 #include <memory>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "archive/arcReader.h"
-#include "build/UBuild.h"
+#include "pipeline/UBuild.h"
 #include "platform/UFileSys.h"
 #include "project/UProject.h"
 

@@ -1,51 +1,10 @@
-#include "archive/arcGbls.h"
+#include "archive/arcNames.h"
 
 #include "archive/arcFileScan.h"
 #include "platform/UPaths.h"
 #include "platform/UText.h"
 
-#include <array>
-#include <utility>
-
 namespace vlm {
-
-std::string ArcErrorText(int code) {
-    static constexpr std::array<std::pair<int, const char*>, 9> Texts{{
-        {errWriteFile, "Error writing to file"},
-        {errInvalidDirectory, "Invalid directory"},
-        {errDiskFull, "Disk full"},
-        {errNotAccessible, "is not accessible"},
-        {errWriteProtected, "disk is write protected"},
-        {errOpenFile, "Error opening file"},
-        {errNothingToDo, "Nothing to do"},
-        {errPropertyNotAssigned, "Required property not assigned"},
-        {errUserCanceled, "User canceled"},
-    }};
-    for (const auto& [number, text] : Texts)
-        if (number == code)
-            return text;
-    return {};
-}
-
-int Percent(int64_t whole, int64_t part) {
-    if (whole <= 0 || part <= 0)
-        return 0;
-    if (part >= whole)
-        return 100;
-    // Halving both keeps part * 100 inside 64 bits; below 2^56 bytes the result is exact.
-    uint64_t w = static_cast<uint64_t>(whole);
-    uint64_t p = static_cast<uint64_t>(part);
-    while (w > (uint64_t{1} << 56)) {
-        w >>= 1;
-        p >>= 1;
-    }
-    const uint64_t scaled = p * 100;
-    uint64_t quotient = scaled / w;
-    const uint64_t twiceRest = (scaled % w) * 2;
-    if (twiceRest > w || (twiceRest == w && (quotient & 1) != 0))
-        ++quotient;
-    return static_cast<int>(quotient);
-}
 
 namespace {
 std::string_view WithoutPrefix(std::string_view path, std::string_view prefix) {

@@ -1,6 +1,6 @@
 #include "BuildFixture.h"
 
-#include "build/UMasks.h"
+#include "pipeline/UMasks.h"
 #include "platform/UFileStream.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "build/ULinks.h"
+#include "pipeline/ULinks.h"
 
 #include "platform/UErrors.h"
 #include "platform/UPaths.h"

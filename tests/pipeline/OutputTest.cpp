@@ -1,4 +1,5 @@
-#include "build/UOutput.h"
+#include "pipeline/UExecutable.h"
+#include "pipeline/UProgress.h"
 
 #include "platform/UErrors.h"
 #include "platform/UFileStream.h"
