@@ -81,6 +81,7 @@ void JoinExecutable(TBuildHost& host, const std::string& viewer, const std::stri
         {
             TFileStream out(temp, TFileMode::OpenReadWrite);
             out.SetPlainCreateMode();
+            AddExecutePermission(out.Handle(), viewer);
             JoinParts(host, out, viewer, archive, output);
         }
         if (FileExists(archive))

@@ -92,6 +92,17 @@ void SetPublicFileMode(int handle, std::string_view likePath) {
     ::fchmod(handle, mode);
 }
 
+void AddExecutePermission(int handle, std::string_view program) {
+    struct stat st;
+    if (!StatPath(program, st) || !S_ISREG(st.st_mode) || (st.st_mode & 0111) == 0)
+        return;
+    struct stat own;
+    if (::fstat(handle, &own) != 0)
+        return;
+    const mode_t mode = own.st_mode & 07777;
+    ::fchmod(handle, mode | ((mode & 0444) >> 2));
+}
+
 int64_t FileSizeOf(std::string_view path) {
     struct stat st;
     if (!StatPath(path, st) || !S_ISREG(st.st_mode))

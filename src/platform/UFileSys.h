@@ -44,6 +44,9 @@ int RenameReplacing(std::string_view from, std::string_view to);
 // created file (0666 less the umask): a finished output must not keep the private mode of
 // the temporary file it was assembled in.
 void SetPublicFileMode(int handle, std::string_view likePath);
+// When program may be executed, makes the open file executable for everyone who may read it
+// (an executable output runs as its viewer program does); otherwise leaves its mode alone.
+void AddExecutePermission(int handle, std::string_view program);
 // Size of the file, or -1 when it cannot be read.
 int64_t FileSizeOf(std::string_view path);
 
