@@ -103,10 +103,13 @@ TArchiveSite::TArchiveSite(const std::string& fileName)
     if (FHomePage.empty())
         throw EArchiveError(FormatMessage("Cannot show archive \"%s\". %s",
                                           {fileName, "Its settings name no home page."}));
-    if (!Find(FHomePage))
+    const std::optional<size_t> home = Find(FHomePage);
+    if (!home)
         throw EArchiveError(FormatMessage(
             "Cannot show archive \"%s\". %s",
             {fileName, "Its home page \"" + PrintableName(FHomePage) + "\" is not in it."}));
+    // A damaged home page is told now rather than as a broken first page.
+    FReader->ReadMember(*home, ArchivePassword, [](const char*, size_t) {});
 }
 
 bool TArchiveSite::Flag(std::string_view name) const { return TextToFlag(FSettings.Value(name)); }
