@@ -100,7 +100,12 @@ std::vector<TSearchHit> TArchiveSite::Search(std::string_view text) {
         if (name.compare(0, FHomeRoot.size(), FHomeRoot) != 0 || !IsPageName(name) ||
             members[i].UncompressedSize > MaxSearchedPage)
             continue;
-        const std::string html = ReadAll(i);
+        std::string html;
+        try {
+            html = ReadAll(i);
+        } catch (const EArchiveError&) {
+            continue; // a damaged page is reported when it is opened, not by every search
+        }
         const std::string body = PageText(html);
         const size_t at = FindText(body, needle);
         if (at == std::string::npos)

@@ -146,13 +146,13 @@ void TfmViewer::CreateActions() {
     // The optional commands exist only when enabled: no menu entry, no tool button, no
     // context menu entry and no shortcut otherwise.
     if (SettingFlag(*FSite, entry::EnableCopy))
-        AddAction("actCopy", "Copy", QKeySequence::Copy, QIcon::fromTheme("edit-copy"),
+        AddAction("actCopy", "Copy", QKeySequence::Copy, QIcon::fromTheme("edit-copy", s->standardIcon(QStyle::SP_FileIcon)),
                   &TfmViewer::Copy);
     if (SettingFlag(*FSite, entry::EnableSaveObject))
         AddAction("actSaveObject", "SaveObject", QKeySequence::Save,
                   s->standardIcon(QStyle::SP_DialogSaveButton), &TfmViewer::SaveShownObject);
     if (SettingFlag(*FSite, entry::EnablePrint))
-        AddAction("actPrint", "Print", QKeySequence::Print, QIcon::fromTheme("document-print"),
+        AddAction("actPrint", "Print", QKeySequence::Print, QIcon::fromTheme("document-print", s->standardIcon(QStyle::SP_ComputerIcon)),
                   &TfmViewer::Print);
     if (SettingFlag(*FSite, entry::EnableFind))
         AddAction("actFind", "Find", QKeySequence::Find,

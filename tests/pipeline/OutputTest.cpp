@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace vlm;
@@ -143,6 +144,25 @@ TEST(Output, JoiningTheExecutable) {
     EXPECT_EQ(host.Of("Size:").back(), "298 KB");
     EXPECT_FALSE(FileExists(f.Archive));
     EXPECT_EQ(ListNames(f.Dir / "out"), (std::vector<std::string>{"keep.txt", "site.exe"}));
+}
+
+TEST(Output, AnExecutableOutputRunsWhereItsViewerProgramRuns) {
+    namespace fs = std::filesystem;
+    const std::pair<fs::perms, bool> cases[] = {
+        {fs::perms::owner_read | fs::perms::owner_write | fs::perms::owner_exec, true},
+        {fs::perms::owner_read | fs::perms::owner_write, false},
+    };
+    for (const auto& [viewerMode, executable] : cases) {
+        TJoinFixture f;
+        TRecordingHost host;
+        fs::permissions(f.Viewer, viewerMode);
+        JoinExecutable(host, f.Viewer, f.Archive, f.Output);
+        const fs::perms mode = fs::status(f.Output).permissions();
+        EXPECT_EQ((mode & fs::perms::owner_exec) != fs::perms::none, executable);
+        // Execute only for those who may read it.
+        EXPECT_EQ((mode & fs::perms::others_exec) != fs::perms::none,
+                  executable && (mode & fs::perms::others_read) != fs::perms::none);
+    }
 }
 
 TEST(Output, AFailedJoinLeavesNoOutput) {
