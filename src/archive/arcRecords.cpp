@@ -1,5 +1,8 @@
 #include "archive/arcRecords.h"
 
+#include <tuple>
+#include <type_traits>
+
 namespace vlm {
 
 uint16_t GetU16(const uint8_t* p) {
@@ -33,81 +36,60 @@ void PutU64(uint8_t* p, uint64_t value) {
 namespace {
 
 // One field of a record: where it lies, how many bytes it takes, and the member that holds
-// it. Exactly one of the member pointers is set.
-template <class R> struct TRecordField {
+// it. A record's table is a tuple of these, so every field keeps its own type.
+template <class R, class T> struct TRecordField {
     size_t Offset;
     size_t Width;
-    uint16_t R::*U16 = nullptr;
-    uint32_t R::*U32 = nullptr;
-    uint64_t R::*U64 = nullptr;
+    T R::*Member;
 };
 
 // The width written in a table must be the member's own: a mismatch does not compile.
-template <class R>
-consteval TRecordField<R> Field(size_t offset, size_t width, uint16_t R::*member) {
-    if (width != 2)
-        throw "a 16-bit field takes 2 bytes";
-    return {offset, width, member, nullptr, nullptr};
-}
-
-template <class R>
-consteval TRecordField<R> Field(size_t offset, size_t width, uint32_t R::*member) {
-    if (width != 4)
-        throw "a 32-bit field takes 4 bytes";
-    return {offset, width, nullptr, member, nullptr};
-}
-
-template <class R>
-consteval TRecordField<R> Field(size_t offset, size_t width, uint64_t R::*member) {
-    if (width != 8)
-        throw "a 64-bit field takes 8 bytes";
-    return {offset, width, nullptr, nullptr, member};
+template <class R, class T>
+consteval TRecordField<R, T> Field(size_t offset, size_t width, T R::*member) {
+    if (width != sizeof(T))
+        throw "the width differs from the member's size";
+    return {offset, width, member};
 }
 
 // True when the fields follow each other without gap or overlap and fill size bytes.
-template <class R, size_t N>
-consteval bool FillsRecord(const std::array<TRecordField<R>, N>& fields, size_t size) {
+template <class... F> consteval bool FillsRecord(const std::tuple<F...>& fields, size_t size) {
     size_t at = 0;
-    for (const TRecordField<R>& f : fields) {
-        if (f.Offset != at)
-            return false;
-        at += f.Width;
-    }
-    return at == size;
+    bool adjoining = true;
+    std::apply(
+        [&](const auto&... f) { ((adjoining = adjoining && f.Offset == at, at += f.Width), ...); },
+        fields);
+    return adjoining && at == size;
 }
 
-template <size_t Size, class R, size_t N>
-std::array<uint8_t, Size> PackFields(const R& record,
-                                     const std::array<TRecordField<R>, N>& fields) {
+template <size_t Size, class R, class... F>
+std::array<uint8_t, Size> PackFields(const R& record, const std::tuple<F...>& fields) {
     std::array<uint8_t, Size> bytes{};
-    for (const TRecordField<R>& f : fields) {
-        const uint64_t value = f.U16 ? record.*f.U16 : f.U32 ? record.*f.U32 : record.*f.U64;
+    const auto put = [&](const auto& f) {
+        const uint64_t value = record.*f.Member;
         for (size_t i = 0; i < f.Width; ++i)
             bytes[f.Offset + i] = static_cast<uint8_t>(value >> (8 * i));
-    }
+    };
+    std::apply([&](const auto&... f) { (put(f), ...); }, fields);
     return bytes;
 }
 
-template <class R, size_t N>
-R UnpackFields(const uint8_t* bytes, const std::array<TRecordField<R>, N>& fields) {
+template <class R, class... F>
+R UnpackFields(const uint8_t* bytes, const std::tuple<F...>& fields) {
     R record;
-    for (const TRecordField<R>& f : fields) {
+    const auto get = [&](const auto& f) {
         uint64_t value = 0;
         for (size_t i = f.Width; i-- > 0;)
             value = value << 8 | bytes[f.Offset + i];
-        if (f.U16)
-            record.*f.U16 = static_cast<uint16_t>(value);
-        else if (f.U32)
-            record.*f.U32 = static_cast<uint32_t>(value);
-        else
-            record.*f.U64 = value;
-    }
+        using T = std::remove_reference_t<decltype(record.*f.Member)>;
+        record.*f.Member = static_cast<T>(value);
+    };
+    std::apply([&](const auto&... f) { (get(f), ...); }, fields);
     return record;
 }
 
 using L = TLocalHeader;
 // APPNOTE 4.3.7 local file header.
-constexpr std::array LocalFields = {
+constexpr std::tuple LocalFields = {
     Field(0, 4, &L::Signature),         // local file header signature
     Field(4, 2, &L::VersionNeeded),     // version needed to extract
     Field(6, 2, &L::Flags),             // general purpose bit flag
@@ -124,7 +106,7 @@ static_assert(FillsRecord(LocalFields, LocalHeaderSize));
 
 using C = TCentralHeader;
 // APPNOTE 4.3.12 central directory file header.
-constexpr std::array CentralFields = {
+constexpr std::tuple CentralFields = {
     Field(0, 4, &C::Signature),           // central file header signature
     Field(4, 2, &C::VersionMadeBy),       // version made by
     Field(6, 2, &C::VersionNeeded),       // version needed to extract
@@ -147,7 +129,7 @@ static_assert(FillsRecord(CentralFields, CentralHeaderSize));
 
 using E = TEndRecord;
 // APPNOTE 4.3.16 end of central directory record.
-constexpr std::array EndFields = {
+constexpr std::tuple EndFields = {
     Field(0, 4, &E::Signature),        // end of central dir signature
     Field(4, 2, &E::DiskNumber),       // number of this disk
     Field(6, 2, &E::DirectoryDisk),    // disk where the central directory starts
@@ -161,7 +143,7 @@ static_assert(FillsRecord(EndFields, EndRecordSize));
 
 using Z = TZip64EndRecord;
 // APPNOTE 4.3.14 zip64 end of central directory record.
-constexpr std::array Zip64EndFields = {
+constexpr std::tuple Zip64EndFields = {
     Field(0, 4, &Z::Signature),        // zip64 end of central dir signature
     Field(4, 8, &Z::RecordSize),       // size of zip64 end of central directory record
     Field(12, 2, &Z::VersionMadeBy),   // version made by
@@ -177,7 +159,7 @@ static_assert(FillsRecord(Zip64EndFields, Zip64EndSize));
 
 using K = TZip64Locator;
 // APPNOTE 4.3.15 zip64 end of central directory locator.
-constexpr std::array Zip64LocatorFields = {
+constexpr std::tuple Zip64LocatorFields = {
     Field(0, 4, &K::Signature),       // zip64 end of central dir locator signature
     Field(4, 4, &K::EndRecordDisk),   // disk with the zip64 end of central directory
     Field(8, 8, &K::EndRecordOffset), // relative offset of the zip64 end record
@@ -187,7 +169,7 @@ static_assert(FillsRecord(Zip64LocatorFields, Zip64LocatorSize));
 
 using X = TExtraFieldHeader;
 // APPNOTE 4.5.1 extra field block header.
-constexpr std::array ExtraFieldHeaderFields = {
+constexpr std::tuple ExtraFieldHeaderFields = {
     Field(0, 2, &X::Id),   // header ID
     Field(2, 2, &X::Size), // data size
 };
@@ -200,7 +182,7 @@ std::array<uint8_t, LocalHeaderSize> TLocalHeader::Pack() const {
 }
 
 TLocalHeader TLocalHeader::Unpack(const uint8_t* bytes) {
-    return UnpackFields(bytes, LocalFields);
+    return UnpackFields<TLocalHeader>(bytes, LocalFields);
 }
 
 std::array<uint8_t, CentralHeaderSize> TCentralHeader::Pack() const {
@@ -208,7 +190,7 @@ std::array<uint8_t, CentralHeaderSize> TCentralHeader::Pack() const {
 }
 
 TCentralHeader TCentralHeader::Unpack(const uint8_t* bytes) {
-    return UnpackFields(bytes, CentralFields);
+    return UnpackFields<TCentralHeader>(bytes, CentralFields);
 }
 
 std::array<uint8_t, EndRecordSize> TEndRecord::Pack() const {
@@ -216,7 +198,7 @@ std::array<uint8_t, EndRecordSize> TEndRecord::Pack() const {
 }
 
 TEndRecord TEndRecord::Unpack(const uint8_t* bytes) {
-    return UnpackFields(bytes, EndFields);
+    return UnpackFields<TEndRecord>(bytes, EndFields);
 }
 
 std::array<uint8_t, Zip64EndSize> TZip64EndRecord::Pack() const {
@@ -224,7 +206,7 @@ std::array<uint8_t, Zip64EndSize> TZip64EndRecord::Pack() const {
 }
 
 TZip64EndRecord TZip64EndRecord::Unpack(const uint8_t* bytes) {
-    return UnpackFields(bytes, Zip64EndFields);
+    return UnpackFields<TZip64EndRecord>(bytes, Zip64EndFields);
 }
 
 std::array<uint8_t, Zip64LocatorSize> TZip64Locator::Pack() const {
@@ -232,7 +214,7 @@ std::array<uint8_t, Zip64LocatorSize> TZip64Locator::Pack() const {
 }
 
 TZip64Locator TZip64Locator::Unpack(const uint8_t* bytes) {
-    return UnpackFields(bytes, Zip64LocatorFields);
+    return UnpackFields<TZip64Locator>(bytes, Zip64LocatorFields);
 }
 
 std::array<uint8_t, ExtraFieldHeaderSize> TExtraFieldHeader::Pack() const {
@@ -240,7 +222,7 @@ std::array<uint8_t, ExtraFieldHeaderSize> TExtraFieldHeader::Pack() const {
 }
 
 TExtraFieldHeader TExtraFieldHeader::Unpack(const uint8_t* bytes) {
-    return UnpackFields(bytes, ExtraFieldHeaderFields);
+    return UnpackFields<TExtraFieldHeader>(bytes, ExtraFieldHeaderFields);
 }
 
 void EncipherHeader(uint8_t* record, size_t recordSize, uint8_t* name, size_t nameLength) {
