@@ -5,6 +5,7 @@
 #include "pipeline/UBuild.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
+#include "platform/USafeFile.h"
 #include "platform/UText.h"
 #include "project/UProject.h"
 
@@ -181,22 +182,11 @@ std::string TArchiveSite::ReadAll(size_t index) {
 
 void TArchiveSite::SaveMember(size_t index, const std::string& target) {
     std::unique_ptr<TMemberReader> member = Open(index);
-    const std::string folder = ExtractFilePath(target);
-    const std::string temporary = CreateUniqueTempFile(folder.empty() ? "./" : folder, "vlm");
-    try {
-        TFileStream out(temporary, TFileMode::OpenReadWrite);
-        std::vector<char> buffer(65536);
-        while (size_t got = member->Read(buffer.data(), buffer.size()))
-            out.WriteBuffer(buffer.data(), got);
-        SetPublicFileMode(out.Handle(), target);
-        out.Sync();
-        out.Close();
-        if (const int error = RenameReplacing(temporary, target))
-            throw EFCreateError(target, error);
-    } catch (...) {
-        DeleteFile(temporary);
-        throw;
-    }
+    TSafeFile out(target);
+    std::vector<char> buffer(65536);
+    while (size_t got = member->Read(buffer.data(), buffer.size()))
+        out.Write(buffer.data(), got);
+    out.Commit();
 }
 
 std::vector<std::pair<std::string, size_t>> TArchiveSite::Languages() const {

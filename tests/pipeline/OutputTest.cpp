@@ -4,12 +4,12 @@
 #include "platform/UErrors.h"
 #include "platform/UFileStream.h"
 #include "platform/UFileSys.h"
+#include "platform/UTestHooks.h"
 
 #include "RecordingHost.h"
 #include "TestSupport.h"
 
 #include <cerrno>
-#include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace vlm;
@@ -146,25 +146,6 @@ TEST(Output, JoiningTheExecutable) {
     EXPECT_EQ(ListNames(f.Dir / "out"), (std::vector<std::string>{"keep.txt", "site.exe"}));
 }
 
-TEST(Output, AnExecutableOutputRunsWhereItsViewerProgramRuns) {
-    namespace fs = std::filesystem;
-    const std::pair<fs::perms, bool> cases[] = {
-        {fs::perms::owner_read | fs::perms::owner_write | fs::perms::owner_exec, true},
-        {fs::perms::owner_read | fs::perms::owner_write, false},
-    };
-    for (const auto& [viewerMode, executable] : cases) {
-        TJoinFixture f;
-        TRecordingHost host;
-        fs::permissions(f.Viewer, viewerMode);
-        JoinExecutable(host, f.Viewer, f.Archive, f.Output);
-        const fs::perms mode = fs::status(f.Output).permissions();
-        EXPECT_EQ((mode & fs::perms::owner_exec) != fs::perms::none, executable);
-        // Execute only for those who may read it.
-        EXPECT_EQ((mode & fs::perms::others_exec) != fs::perms::none,
-                  executable && (mode & fs::perms::others_read) != fs::perms::none);
-    }
-}
-
 TEST(Output, AFailedJoinLeavesNoOutput) {
     const struct {
         const char* What;
@@ -182,8 +163,8 @@ TEST(Output, AFailedJoinLeavesNoOutput) {
         if (c.RemoveViewer)
             DeleteFile(f.Viewer);
         TRecordingHost host;
-        vlm::testing::FailWritesAfter(c.FailAfter, ENOSPC);
         try {
+            const test_hooks::TFailWrites full(c.FailAfter, ENOSPC);
             JoinExecutable(host, f.Viewer, f.Archive, f.Output);
             ADD_FAILURE() << c.What << ": no error";
         } catch (const EVlmError& e) {
@@ -191,7 +172,6 @@ TEST(Output, AFailedJoinLeavesNoOutput) {
             EXPECT_NE(std::string(e.what()).find(c.Message + named), std::string::npos)
                 << c.What << ": " << e.what();
         }
-        vlm::testing::FailWritesAfter(-1, 0);
         EXPECT_EQ(ListNames(f.Dir / "out"), std::vector<std::string>{"keep.txt"}) << c.What;
     }
 }
