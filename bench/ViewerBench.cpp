@@ -58,8 +58,8 @@ public:
         Folder = std::filesystem::temp_directory_path().string() + "/vlmbench-view" +
                  std::to_string(std::random_device()()) + "/";
         std::filesystem::create_directories(Folder + "site");
-        Write(Folder + "site/index.htm", "<html><title>Home</title><a href=\"" + PagePath(0) +
-                                             "\">start</a></html>");
+        Write(Folder + "site/index.htm",
+              "<html><title>Home</title><a href=\"" + PagePath(0) + "\">start</a></html>");
         const std::string text(4000, 'x');
         for (int i = 0; i < pages; ++i) {
             const std::string sub = Folder + "site/f" + std::to_string(i / 100) + "/";

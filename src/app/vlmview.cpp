@@ -20,8 +20,8 @@ int main(int argc, char** argv) {
     // --time-load: print the milliseconds from start until the home page has loaded, then
     // quit (for timing scripts).
     const bool timeLoad = args.removeAll(QStringLiteral("--time-load")) > 0;
-    vlm::viewer::TViewerStart start = vlm::viewer::StartViewer(
-        args.value(0), QCoreApplication::applicationFilePath());
+    vlm::viewer::TViewerStart start =
+        vlm::viewer::StartViewer(args.value(0), QCoreApplication::applicationFilePath());
     if (!start.Window)
         return start.ExitCode;
     if (timeLoad)

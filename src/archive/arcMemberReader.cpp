@@ -59,9 +59,9 @@ TMemberReader::TMemberReader(TArchiveReader& reader, size_t index, const std::st
 TMemberReader::~TMemberReader() = default;
 
 void TMemberReader::Fail(const std::string& reason) const {
-    throw EArchiveError(FormatMessage("Cannot read archive \"%s\". %s",
-                                      {FFileName, "Member \"" + PrintableName(FMember.Name) +
-                                                      "\": " + reason}));
+    throw EArchiveError(
+        FormatMessage("Cannot read archive \"%s\". %s",
+                      {FFileName, "Member \"" + PrintableName(FMember.Name) + "\": " + reason}));
 }
 
 void TMemberReader::StartDecryption(const std::string& password) {

@@ -25,9 +25,9 @@ size_t SkipElement(std::string_view html, size_t tagEnd, std::string_view closin
 }
 
 void AppendEntity(std::string_view html, size_t& i, std::string& text) {
-    static const std::pair<std::string_view, char> entities[] = {
-        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&nbsp;", ' '},
-        {"&#39;", '\''}};
+    static const std::pair<std::string_view, char> entities[] = {{"&amp;", '&'},  {"&lt;", '<'},
+                                                                 {"&gt;", '>'},   {"&quot;", '"'},
+                                                                 {"&nbsp;", ' '}, {"&#39;", '\''}};
     for (const auto& [name, c] : entities) {
         if (html.compare(i, name.size(), name) == 0) {
             text += c;

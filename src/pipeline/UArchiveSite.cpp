@@ -66,7 +66,8 @@ std::string PercentDecode(std::string_view text) {
     std::string result;
     result.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+            HexValue(text[i + 2]) >= 0) {
             result += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
             i += 2;
         } else {
@@ -113,7 +114,9 @@ TArchiveSite::TArchiveSite(const std::string& fileName)
     FReader->ReadMember(*home, ArchivePassword, [](const char*, size_t) {});
 }
 
-bool TArchiveSite::Flag(std::string_view name) const { return TextToFlag(FSettings.Value(name)); }
+bool TArchiveSite::Flag(std::string_view name) const {
+    return TextToFlag(FSettings.Value(name));
+}
 
 void TArchiveSite::ReadSettings() {
     const auto& members = FReader->Members();
@@ -129,10 +132,10 @@ void TArchiveSite::ReadSettings() {
             settings = i;
     }
     if (!settings)
-        throw EArchiveError(FormatMessage(
-            "Cannot show archive \"%s\". %s",
-            {FileName(), std::string("It has no settings member \"") + SettingsMemberName +
-                             "\": it was not written by a build."}));
+        throw EArchiveError(FormatMessage("Cannot show archive \"%s\". %s",
+                                          {FileName(), std::string("It has no settings member \"") +
+                                                           SettingsMemberName +
+                                                           "\": it was not written by a build."}));
     FSettings.SetText(ReadAll(*settings));
     FHomeRoot = IncludeTrailingPathDelimiter(SlashPath(FSettings.Value(entry::HomeRoot)));
     if (FSettings.Value(entry::HomeRoot).empty())

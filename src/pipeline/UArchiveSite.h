@@ -80,7 +80,7 @@ private:
     TStringList FSettings;
     std::string FHomeRoot;
     std::string FHomePage;
-    std::unordered_map<std::string, size_t> FExact; // relative path -> member
+    std::unordered_map<std::string, size_t> FExact;  // relative path -> member
     std::unordered_map<std::string, size_t> FFolded; // lower-cased path -> first member
 };
 

@@ -52,7 +52,9 @@ protected:
     QWebEnginePage* createWindow(WebWindowType) override { return this; }
 };
 
-bool SettingFlag(const TArchiveSite& site, const char* name) { return site.Flag(name); }
+bool SettingFlag(const TArchiveSite& site, const char* name) {
+    return site.Flag(name);
+}
 
 } // namespace
 
@@ -92,9 +94,8 @@ void TfmViewer::CreateView() {
     });
     connect(FView->page(), &QWebEnginePage::linkHovered, this,
             [this](const QString& url) { statusBar()->showMessage(url); });
-    connect(FView, &QWebEngineView::loadProgress, this, [this](int percent) {
-        statusBar()->showMessage(FTexts.Text("Loading").arg(percent));
-    });
+    connect(FView, &QWebEngineView::loadProgress, this,
+            [this](int percent) { statusBar()->showMessage(FTexts.Text("Loading").arg(percent)); });
     connect(FView, &QWebEngineView::loadFinished, this,
             [this](bool) { statusBar()->showMessage(FTexts.Text("Done")); });
     auto* central = new QWidget(this);
@@ -113,9 +114,9 @@ void TfmViewer::BlockCopying() {
     script.setInjectionPoint(QWebEngineScript::DocumentCreation);
     script.setRunsOnSubFrames(true);
     script.setWorldId(QWebEngineScript::ApplicationWorld);
-    script.setSourceCode(QStringLiteral(
-        "['copy','cut','dragstart'].forEach(function(t){document.addEventListener(t,"
-        "function(e){e.preventDefault();e.stopPropagation();},true);});"));
+    script.setSourceCode(
+        QStringLiteral("['copy','cut','dragstart'].forEach(function(t){document.addEventListener(t,"
+                       "function(e){e.preventDefault();e.stopPropagation();},true);});"));
     FProfile->scripts()->insert(script);
 }
 
@@ -146,21 +147,22 @@ void TfmViewer::CreateActions() {
     // The optional commands exist only when enabled: no menu entry, no tool button, no
     // context menu entry and no shortcut otherwise.
     if (SettingFlag(*FSite, entry::EnableCopy))
-        AddAction("actCopy", "Copy", QKeySequence::Copy, QIcon::fromTheme("edit-copy", s->standardIcon(QStyle::SP_FileIcon)),
+        AddAction("actCopy", "Copy", QKeySequence::Copy,
+                  QIcon::fromTheme("edit-copy", s->standardIcon(QStyle::SP_FileIcon)),
                   &TfmViewer::Copy);
     if (SettingFlag(*FSite, entry::EnableSaveObject))
         AddAction("actSaveObject", "SaveObject", QKeySequence::Save,
                   s->standardIcon(QStyle::SP_DialogSaveButton), &TfmViewer::SaveShownObject);
     if (SettingFlag(*FSite, entry::EnablePrint))
-        AddAction("actPrint", "Print", QKeySequence::Print, QIcon::fromTheme("document-print", s->standardIcon(QStyle::SP_ComputerIcon)),
+        AddAction("actPrint", "Print", QKeySequence::Print,
+                  QIcon::fromTheme("document-print", s->standardIcon(QStyle::SP_ComputerIcon)),
                   &TfmViewer::Print);
     if (SettingFlag(*FSite, entry::EnableFind))
         AddAction("actFind", "Find", QKeySequence::Find,
                   s->standardIcon(QStyle::SP_FileDialogContentsView), &TfmViewer::ShowFindBar);
     if (SettingFlag(*FSite, entry::EnableAdvancedFind))
         AddAction("actAdvancedFind", "AdvancedFind", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
-                  s->standardIcon(QStyle::SP_FileDialogDetailedView),
-                  &TfmViewer::ShowAdvancedFind);
+                  s->standardIcon(QStyle::SP_FileDialogDetailedView), &TfmViewer::ShowAdvancedFind);
 }
 
 void TfmViewer::CreateMenus() {

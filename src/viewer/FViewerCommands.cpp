@@ -20,13 +20,25 @@
 
 namespace vlm::viewer {
 
-void TfmViewer::ShowHome() { FView->setUrl(SiteUrl(FSite->HomePage())); }
+void TfmViewer::ShowHome() {
+    FView->setUrl(SiteUrl(FSite->HomePage()));
+}
 
-void TfmViewer::Back() { FView->back(); }
-void TfmViewer::Forward() { FView->forward(); }
-void TfmViewer::Reload() { FView->reload(); }
-void TfmViewer::Exit() { close(); }
-void TfmViewer::Copy() { FView->page()->triggerAction(QWebEnginePage::Copy); }
+void TfmViewer::Back() {
+    FView->back();
+}
+void TfmViewer::Forward() {
+    FView->forward();
+}
+void TfmViewer::Reload() {
+    FView->reload();
+}
+void TfmViewer::Exit() {
+    close();
+}
+void TfmViewer::Copy() {
+    FView->page()->triggerAction(QWebEnginePage::Copy);
+}
 
 void TfmViewer::SaveShownObject() {
     SaveObject(FContextObject.isEmpty() ? FView->url() : FContextObject);
@@ -55,8 +67,9 @@ void TfmViewer::Print() {
         return;
     }
     // The engine prints asynchronously; the printer lives until it is done.
-    connect(FView, &QWebEngineView::printFinished, this, [printer](bool) { delete printer; },
-            Qt::SingleShotConnection);
+    connect(
+        FView, &QWebEngineView::printFinished, this, [printer](bool) { delete printer; },
+        Qt::SingleShotConnection);
     FView->print(printer);
 }
 
@@ -125,8 +138,8 @@ void TfmViewer::ShowContextMenu(const QPoint& position) {
         if (!MemberOfUrl(*FSite, FContextObject))
             FContextObject.clear();
     }
-    for (const char* name : {"actBack", "actForward", "actReload", "", "actCopy",
-                             "actSaveObject", "actPrint", "actFind"}) {
+    for (const char* name : {"actBack", "actForward", "actReload", "", "actCopy", "actSaveObject",
+                             "actPrint", "actFind"}) {
         if (!*name)
             menu.addSeparator();
         else if (QAction* a = findChild<QAction*>(QString::fromLatin1(name)))

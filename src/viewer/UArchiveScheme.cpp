@@ -50,7 +50,9 @@ qint64 TMemberDevice::bytesAvailable() const {
     return static_cast<qint64>(FReader->Size() - FReader->Position()) + QIODevice::bytesAvailable();
 }
 
-bool TMemberDevice::atEnd() const { return FReader->AtEnd() && QIODevice::bytesAvailable() == 0; }
+bool TMemberDevice::atEnd() const {
+    return FReader->AtEnd() && QIODevice::bytesAvailable() == 0;
+}
 
 qint64 TMemberDevice::readData(char* data, qint64 maxSize) {
     try {
@@ -90,8 +92,7 @@ void TArchiveSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     try {
         auto* device = new TMemberDevice(FSite.Open(*member), job);
         static const QMimeDatabase mimeTypes;
-        const QString mime =
-            mimeTypes.mimeTypeForFile(shown, QMimeDatabase::MatchExtension).name();
+        const QString mime = mimeTypes.mimeTypeForFile(shown, QMimeDatabase::MatchExtension).name();
         job->reply(mime.toUtf8(), device);
     } catch (const std::exception& e) {
         ReplyPage(job, FTexts.Text("MissingTitle"),

@@ -30,9 +30,8 @@ public:
     }
     bool FileName(QWidget* owner, bool save, const QString& title, const QString& filter,
                   QString& fileName) override {
-        const QString chosen =
-            save ? QFileDialog::getSaveFileName(owner, title, fileName, filter)
-                 : QFileDialog::getOpenFileName(owner, title, fileName, filter);
+        const QString chosen = save ? QFileDialog::getSaveFileName(owner, title, fileName, filter)
+                                    : QFileDialog::getOpenFileName(owner, title, fileName, filter);
         if (chosen.isEmpty())
             return false;
         fileName = chosen;
@@ -54,6 +53,8 @@ TViewerDialogs& ViewerDialogs() {
     return Installed ? *Installed : qtService;
 }
 
-void SetViewerDialogs(TViewerDialogs* service) { Installed = service; }
+void SetViewerDialogs(TViewerDialogs* service) {
+    Installed = service;
+}
 
 } // namespace vlm::viewer

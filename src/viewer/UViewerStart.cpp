@@ -64,8 +64,8 @@ TViewerStart StartViewer(const QString& fileName, const QString& ownProgram) {
         return {};
     TViewerStart start;
     try {
-        start.Window = std::make_unique<TfmViewer>(
-            std::make_unique<TArchiveSite>(file.toStdString()));
+        start.Window =
+            std::make_unique<TfmViewer>(std::make_unique<TArchiveSite>(file.toStdString()));
     } catch (const std::exception& e) {
         ViewerDialogs().Message(nullptr, TViewerMsg::Error, builtIn.Text("ErrorTitle"),
                                 QString::fromStdString(e.what()));

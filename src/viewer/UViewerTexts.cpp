@@ -50,7 +50,8 @@ const QHash<QString, QString>& TViewerTexts::Defaults() {
 }
 
 void TViewerTexts::Load(std::string_view fileText) {
-    const QString text = QString::fromUtf8(fileText.data(), static_cast<qsizetype>(fileText.size()));
+    const QString text =
+        QString::fromUtf8(fileText.data(), static_cast<qsizetype>(fileText.size()));
     for (const QString& line : text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
         const qsizetype equals = line.indexOf(u'=');
         if (equals <= 0)

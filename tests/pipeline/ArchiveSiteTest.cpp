@@ -34,7 +34,10 @@ TTestArchive SiteArchive(const std::string& settings = Settings()) {
     add(std::string(Root) + "my page.htm", "<script>needle()</script>blank", MethodDeflated);
     add(std::string(Root) + "big.bin", test::RandomBytes(300000, 7), MethodDeflated);
     add("/srv/other.htm", "outside the root: needle", MethodDeflated);
-    add("/opt/vlm/Languages/German.lng", "Back=&Zur\xC3\xBC" "ck\r\n", MethodDeflated);
+    add("/opt/vlm/Languages/German.lng",
+        "Back=&Zur\xC3\xBC"
+        "ck\r\n",
+        MethodDeflated);
     add("/tmp/b/VLM.settings", settings, MethodDeflated);
     return archive;
 }
@@ -61,7 +64,7 @@ TEST(ArchiveSite, FindsMembersByTheBuildsNameRule) {
         {"Docs/Guide.HTM", "/srv/site/Docs/Guide.HTM"},
         {"DOCS/GUIDE.htm", "/srv/site/Docs/Guide.HTM"}, // first twin in archive order
         {"docs/./../index.htm", "/srv/site/index.htm"},
-        {"../other.htm", nullptr},                      // leaves the home root
+        {"../other.htm", nullptr}, // leaves the home root
         {"../site/index.htm", nullptr},
         {"missing.htm", nullptr},
         {"", nullptr},
@@ -80,7 +83,7 @@ TEST(ArchiveSite, FindsMembersByTheBuildsNameRule) {
 
 TEST(ArchiveSite, PercentDecodesOnlyWholeEscapes) {
     const std::pair<const char*, std::string> cases[] = {
-        {"a%20b", "a b"}, {"%41%62", "Ab"}, {"%e4", "\xE4"}, {"%", "%"},
+        {"a%20b", "a b"}, {"%41%62", "Ab"}, {"%e4", "\xE4"},  {"%", "%"},
         {"%4", "%4"},     {"%zz", "%zz"},   {"100%", "100%"}, {"a%2", "a%2"},
     };
     for (const auto& [in, out] : cases)
@@ -176,9 +179,15 @@ TEST(ArchiveSite, FindsTheArchiveJoinedToAProgram) {
     test::TTempDir dir;
     const std::string archive = SiteArchive().Build();
     const std::pair<std::string, bool> cases[] = {
-        {test::MakeExecutable("\x7F" "ELF program", archive), true},
+        {test::MakeExecutable("\x7F"
+                              "ELF program",
+                              archive),
+         true},
         {archive, false},
-        {"\x7F" "ELF program" + std::string("\x02\0\0\0\0\0\0\0", 8), false},
+        {"\x7F"
+         "ELF program" +
+             std::string("\x02\0\0\0\0\0\0\0", 8),
+         false},
         {"short", false},
     };
     int i = 0;
@@ -200,8 +209,8 @@ TEST(ArchiveSite, SavesAMemberWholeOrNotAtAll) {
     test::WriteFile(dir / "file", "x");
     EXPECT_THROW(site.SaveMember(*site.Find("index.htm"), dir / "file/sub.htm"), EVlmError);
     EXPECT_THROW(site.SaveMember(*site.Find("index.htm"), dir / "none/sub.htm"), EVlmError);
-    EXPECT_EQ(test::ListNames(dir.Path()), (std::vector<std::string>{"file", "saved.bin",
-                                                                      "site.vlm"}));
+    EXPECT_EQ(test::ListNames(dir.Path()),
+              (std::vector<std::string>{"file", "saved.bin", "site.vlm"}));
 }
 
 } // namespace

@@ -16,8 +16,8 @@ bool ShowsContent(QWidget* owner) {
 
 } // namespace
 
-void TScriptedViewerDialogs::Message(QWidget* owner, viewer::TViewerMsg kind,
-                                     const QString& title, const QString& text) {
+void TScriptedViewerDialogs::Message(QWidget* owner, viewer::TViewerMsg kind, const QString& title,
+                                     const QString& text) {
     Messages.push_back({kind, title, text, ShowsContent(owner)});
 }
 
@@ -57,20 +57,21 @@ bool WaitUntil(const std::function<bool()>& done) {
 
 std::string ViewerTest::BuildExample(const std::vector<std::string>& entries, bool exe) {
     const std::string program = Dir / "program/";
-    WriteFile(program + "VLMView.exe", "\x7F" "ELF stand-in viewer");
+    WriteFile(program + "VLMView.exe", "\x7F"
+                                       "ELF stand-in viewer");
     WriteFile(program + "Languages/German.lng",
               ReadFile(std::string(VLM_SOURCE_DIR) + "/packaging/Languages/German.lng"));
     const std::string project = Dir / "site.vlp";
     const std::string output = Dir / (exe ? "site.exe" : "site.vlm");
     const std::map<std::string, std::string> env{{"VLM_PROGRAM_DIR", program}};
     EXPECT_EQ(RunProcess(VLM_BINARY, {"new", project, "--force"}, env).ExitCode, 0);
-    std::vector<std::string> set{"set", project,
-                                 "HomePage=" + std::string(VLM_SOURCE_DIR) +
-                                     "/examples/site/index.htm",
-                                 "OutputFile=" + output};
+    std::vector<std::string> set{
+        "set", project, "HomePage=" + std::string(VLM_SOURCE_DIR) + "/examples/site/index.htm",
+        "OutputFile=" + output};
     set.insert(set.end(), entries.begin(), entries.end());
     EXPECT_EQ(RunProcess(VLM_BINARY, set, env).ExitCode, 0);
-    const TProcessResult built = RunProcess(VLM_BINARY, {"build", project, "--yes", "--quiet"}, env);
+    const TProcessResult built =
+        RunProcess(VLM_BINARY, {"build", project, "--yes", "--quiet"}, env);
     EXPECT_EQ(built.ExitCode, 0) << built.Err;
     return output;
 }

@@ -18,9 +18,9 @@ namespace {
 
 using viewer::TfmViewer;
 
-const QString ContentType = QStringLiteral(
-    "(function(u){var x=new XMLHttpRequest();x.open('GET',u,false);x.send();"
-    "return x.status+' '+x.getResponseHeader('Content-Type');})('%1')");
+const QString ContentType =
+    QStringLiteral("(function(u){var x=new XMLHttpRequest();x.open('GET',u,false);x.send();"
+                   "return x.status+' '+x.getResponseHeader('Content-Type');})('%1')");
 
 // The page at path is shown and loaded (also when it came back from the engine's cache).
 bool ShowsPage(TfmViewer& w, const char* path) {
@@ -110,10 +110,10 @@ TEST_F(ViewerTest, DisabledCommandsAreAbsentEverywhere) {
 }
 
 TEST_F(ViewerTest, BarsAndWindowFollowTheSettings) {
-    viewer::TViewerStart start = Start(BuildExample(
-        {"ShowMenuBar=0", "ShowToolBar=1", "ToolBarLargeIcons=0", "ToolBarCaptions=0",
-         "ShowStatusBar=0", "ShowTitleBar=0", "WindowSize=custom", "WindowWidth=500",
-         "WindowHeight=420", "WindowSizeable=0", "ShowLanguageMenu=0"}));
+    viewer::TViewerStart start = Start(
+        BuildExample({"ShowMenuBar=0", "ShowToolBar=1", "ToolBarLargeIcons=0", "ToolBarCaptions=0",
+                      "ShowStatusBar=0", "ShowTitleBar=0", "WindowSize=custom", "WindowWidth=500",
+                      "WindowHeight=420", "WindowSizeable=0", "ShowLanguageMenu=0"}));
     ASSERT_TRUE(start.Window);
     TfmViewer& w = *start.Window;
     EXPECT_FALSE(w.menuBar()->isVisible());
@@ -132,8 +132,8 @@ TEST_F(ViewerTest, BarsAndWindowFollowTheSettings) {
     ASSERT_TRUE(LoadAndWait(w, [&] { w.View()->setUrl(viewer::SiteUrl("page2.htm")); }));
     w.findChild<QAction*>("actBack")->trigger();
     EXPECT_TRUE(WaitUntil([&] { return ShowsPage(w, "/index.htm"); }))
-        << w.View()->url().toString().toStdString() << " " << w.View()->title().toStdString()
-        << " " << w.View()->history()->count();
+        << w.View()->url().toString().toStdString() << " " << w.View()->title().toStdString() << " "
+        << w.View()->history()->count();
 }
 
 TEST_F(ViewerTest, PasswordGateComesBeforeAnyContent) {
@@ -147,9 +147,8 @@ TEST_F(ViewerTest, PasswordGateComesBeforeAnyContent) {
         {{QString("a"), QString("b"), QString("c")}, false, 3},
         {{std::nullopt}, false, 0},
     };
-    const std::string file =
-        BuildExample({"Password=s3cret", "PasswordEnabled=1", "WarningMessage=Private!",
-                      "WarningMessageEnabled=1"});
+    const std::string file = BuildExample({"Password=s3cret", "PasswordEnabled=1",
+                                           "WarningMessage=Private!", "WarningMessageEnabled=1"});
     for (const auto& c : cases) {
         Dialogs.Messages.clear();
         Dialogs.PasswordAskedWithContent.clear();
@@ -157,8 +156,7 @@ TEST_F(ViewerTest, PasswordGateComesBeforeAnyContent) {
         viewer::TViewerStart start = viewer::StartViewer(QString::fromStdString(file), {});
         EXPECT_EQ(start.Window != nullptr, c.Shown);
         EXPECT_EQ(start.ExitCode, c.Shown ? 0 : 1);
-        EXPECT_EQ(Dialogs.PasswordAskedWithContent,
-                  std::vector<bool>(c.Answers.size(), false));
+        EXPECT_EQ(Dialogs.PasswordAskedWithContent, std::vector<bool>(c.Answers.size(), false));
         EXPECT_TRUE(Dialogs.Passwords.empty());
         size_t errors = 0;
         for (const auto& m : Dialogs.Messages)
