@@ -6,8 +6,12 @@
 #include "viewer/UArchiveScheme.h"
 
 #include <QAction>
+#include <QDialog>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QWebEngineHistory>
@@ -189,6 +193,37 @@ TEST_F(ViewerTest, LanguageMenuTranslatesTheViewersTexts) {
     EXPECT_EQ(w.LanguageName(), "Default");
     menu->actions()[1]->trigger();
     EXPECT_EQ(w.findChild<QMenu*>("miGo")->title(), "&Gehe zu");
+}
+
+TEST_F(ViewerTest, AdvancedFindOpensAPageFoundInTheTargetFrameElseInTheView) {
+    for (const char* target : {"right", "nosuchframe"}) {
+        SCOPED_TRACE(target);
+        viewer::TViewerStart start =
+            Start(BuildExample({std::string("AdvancedFindTarget=") + target}));
+        ASSERT_TRUE(start.Window);
+        TfmViewer& w = *start.Window;
+        ASSERT_TRUE(LoadAndWait(w, [&] { w.View()->setUrl(viewer::SiteUrl("frames.htm")); }));
+        w.findChild<QAction*>("actAdvancedFind")->trigger();
+        auto* dialog = w.findChild<QDialog*>("fmAdvancedFind");
+        ASSERT_TRUE(dialog);
+        dialog->findChild<QLineEdit*>("edSearch")->setText("THROUGH the second");
+        dialog->findChild<QPushButton*>("btnSearch")->click();
+        auto* results = dialog->findChild<QListWidget*>("lbResults");
+        ASSERT_EQ(results->count(), 1);
+        EXPECT_EQ(results->item(0)->data(Qt::UserRole).toString(), "sub/page3.htm");
+        const bool inFrame = std::string(target) == "right";
+        if (inFrame) {
+            emit results->itemActivated(results->item(0));
+            EXPECT_TRUE(WaitUntil([&] {
+                return Evaluate(w, "window.frames[1].location.pathname").toString() ==
+                       "/sub/page3.htm";
+            }));
+            EXPECT_EQ(w.View()->url().path(), "/frames.htm");
+        } else {
+            ASSERT_TRUE(LoadAndWait(w, [&] { emit results->itemActivated(results->item(0)); }));
+            EXPECT_EQ(w.View()->url().path(), "/sub/page3.htm");
+        }
+    }
 }
 
 TEST_F(ViewerTest, ArchivesItCannotShowGiveAMessageAndExitCode1) {
