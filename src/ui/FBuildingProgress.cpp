@@ -1,5 +1,7 @@
 #include "ui/FBuildingProgress.h"
 
+#include "ui/UDesktopHabits.h"
+#include "ui/UFontFit.h"
 #include "ui/UProcessMessages.h"
 
 #include <QFontMetrics>
@@ -44,6 +46,18 @@ TfmBuildingProgress::TfmBuildingProgress(QWidget* owner)
     setWindowTitle(QStringLiteral("Building..."));
     setFixedSize(350, 250);
     CreateControls();
+    // Room for the widest texts the build shows here.
+    const QStringList stages = {QStringLiteral("Loading settings..."),
+                                QStringLiteral("Parsing files..."),
+                                QStringLiteral("Compressing files..."),
+                                QStringLiteral("Integrating..."), QStringLiteral("Finished")};
+    FitToFont(
+        this, QSize(350, 250),
+        {{gbProgress, stages},
+         {gbOutputSize, {QStringLiteral("Current file size"), QStringLiteral("Output file size")}},
+         {lblOutputSize, {QStringLiteral("1023.99 MB")}},
+         {lblOutputFile, {QStringLiteral("/...")}},
+         {btnCancel, {QStringLiteral("Cancel"), QStringLiteral("Finished")}}});
 }
 
 void TfmBuildingProgress::CreateControls() {
@@ -80,7 +94,7 @@ void TfmBuildingProgress::reject() {
 
 bool TfmBuildingProgress::AskOutputFile(std::string& fileName) {
     QString chosen = Text(fileName);
-    if (!Dialogs().ExecFileDialog(FOwner, OutputFileDialogSpec(), chosen))
+    if (!ExecFileDialogRemembering(FOwner, OutputFileDialogSpec(), chosen))
         return false;
     fileName = chosen.toStdString();
     return true;

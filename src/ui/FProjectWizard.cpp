@@ -6,6 +6,7 @@
 #include "ui/UWizardPictures.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -119,6 +120,9 @@ QPlainTextEdit* NewLinesBox(QWidget* parent, const char* name, const QString& te
         widest = std::max(widest, box->fontMetrics().horizontalAdvance(line));
     const int margins = 2 * static_cast<int>(box->document()->documentMargin()) + 4;
     box->setMinimumWidth(widest + margins);
+    // Every line shows: the box never scrolls, whatever the font.
+    const auto lines = static_cast<int>(text.count(QLatin1Char('\n'))) + 1;
+    box->setMinimumHeight(lines * box->fontMetrics().lineSpacing() + margins);
     return box;
 }
 
@@ -160,9 +164,11 @@ TfmProjectWizard::TfmProjectWizard(QWidget* owner, TProject& project)
     CreatePages();
     CreateActions();
     CreateButtons();
-    // 480 by 360, or wider where the desktop's font needs it for a caption or a line.
+    FitButtons();
+    // 480 by 360, or larger where the desktop's font needs it for a caption or a line.
     layout->activate();
-    setFixedSize(std::max(480, layout->totalMinimumSize().width()), 360);
+    const QSize least = layout->totalMinimumSize();
+    setFixedSize(std::max(480, least.width()), std::max(360, least.height()));
     FControls->LoadControls();
     actFinish->setEnabled(false);
     FPages->setCurrentIndex(pgWelcome);
@@ -329,6 +335,19 @@ void TfmProjectWizard::CreateActions() {
     actFinish = FActions->Add(
         {"actFinish", "&Finish", "", QKeySequence()}, [this] { actFinishExecute(); },
         [this] { return actFinishUpdate(); });
+}
+
+void TfmProjectWizard::FitButtons() {
+    QWidget* strip = findChild<QWidget*>(QStringLiteral("pnButtons"));
+    QSize size(75, 25);
+    for (const QPushButton* button : strip->findChildren<QPushButton*>()) {
+        const QFontMetrics metrics(button->font());
+        size = size.expandedTo(
+            QSize(metrics.horizontalAdvance(button->text()) + 16, metrics.height() + 6));
+    }
+    for (QPushButton* button : strip->findChildren<QPushButton*>())
+        button->setFixedSize(size);
+    strip->setFixedHeight(std::max(45, size.height() + 20));
 }
 
 void TfmProjectWizard::CreateButtons() {

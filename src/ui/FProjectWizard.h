@@ -42,6 +42,7 @@ private:
     void FillPage(int index, QWidget* content);
     void FillEndPage(int index, QVBoxLayout* layout);
     void CreateButtons();
+    void FitButtons(); // the buttons and their strip grow with a large font
     void CreateActions();
     void GoTo(int step);
 
