@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace vlm::ui {
 
 namespace {
@@ -46,6 +48,7 @@ TfmBuildingProgress::TfmBuildingProgress(QWidget* owner)
     setWindowTitle(QStringLiteral("Building..."));
     setFixedSize(350, 250);
     CreateControls();
+    WidenSizeBox();
     // Room for the widest texts the build shows here.
     const QStringList stages = {QStringLiteral("Loading settings..."),
                                 QStringLiteral("Parsing files..."),
@@ -80,6 +83,21 @@ void TfmBuildingProgress::CreateControls() {
     btnCancel->setText(QStringLiteral("Cancel"));
     btnCancel->setAutoDefault(false);
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+}
+
+// The size box's longer title, "Current file size", outgrows its 101 pixels with common Linux
+// fonts; the box takes the room it needs from the progress box beside it, which has room
+// to spare, so that the window keeps its size.
+void TfmBuildingProgress::WidenSizeBox() {
+    const int need = GroupBoxTitleRight(gbOutputSize, QStringLiteral("Current file size"));
+    const int extra = std::clamp(need - gbOutputSize->width(), 0, 60);
+    if (extra == 0)
+        return;
+    gbOutputSize->resize(gbOutputSize->width() + extra, gbOutputSize->height());
+    lblOutputSize->resize(lblOutputSize->width() + extra, lblOutputSize->height());
+    gbProgress->setGeometry(gbProgress->x() + extra, gbProgress->y(), gbProgress->width() - extra,
+                            gbProgress->height());
+    ProgressBar->resize(ProgressBar->width() - extra, ProgressBar->height());
 }
 
 void TfmBuildingProgress::btnCancelClick() {

@@ -167,8 +167,8 @@ TfmProjectWizard::TfmProjectWizard(QWidget* owner, TProject& project)
     FitButtons();
     // 480 by 360, or larger where the desktop's font needs it for a caption or a line.
     layout->activate();
-    const QSize least = layout->totalMinimumSize();
-    setFixedSize(std::max(480, least.width()), std::max(360, least.height()));
+    const int width = std::max(480, layout->totalMinimumSize().width());
+    setFixedSize(width, std::max(360, PagesHeight(width) + FButtons->height()));
     FControls->LoadControls();
     actFinish->setEnabled(false);
     FPages->setCurrentIndex(pgWelcome);
@@ -238,7 +238,7 @@ QWidget* TfmProjectWizard::NewPage(const TPageDef& def) {
 
 void TfmProjectWizard::FillPage(int index, QWidget* content) {
     auto* layout = new QVBoxLayout(content);
-    layout->setContentsMargins(12, 8, 12, 4);
+    layout->setContentsMargins(12, 8, 12, 2);
     if (index == pgWelcome || index == pgFinish) {
         FillEndPage(index, layout);
         return;
@@ -337,8 +337,20 @@ void TfmProjectWizard::CreateActions() {
         [this] { return actFinishUpdate(); });
 }
 
+// The height the tallest page needs at width, its wrapped paragraphs whole. The page stack
+// does not pass its pages' height-for-width on, so each page is asked.
+int TfmProjectWizard::PagesHeight(int width) const {
+    int height = 0;
+    for (int index = 0; index < FPages->count(); ++index) {
+        const QWidget* page = FPages->widget(index);
+        height = std::max(height, page->hasHeightForWidth() ? page->heightForWidth(width)
+                                                            : page->minimumSizeHint().height());
+    }
+    return height;
+}
+
 void TfmProjectWizard::FitButtons() {
-    QWidget* strip = findChild<QWidget*>(QStringLiteral("pnButtons"));
+    QWidget* strip = FButtons;
     QSize size(75, 25);
     for (const QPushButton* button : strip->findChildren<QPushButton*>()) {
         const QFontMetrics metrics(button->font());
@@ -353,6 +365,7 @@ void TfmProjectWizard::FitButtons() {
 void TfmProjectWizard::CreateButtons() {
     auto* strip = new QWidget(this);
     strip->setObjectName(QStringLiteral("pnButtons"));
+    FButtons = strip;
     strip->setFixedHeight(45);
     layout()->addWidget(strip);
     auto* column = new QVBoxLayout(strip);

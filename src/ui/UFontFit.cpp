@@ -4,6 +4,8 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QWidget>
 
 #include <algorithm>
@@ -30,8 +32,10 @@ QSize Needed(const QWidget* widget, const QString& text) {
     }
     if (qobject_cast<const QAbstractButton*>(widget))
         return {metrics.horizontalAdvance(text) + 12, metrics.height() + 4};
-    // A group box: its title, between the frame's corners, over its first control.
-    return {metrics.horizontalAdvance(text) + 20, metrics.height()};
+    // A group box: its title where the style draws it, inside the frame, over its first
+    // control.
+    const auto* box = static_cast<const QGroupBox*>(widget);
+    return {GroupBoxTitleRight(box, text), metrics.height()};
 }
 
 // The room a control has for its text.
@@ -72,6 +76,17 @@ int Scaled(int value, double factor) {
 }
 
 } // namespace
+
+int GroupBoxTitleRight(const QGroupBox* box, const QString& title) {
+    QStyleOptionGroupBox option;
+    option.initFrom(box);
+    option.text = title;
+    option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+    option.lineWidth = 1;
+    const QRect label =
+        box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
+    return label.x() + label.width() + std::max(2, label.x() / 2);
+}
 
 void MarkSizedToText(QWidget* label) {
     label->setProperty(SizedToText, true);

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+class QGroupBox;
 class QWidget;
 
 namespace vlm::ui {
@@ -26,6 +27,10 @@ double FontGrowth(const QWidget* form, const TFitSamples& samples = {});
 // Grows form (fixed size design) and every control in it by FontGrowth, rounding up;
 // labels sized to their text are sized to it again. Does nothing when everything fits.
 void FitToFont(QWidget* form, QSize design, const TFitSamples& samples = {});
+
+// The width a group box needs to show title whole: where the style ends it, plus a margin
+// to the frame's edge.
+int GroupBoxTitleRight(const QGroupBox* box, const QString& title);
 
 // Marks a label as sized to its text, so that fitting keeps it so.
 void MarkSizedToText(QWidget* label);

@@ -88,7 +88,7 @@ TEST_F(DesktopHabitsTest, AProjectThatCannotBeReopenedIsShownAndForgotten) {
     item->trigger();
     ASSERT_EQ(Dialogs.Messages.size(), 1u);
     EXPECT_EQ(Dialogs.Messages[0].Kind, ui::TMsgKind::Error);
-    EXPECT_TRUE(Dialogs.Messages[0].Text.contains(Q(a))) << Dialogs.Messages[0].Text;
+    EXPECT_TRUE(Dialogs.Messages[0].Text.contains(Q(a))) << Dialogs.Messages[0].Text.toStdString();
     EXPECT_TRUE(TRecentProjects::Files().isEmpty());
 }
 
@@ -113,7 +113,7 @@ TEST_F(DesktopHabitsTest, EachFileDialogStartsInItsOwnLastFolder) {
     Trigger("actFileOpen");
     Dialogs.ChooseFile(Q(Dir / "two/index.htm"));
     Trigger("actFileSelectHomePage", true);
-    Dialogs.CancelFileDialog();
+    Dialogs.Answer(ui::mrNo); // the changed home page is not saved
     Trigger("actFileNewBlank");
     Dialogs.CancelFileDialog(); // Save As of a new project names no folder of its own
     Trigger("actFileSaveAs");

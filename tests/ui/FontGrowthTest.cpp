@@ -52,7 +52,12 @@ QStringList CutCaptions(QWidget* window) {
             room &= QRect(parent->mapTo(window, QPoint(0, 0)), parent->size());
         if (need.width() > widget->width() || need.height() > widget->height() ||
             !room.contains(shown))
-            cut << widget->objectName() + QStringLiteral(": ") + text.left(30);
+            cut << widget->objectName() + QStringLiteral(": ") + text.left(30) +
+                       QStringLiteral(" %1x%2 needs %3x%4")
+                           .arg(widget->width())
+                           .arg(widget->height())
+                           .arg(need.width())
+                           .arg(need.height());
     }
     return cut;
 }
@@ -106,16 +111,18 @@ TEST_P(FontGrowthTest, NoCaptionIsCut) {
         window.FormCreate({});
         EXPECT_EQ(ShowAndCheck(window), QStringList()) << "main window";
         for (QToolButton* button : window.findChild<QToolBar*>()->findChildren<QToolButton*>()) {
-            if (!button->text().isEmpty())
+            if (!button->text().isEmpty()) {
                 EXPECT_GE(button->height(), button->sizeHint().height())
                     << button->text().toStdString();
+            }
         }
     }
     {
         ui::TfrmAbout about(nullptr);
         EXPECT_EQ(ShowAndCheck(about), QStringList()) << "about box";
-        if (!large)
+        if (!large) {
             EXPECT_EQ(about.size(), QSize(312, 216));
+        }
     }
     {
         ui::TfmBuildingProgress progress(nullptr);
@@ -124,8 +131,9 @@ TEST_P(FontGrowthTest, NoCaptionIsCut) {
         progress.SetSizeText("1023.99 MB");
         progress.SetOutputFileText("/home/user/site.vlm");
         EXPECT_EQ(ShowAndCheck(progress), QStringList()) << "progress window";
-        if (!large)
+        if (!large) {
             EXPECT_EQ(progress.size(), QSize(350, 250));
+        }
     }
     {
         ui::TfmProjectEditor editor(nullptr, project);
@@ -141,8 +149,9 @@ TEST_P(FontGrowthTest, NoCaptionIsCut) {
         ui::TfmProjectWizard wizard(nullptr, project);
         EXPECT_EQ(ShowAndCheck(wizard, wizard.findChild<QStackedWidget*>()), QStringList())
             << "wizard";
-        if (!large)
+        if (!large) {
             EXPECT_EQ(wizard.height(), 360);
+        }
     }
 }
 
