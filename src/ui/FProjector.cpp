@@ -178,9 +178,9 @@ void TfmProjector::CreateToolBar() {
             bar->addAction(action);
             QWidget* button = bar->widgetForAction(action);
             button->setObjectName(QStringLiteral("tb") + action->iconText().remove(' '));
-            // Taller where a large font needs the room under the image.
-            button->setFixedSize(ButtonSize.width(),
-                                 std::max(ButtonSize.height(), button->sizeHint().height()));
+            // Taller where a large font needs more room under the image.
+            const int height = bar->iconSize().height() + QFontMetrics(font).height() + 4;
+            button->setFixedSize(ButtonSize.width(), std::max(ButtonSize.height(), height));
         }
     }
     ShowShortcutsInHints(bar);

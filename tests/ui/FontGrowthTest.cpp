@@ -14,6 +14,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QToolBar>
@@ -41,10 +42,12 @@ QStringList CutCaptions(QWidget* window) {
         QSize need = widget->sizeHint();
         if (label && label->wordWrap())
             need = QSize(0, label->heightForWidth(label->width()));
-        else if (qobject_cast<QToolButton*>(widget) || (button && !label))
-            need = QSize(QFontMetrics(widget->font()).horizontalAdvance(QString(text).remove('&')),
-                         qobject_cast<QToolButton*>(widget) ? need.height()
-                                                            : widget->fontMetrics().height());
+        else if (auto* tool = qobject_cast<QToolButton*>(widget))
+            need = QSize(tool->fontMetrics().horizontalAdvance(text),
+                         tool->iconSize().height() + tool->fontMetrics().height());
+        else if (qobject_cast<QPushButton*>(widget))
+            need = QSize(button->fontMetrics().horizontalAdvance(QString(text).remove('&')),
+                         button->fontMetrics().height());
         const QRect shown(widget->mapTo(window, QPoint(0, 0)), widget->size());
         QRect room = window->rect();
         for (QWidget* parent = widget->parentWidget(); parent && parent != window;
@@ -110,12 +113,6 @@ TEST_P(FontGrowthTest, NoCaptionIsCut) {
         ui::TfmProjector window;
         window.FormCreate({});
         EXPECT_EQ(ShowAndCheck(window), QStringList()) << "main window";
-        for (QToolButton* button : window.findChild<QToolBar*>()->findChildren<QToolButton*>()) {
-            if (!button->text().isEmpty()) {
-                EXPECT_GE(button->height(), button->sizeHint().height())
-                    << button->text().toStdString();
-            }
-        }
     }
     {
         ui::TfrmAbout about(nullptr);
