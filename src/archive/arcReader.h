@@ -63,6 +63,7 @@ public:
     std::string ReadMemberText(size_t index, const std::string& password);
 
 private:
+    friend class TMemberReader; // checks a member's local header before streaming it
     [[noreturn]] void Fail(const std::string& reason) const;
     [[noreturn]] void FailMember(const TArchiveMember& member, const std::string& reason) const;
     // Exactly count bytes at offset, or EArchiveError naming what was being read.

@@ -1,0 +1,332 @@
+// The viewer window's construction: the browser view over our URL scheme, the commands
+// the settings enable, and the window form, bars and language they ask for.
+#include "viewer/FViewer.h"
+
+#include "platform/UText.h"
+#include "project/UProject.h"
+#include "viewer/FAdvancedFind.h"
+#include "viewer/UArchiveScheme.h"
+#include "viewer/UViewerDialogs.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineView>
+
+namespace vlm::viewer {
+
+namespace {
+
+// Our pages navigate inside the view; web and mail addresses go to the desktop's programs.
+class TViewerPage : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+        const QString scheme = url.scheme();
+        if (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+            scheme == QLatin1String("mailto")) {
+            if (type == NavigationTypeLinkClicked || scheme == QLatin1String("mailto")) {
+                ViewerDialogs().OpenUrl(url);
+                return false;
+            }
+        }
+        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    }
+    // A link to a new window (target="_blank") opens in this view.
+    QWebEnginePage* createWindow(WebWindowType) override { return this; }
+};
+
+bool SettingFlag(const TArchiveSite& site, const char* name) {
+    return site.Flag(name);
+}
+
+} // namespace
+
+TfmViewer::TfmViewer(std::unique_ptr<TArchiveSite> site, QWidget* parent)
+    : QMainWindow(parent), FSite(std::move(site)) {
+    setObjectName(QStringLiteral("fmViewer"));
+    CreateView();
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateFindBar();
+    statusBar()->setVisible(SettingFlag(*FSite, entry::ShowStatusBar));
+    const std::string language = FSite->Value(entry::Language);
+    SetLanguage(language.empty() ? QStringLiteral("Default") : QString::fromStdString(language));
+    ApplyWindowSettings();
+}
+
+TfmViewer::~TfmViewer() {
+    // The page must go before the profile it was made with.
+    delete FView;
+    FView = nullptr;
+}
+
+void TfmViewer::CreateView() {
+    FProfile = new QWebEngineProfile(this); // off the record: nothing is kept on disk
+    FHandler = new TArchiveSchemeHandler(*FSite, FTexts, this);
+    FProfile->installUrlSchemeHandler(SiteScheme, FHandler);
+    FView = new QWebEngineView;
+    FView->setObjectName(QStringLiteral("wvPage"));
+    FView->setPage(new TViewerPage(FProfile, FView));
+    FView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(FView, &QWidget::customContextMenuRequested, this, &TfmViewer::ShowContextMenu);
+    if (!SettingFlag(*FSite, entry::EnableCopy))
+        BlockCopying();
+    connect(FView, &QWebEngineView::titleChanged, this, [this](const QString& title) {
+        setWindowTitle(title.isEmpty() ? QString::fromStdString(FSite->FileName()) : title);
+    });
+    connect(FView->page(), &QWebEnginePage::linkHovered, this,
+            [this](const QString& url) { statusBar()->showMessage(url); });
+    connect(FView, &QWebEngineView::loadProgress, this,
+            [this](int percent) { statusBar()->showMessage(FTexts.Text("Loading").arg(percent)); });
+    connect(FView, &QWebEngineView::loadFinished, this,
+            [this](bool) { statusBar()->showMessage(FTexts.Text("Done")); });
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(FView, 1);
+    setCentralWidget(central);
+}
+
+// Copying by keyboard, by the engine's own commands or by dragging a selection all raise
+// these events in the page; cancelling them keeps the text off the clipboard.
+void TfmViewer::BlockCopying() {
+    QWebEngineScript script;
+    script.setName(QStringLiteral("vlmNoCopy"));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setRunsOnSubFrames(true);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setSourceCode(
+        QStringLiteral("['copy','cut','dragstart'].forEach(function(t){document.addEventListener(t,"
+                       "function(e){e.preventDefault();e.stopPropagation();},true);});"));
+    FProfile->scripts()->insert(script);
+}
+
+QAction* TfmViewer::AddAction(const char* name, const char* textId, const QKeySequence& keys,
+                              const QIcon& icon, void (TfmViewer::*slot)()) {
+    auto* action = new QAction(icon, QString(), this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setProperty("textId", QString::fromLatin1(textId));
+    action->setShortcut(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, slot);
+    addAction(action); // its shortcut works also while the menu bar is hidden
+    return action;
+}
+
+void TfmViewer::CreateActions() {
+    QStyle* s = style();
+    AddAction("actBack", "Back", QKeySequence::Back, s->standardIcon(QStyle::SP_ArrowBack),
+              &TfmViewer::Back);
+    AddAction("actForward", "Forward", QKeySequence::Forward,
+              s->standardIcon(QStyle::SP_ArrowForward), &TfmViewer::Forward);
+    AddAction("actHome", "Home", QKeySequence(Qt::ALT | Qt::Key_Home),
+              s->standardIcon(QStyle::SP_DirHomeIcon), &TfmViewer::ShowHome);
+    AddAction("actReload", "Reload", QKeySequence::Refresh,
+              s->standardIcon(QStyle::SP_BrowserReload), &TfmViewer::Reload);
+    AddAction("actExit", "Exit", QKeySequence(Qt::CTRL | Qt::Key_Q),
+              s->standardIcon(QStyle::SP_DialogCloseButton), &TfmViewer::Exit);
+    // The optional commands exist only when enabled: no menu entry, no tool button, no
+    // context menu entry and no shortcut otherwise.
+    if (SettingFlag(*FSite, entry::EnableCopy))
+        AddAction("actCopy", "Copy", QKeySequence::Copy,
+                  QIcon::fromTheme("edit-copy", s->standardIcon(QStyle::SP_FileIcon)),
+                  &TfmViewer::Copy);
+    if (SettingFlag(*FSite, entry::EnableSaveObject))
+        AddAction("actSaveObject", "SaveObject", QKeySequence::Save,
+                  s->standardIcon(QStyle::SP_DialogSaveButton), &TfmViewer::SaveShownObject);
+    if (SettingFlag(*FSite, entry::EnablePrint))
+        AddAction("actPrint", "Print", QKeySequence::Print,
+                  QIcon::fromTheme("document-print", s->standardIcon(QStyle::SP_ComputerIcon)),
+                  &TfmViewer::Print);
+    if (SettingFlag(*FSite, entry::EnableFind))
+        AddAction("actFind", "Find", QKeySequence::Find,
+                  s->standardIcon(QStyle::SP_FileDialogContentsView), &TfmViewer::ShowFindBar);
+    if (SettingFlag(*FSite, entry::EnableAdvancedFind))
+        AddAction("actAdvancedFind", "AdvancedFind", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
+                  s->standardIcon(QStyle::SP_FileDialogDetailedView), &TfmViewer::ShowAdvancedFind);
+}
+
+void TfmViewer::CreateMenus() {
+    auto action = [this](const char* name) {
+        return findChild<QAction*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+    };
+    auto addMenu = [this](const char* name, const char* textId) {
+        QMenu* menu = menuBar()->addMenu(QString());
+        menu->setObjectName(QString::fromLatin1(name));
+        menu->menuAction()->setProperty("textId", QString::fromLatin1(textId));
+        return menu;
+    };
+    auto addAll = [&](QMenu* menu, std::initializer_list<const char*> names) {
+        for (const char* name : names)
+            if (QAction* a = action(name))
+                menu->addAction(a);
+    };
+    QMenu* file = addMenu("miFile", "FileMenu");
+    addAll(file, {"actSaveObject", "actPrint"});
+    if (!file->isEmpty())
+        file->addSeparator();
+    addAll(file, {"actExit"});
+    QMenu* edit = addMenu("miEdit", "EditMenu");
+    addAll(edit, {"actCopy", "actFind", "actAdvancedFind"});
+    edit->menuAction()->setVisible(!edit->isEmpty());
+    addAll(addMenu("miGo", "GoMenu"), {"actBack", "actForward", "actHome", "actReload"});
+    if (SettingFlag(*FSite, entry::ShowLanguageMenu))
+        CreateLanguageMenu();
+    menuBar()->setVisible(SettingFlag(*FSite, entry::ShowMenuBar));
+}
+
+void TfmViewer::CreateLanguageMenu() {
+    FLanguageMenu = menuBar()->addMenu(QString());
+    FLanguageMenu->setObjectName(QStringLiteral("miLanguage"));
+    FLanguageMenu->menuAction()->setProperty("textId", QStringLiteral("LanguageMenu"));
+    FLanguageGroup = new QActionGroup(this);
+    QStringList names{QStringLiteral("Default")};
+    for (const auto& [name, index] : FSite->Languages())
+        names << QString::fromStdString(name);
+    for (const QString& name : names) {
+        QAction* item = FLanguageMenu->addAction(name);
+        item->setData(name);
+        item->setCheckable(true);
+        FLanguageGroup->addAction(item);
+        connect(item, &QAction::triggered, this, [this, name] { SetLanguage(name); });
+    }
+}
+
+void TfmViewer::CreateToolBar() {
+    FToolBar = addToolBar(QString());
+    FToolBar->setObjectName(QStringLiteral("tbMain"));
+    FToolBar->setMovable(false);
+    for (const char* name : {"actBack", "actForward", "actHome", "actReload", "actPrint",
+                             "actSaveObject", "actFind", "actAdvancedFind"})
+        if (QAction* a = findChild<QAction*>(QString::fromLatin1(name)))
+            FToolBar->addAction(a);
+    const int size = SettingFlag(*FSite, entry::ToolBarLargeIcons) ? 32 : 16;
+    FToolBar->setIconSize(QSize(size, size));
+    FToolBar->setToolButtonStyle(SettingFlag(*FSite, entry::ToolBarCaptions)
+                                     ? Qt::ToolButtonTextUnderIcon
+                                     : Qt::ToolButtonIconOnly);
+    FToolBar->setVisible(SettingFlag(*FSite, entry::ShowToolBar));
+}
+
+void TfmViewer::CreateFindBar() {
+    if (!findChild<QAction*>(QStringLiteral("actFind")))
+        return;
+    FFindBar = new QWidget(centralWidget());
+    FFindBar->setObjectName(QStringLiteral("pnFindBar"));
+    auto* row = new QHBoxLayout(FFindBar);
+    row->setContentsMargins(4, 2, 4, 2);
+    FFindLabel = new QLabel(FFindBar);
+    FFindEdit = new QLineEdit(FFindBar);
+    FFindEdit->setObjectName(QStringLiteral("edFind"));
+    row->addWidget(FFindLabel);
+    row->addWidget(FFindEdit, 1);
+    for (auto [name, textId, backward] : {std::tuple{"btnFindPrevious", "FindPrevious", true},
+                                          std::tuple{"btnFindNext", "FindNext", false}}) {
+        auto* button = new QPushButton(FFindBar);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setProperty("textId", QString::fromLatin1(textId));
+        connect(button, &QPushButton::clicked, this, [this, b = backward] { FindOnPage(b); });
+        row->addWidget(button);
+    }
+    auto* close = new QPushButton(FFindBar);
+    close->setObjectName(QStringLiteral("btnFindClose"));
+    close->setProperty("textId", QStringLiteral("FindClose"));
+    connect(close, &QPushButton::clicked, FFindBar, &QWidget::hide);
+    row->addWidget(close);
+    connect(FFindEdit, &QLineEdit::returnPressed, this, [this] { FindOnPage(false); });
+    static_cast<QVBoxLayout*>(centralWidget()->layout())->addWidget(FFindBar);
+    FFindBar->hide();
+}
+
+void TfmViewer::ApplyWindowSettings() {
+    if (!SettingFlag(*FSite, entry::ShowTitleBar))
+        setWindowFlag(Qt::FramelessWindowHint, true);
+    const std::string size = UpperCase(FSite->Value(entry::WindowSize));
+    const QRect screen = QApplication::primaryScreen()
+                             ? QApplication::primaryScreen()->availableGeometry()
+                             : QRect(0, 0, 1024, 768);
+    QSize wanted(screen.width() * 3 / 4, screen.height() * 3 / 4);
+    if (size == "CUSTOM") {
+        bool okWidth = false, okHeight = false;
+        const int width = QString::fromStdString(FSite->Value(entry::WindowWidth)).toInt(&okWidth);
+        const int height =
+            QString::fromStdString(FSite->Value(entry::WindowHeight)).toInt(&okHeight);
+        // A size that is no number, or none, leaves the default size.
+        if (okWidth && okHeight && width > 0 && height > 0)
+            wanted = QSize(width, height);
+    }
+    FMaximized = size == "MAXIMIZED";
+    resize(wanted);
+    if (!SettingFlag(*FSite, entry::WindowSizeable) && !FMaximized)
+        setFixedSize(wanted);
+}
+
+void TfmViewer::ShowAsSet() {
+    if (FMaximized)
+        showMaximized();
+    else
+        show();
+}
+
+void TfmViewer::Retranslate() {
+    for (QObject* object : findChildren<QObject*>()) {
+        const QVariant id = object->property("textId");
+        if (!id.isValid())
+            continue;
+        const QString text = FTexts.Text(id.toString().toLatin1().constData());
+        if (auto* a = qobject_cast<QAction*>(object))
+            a->setText(text);
+        else if (auto* button = qobject_cast<QPushButton*>(object))
+            button->setText(text);
+    }
+    if (FFindLabel)
+        FFindLabel->setText(FTexts.Text("FindLabel"));
+    if (FLanguageMenu && !FLanguageMenu->actions().isEmpty())
+        FLanguageMenu->actions().first()->setText(FTexts.Text("DefaultLanguage"));
+    if (FAdvancedFind)
+        FAdvancedFind->Retranslate();
+}
+
+void TfmViewer::SetLanguage(const QString& name) {
+    TViewerTexts texts;
+    QString chosen = QStringLiteral("Default");
+    for (const auto& [language, index] : FSite->Languages()) {
+        if (QString::fromStdString(language) != name)
+            continue;
+        try {
+            texts.Load(FSite->ReadAll(index));
+            chosen = name;
+        } catch (const std::exception& e) {
+            ViewerDialogs().Message(this, TViewerMsg::Error, FTexts.Text("ErrorTitle"),
+                                    QString::fromStdString(e.what()));
+        }
+        break;
+    }
+    FTexts = texts;
+    FLanguage = chosen;
+    if (FLanguageGroup)
+        for (QAction* item : FLanguageGroup->actions())
+            item->setChecked(item->data().toString() == chosen);
+    Retranslate();
+}
+
+} // namespace vlm::viewer

@@ -1,0 +1,217 @@
+// The viewer's reading of a build's output: the settings member, the index of the site's
+// members, member streams, search, and the refusal of archives it cannot show.
+#include "ArchiveFixtures.h"
+#include "TestSupport.h"
+#include "pipeline/UArchiveSite.h"
+#include "pipeline/UBuild.h"
+
+#include <gtest/gtest.h>
+
+namespace vlm {
+namespace {
+
+using test::TTestArchive;
+using test::TTestMember;
+
+constexpr const char* Root = "/srv/site/";
+
+std::string Settings(const std::string& homePage = "index.htm") {
+    return "HomePage=" + homePage + "\r\nHomeRoot=" + Root +
+           "\r\nLanguageFilesRoot=/opt/vlm/Languages/\r\nEnableCopy=0\r\n";
+}
+
+TTestArchive SiteArchive(const std::string& settings = Settings()) {
+    TTestArchive archive;
+    archive.EncipherHeaders = true;
+    archive.Comment = "/tmp/b/VLM.settings";
+    auto add = [&](const std::string& name, const std::string& data, uint16_t method) {
+        archive.Members.emplace_back(name, data, method, ArchivePassword);
+    };
+    add(std::string(Root) + "index.htm",
+        "<html><title>Start</title><body>Welcome &amp; hello</body></html>", MethodDeflated);
+    add(std::string(Root) + "Docs/Guide.HTM", "<p>The <b>needle</b> is here</p>", MethodStored);
+    add(std::string(Root) + "docs/guide.htm", "<p>lower-case twin</p>", MethodDeflated);
+    add(std::string(Root) + "my page.htm", "<script>needle()</script>blank", MethodDeflated);
+    add(std::string(Root) + "big.bin", test::RandomBytes(300000, 7), MethodDeflated);
+    add("/srv/other.htm", "outside the root: needle", MethodDeflated);
+    add("/opt/vlm/Languages/German.lng",
+        "Back=&Zur\xC3\xBC"
+        "ck\r\n",
+        MethodDeflated);
+    add("/tmp/b/VLM.settings", settings, MethodDeflated);
+    return archive;
+}
+
+std::string WriteSite(const test::TTempDir& dir, const TTestArchive& archive,
+                      const char* name = "site.vlm") {
+    test::WriteFile(dir / name, archive.Build());
+    return dir / name;
+}
+
+TEST(ArchiveSite, FindsMembersByTheBuildsNameRule) {
+    test::TTempDir dir;
+    TArchiveSite site(WriteSite(dir, SiteArchive()));
+    EXPECT_EQ(site.HomePage(), "index.htm");
+    EXPECT_FALSE(site.Flag("EnableCopy"));
+    EXPECT_TRUE(site.Flag("EnablePrint")); // absent reads true
+    const struct {
+        const char* Path;
+        const char* Member; // nullptr: no member
+    } cases[] = {
+        {"index.htm", "/srv/site/index.htm"},
+        {"INDEX.HTM", "/srv/site/index.htm"},
+        {"docs/guide.htm", "/srv/site/docs/guide.htm"}, // exact name wins over a case twin
+        {"Docs/Guide.HTM", "/srv/site/Docs/Guide.HTM"},
+        {"DOCS/GUIDE.htm", "/srv/site/Docs/Guide.HTM"}, // first twin in archive order
+        {"docs/./../index.htm", "/srv/site/index.htm"},
+        {"../other.htm", nullptr}, // leaves the home root
+        {"../site/index.htm", nullptr},
+        {"missing.htm", nullptr},
+        {"", nullptr},
+        {"VLM.settings", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Path);
+        const std::optional<size_t> found = site.Find(c.Path);
+        ASSERT_EQ(found.has_value(), c.Member != nullptr);
+        if (c.Member) {
+            EXPECT_EQ(site.Reader().Members()[*found].Name, c.Member);
+        }
+    }
+    EXPECT_TRUE(site.Find(PercentDecode("my%20page.htm")));
+}
+
+TEST(ArchiveSite, PercentDecodesOnlyWholeEscapes) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"a%20b", "a b"}, {"%41%62", "Ab"}, {"%e4", "\xE4"},  {"%", "%"},
+        {"%4", "%4"},     {"%zz", "%zz"},   {"100%", "100%"}, {"a%2", "a%2"},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(PercentDecode(in), out) << in;
+}
+
+TEST(ArchiveSite, StreamsMembersInSmallReads) {
+    test::TTempDir dir;
+    const TTestArchive archive = SiteArchive();
+    TArchiveSite site(WriteSite(dir, archive));
+    for (const char* path : {"big.bin", "Docs/Guide.HTM", "index.htm"}) {
+        SCOPED_TRACE(path);
+        const std::unique_ptr<TMemberReader> member = site.Open(*site.Find(path));
+        std::string data;
+        char buffer[1000];
+        while (size_t got = member->Read(buffer, sizeof buffer))
+            data.append(buffer, got);
+        EXPECT_TRUE(member->AtEnd());
+        EXPECT_EQ(data, site.ReadAll(*site.Find(path)));
+        EXPECT_EQ(data.size(), member->Size());
+    }
+}
+
+TEST(ArchiveSite, DamagedMemberDataFailWhileStreaming) {
+    test::TTempDir dir;
+    TTestArchive archive = SiteArchive();
+    archive.EditCentral = [](size_t index, TCentralHeader& c) {
+        if (index == 4)
+            c.Crc ^= 0x00FFFF00; // the check byte of the encryption header stays valid
+    };
+    archive.EditLocal = [](size_t index, TLocalHeader& l) {
+        if (index == 4)
+            l.Crc ^= 0x00FFFF00;
+    };
+    TArchiveSite site(WriteSite(dir, archive));
+    const std::unique_ptr<TMemberReader> member = site.Open(*site.Find("big.bin"));
+    char buffer[4096];
+    EXPECT_THROW(
+        {
+            while (member->Read(buffer, sizeof buffer)) {
+            }
+        },
+        EArchiveError);
+}
+
+TEST(ArchiveSite, RefusesWhatItCannotShowNamingFileAndReason) {
+    test::TTempDir dir;
+    TTestArchive noSettings = SiteArchive();
+    noSettings.Members.pop_back();
+    const std::string good = SiteArchive().Build();
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        const char* Reason;
+    } cases[] = {
+        {"nosettings.vlm", noSettings.Build(), "no settings member \"VLM.settings\""},
+        {"nohome.vlm", SiteArchive(Settings("gone.htm")).Build(), "\"gone.htm\" is not in it"},
+        {"nohomeline.vlm", SiteArchive("HomeRoot=/srv/site/\r\n").Build(), "no home page"},
+        {"cut.vlm", good.substr(0, good.size() / 2), "Cannot read archive"},
+        {"trailer.exe", "MZ" + good + std::string("\xFF\xFF\xFF\x7F\0\0\0\0", 8), "Cannot read"},
+        {"empty.vlm", "", "Cannot read archive"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        test::WriteFile(dir / c.Name, c.Bytes);
+        try {
+            TArchiveSite site(dir / c.Name);
+            ADD_FAILURE() << "opened";
+        } catch (const EVlmError& e) {
+            EXPECT_NE(std::string(e.what()).find(dir / c.Name), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.Reason), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(ArchiveSite, ListsLanguagesAndSearchesPagesUnderTheRoot) {
+    test::TTempDir dir;
+    TArchiveSite site(WriteSite(dir, SiteArchive()));
+    ASSERT_EQ(site.Languages().size(), 1u);
+    EXPECT_EQ(site.Languages()[0].first, "German");
+
+    const std::vector<TSearchHit> hits = site.Search("NEEDLE");
+    ASSERT_EQ(hits.size(), 1u); // not in a script, not outside the root
+    EXPECT_EQ(hits[0].Path, "Docs/Guide.HTM");
+    EXPECT_EQ(hits[0].Excerpt, "The needle is here");
+    const std::vector<TSearchHit> entity = site.Search("welcome & hello");
+    ASSERT_EQ(entity.size(), 1u);
+    EXPECT_EQ(entity[0].Title, "Start");
+    EXPECT_TRUE(site.Search("  ").empty());
+}
+
+TEST(ArchiveSite, FindsTheArchiveJoinedToAProgram) {
+    test::TTempDir dir;
+    const std::string archive = SiteArchive().Build();
+    const std::pair<std::string, bool> cases[] = {
+        {test::MakeExecutable("\x7F"
+                              "ELF program",
+                              archive),
+         true},
+        {archive, false},
+        {"\x7F"
+         "ELF program" +
+             std::string("\x02\0\0\0\0\0\0\0", 8),
+         false},
+        {"short", false},
+    };
+    int i = 0;
+    for (const auto& [bytes, joined] : cases) {
+        const std::string path = dir / ("f" + std::to_string(i++));
+        test::WriteFile(path, bytes);
+        EXPECT_EQ(HasArchiveTrailer(path), joined) << path;
+    }
+    EXPECT_FALSE(HasArchiveTrailer(dir / "missing"));
+    TArchiveSite site(dir / "f0");
+    EXPECT_TRUE(site.Reader().IsExecutable());
+}
+
+TEST(ArchiveSite, SavesAMemberWholeOrNotAtAll) {
+    test::TTempDir dir;
+    TArchiveSite site(WriteSite(dir, SiteArchive()));
+    site.SaveMember(*site.Find("big.bin"), dir / "saved.bin");
+    EXPECT_EQ(test::ReadFile(dir / "saved.bin"), test::RandomBytes(300000, 7));
+    test::WriteFile(dir / "file", "x");
+    EXPECT_THROW(site.SaveMember(*site.Find("index.htm"), dir / "file/sub.htm"), EVlmError);
+    EXPECT_THROW(site.SaveMember(*site.Find("index.htm"), dir / "none/sub.htm"), EVlmError);
+    EXPECT_EQ(test::ListNames(dir.Path()),
+              (std::vector<std::string>{"file", "saved.bin", "site.vlm"}));
+}
+
+} // namespace
+} // namespace vlm

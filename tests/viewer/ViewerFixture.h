@@ -1,0 +1,73 @@
+// What the viewer tests share: a scripted dialog service, waiting for the browser engine,
+// and outputs of the example site built by vlm with chosen project entries.
+#pragma once
+
+#include "TestSupport.h"
+#include "viewer/UViewerDialogs.h"
+#include "viewer/UViewerStart.h"
+
+#include <QString>
+#include <QUrl>
+#include <QVariant>
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace vlm::test {
+
+class TScriptedViewerDialogs : public viewer::TViewerDialogs {
+public:
+    struct TMessage {
+        viewer::TViewerMsg Kind;
+        QString Title;
+        QString Text;
+        bool ContentShown; // the owner window showed a page when the message came
+    };
+    TScriptedViewerDialogs() { viewer::SetViewerDialogs(this); }
+    ~TScriptedViewerDialogs() override { viewer::SetViewerDialogs(nullptr); }
+
+    std::deque<std::optional<QString>> Passwords; // nullopt: Cancel
+    std::deque<std::optional<QString>> FileNames;
+    std::vector<TMessage> Messages;
+    std::vector<bool> PasswordAskedWithContent;
+    std::vector<QUrl> OpenedUrls;
+    int PrintDialogs = 0;
+
+    void Message(QWidget* owner, viewer::TViewerMsg kind, const QString& title,
+                 const QString& text) override;
+    bool AskPassword(QWidget* owner, const QString& title, const QString& prompt,
+                     QString& answer) override;
+    bool FileName(QWidget* owner, bool save, const QString& title, const QString& filter,
+                  QString& fileName) override;
+    bool Print(QWidget*, QPrinter&) override {
+        ++PrintDialogs;
+        return false;
+    }
+    void OpenUrl(const QUrl& url) override { OpenedUrls.push_back(url); }
+};
+
+// Processes events until done() or a generous deadline; returns done().
+bool WaitUntil(const std::function<bool()>& done);
+
+class ViewerTest : public ::testing::Test {
+protected:
+    // Builds the example site with these project entries (NAME=VALUE) into site.vlm, or
+    // site.exe (joined to a stand-in viewer program); returns the output's path.
+    std::string BuildExample(const std::vector<std::string>& entries, bool exe = false);
+    // Starts the viewer on file and waits for its first page; fails the test when none shows.
+    viewer::TViewerStart Start(const std::string& file);
+    // Runs trigger and waits for the page load it starts to finish.
+    bool LoadAndWait(viewer::TfmViewer& window, const std::function<void()>& trigger);
+    // The script's result, waited for.
+    QVariant Evaluate(viewer::TfmViewer& window, const QString& script);
+
+    TTempDir Dir;
+    TScriptedViewerDialogs Dialogs;
+};
+
+} // namespace vlm::test
