@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <regex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -202,17 +203,17 @@ TEST_F(SafeReplace, ALinkPlantedByAnotherUserInASharedFolderIsRefused) {
     }
 }
 
-TEST_F(SafeReplace, TakenTemporaryNamesDoNotStopASave) {
-    // Another user cannot fill every name a save may choose beside the target.
-    WriteFile(Target, "Old=1\r\n");
-    for (unsigned i = 0; i < 0x10000; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, ".target.%04X.tmp", i);
-        WriteFile(Out + name, "");
-    }
-    SaveProject();
-    EXPECT_NE(ReadFile(Target), "Old=1\r\n");
-    EXPECT_EQ(ListNames(Out).size(), 0x10001u);
+TEST_F(SafeReplace, TemporaryNamesBesideATargetCannotAllBeTakenInAdvance) {
+    // Four hex digits gave another user 65,536 names to take; 64 random bits do not.
+    TSafeFile first(Target);
+    TSafeFile second(Target);
+    const std::regex form(".*/\\.target\\.vlm\\.[0-9a-f]{16}\\.tmp");
+    EXPECT_TRUE(std::regex_match(first.TempPath(), form)) << first.TempPath();
+    EXPECT_TRUE(std::regex_match(second.TempPath(), form)) << second.TempPath();
+    EXPECT_NE(first.TempPath().substr(0, first.TempPath().size() - 12),
+              second.TempPath().substr(0, second.TempPath().size() - 12));
+    first.Cancel();
+    EXPECT_EQ(ListNames(Out).size(), 1u);
 }
 
 TEST_F(SafeReplace, ASaveStoppedBeforeTheRenameLeavesTheOldFile) {
