@@ -180,6 +180,8 @@ int TCompBase::CompressRun(TTempOutput& output) {
         output.Discard();
         return 0;
     }
+    if (ArchiveComment.size() <= 0x7FFF)
+        FList->Comment = ArchiveComment;
     WriteDirectory(output.Stream(), *FList);
     return PutInPlace(output) ? FFilesAdded : 0;
 }

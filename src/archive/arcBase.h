@@ -119,6 +119,11 @@ public:
     std::string TempDir; // empty: the platform's temporary folder
     std::string DefaultExt = ".ZIP";
     std::string DefaultDir; // root of the explorer naming modes
+    // The archive comment that Compress writes into the new archive's end record (at most
+    // 32767 bytes; longer ones are not written). With it in place before the archive takes
+    // its name, the comment edit that follows finds the same comment and rewrites nothing,
+    // so the archive is never seen, nor left by a kill, without its comment.
+    std::string ArchiveComment;
 
     // Events.
     TArcNotifyEvent OnActivate;

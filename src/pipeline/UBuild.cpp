@@ -145,8 +145,11 @@ void TBuildRun::Steps() {
     FComplete = true;
 }
 
+// The old output stays until the new one replaces it, so a build that fails or is
+// cancelled leaves the user's file as it was. A dangling link is an existing name too: the
+// build would write through it.
 void TBuildRun::ConfirmReplace() {
-    if (!FileExists(FOutputFile))
+    if (!FileExists(FOutputFile) && !IsSymbolicLink(FOutputFile))
         return;
     const std::string question = "The file \"" + ExtractFileName(FOutputFile) +
                                  "\" already exists.\rDo you want to replace existing file?";
@@ -154,7 +157,6 @@ void TBuildRun::ConfirmReplace() {
         FHost.SetCancelled();
         throw EAbort();
     }
-    DeleteFile(FOutputFile);
 }
 
 void TBuildRun::PrepareFolders() {
@@ -270,6 +272,7 @@ struct TWriterEvents {
         Zip.OnProgress = {};
         Zip.OnError = {};
         Zip.ProcessMessages = {};
+        Zip.ArchiveComment.clear();
     }
 };
 
@@ -294,8 +297,12 @@ void TBuildRun::RunWriter() {
         if (FHost.Cancelled() && !FZip.GetCancel())
             FZip.SetCancel(true);
     };
+    // The comment goes into the archive before it takes its name (see CommentArchive).
+    FZip.ArchiveComment = FSettingsPath;
     const int added = FZip.Compress();
-    const bool archived = FileExists(FArchivePath);
+    // A run that adds files puts the new archive in place; an old output under the same
+    // name, kept until then, says nothing about this run.
+    const bool archived = added > 0 && FileExists(FArchivePath);
     FOutputWritten = archived && !FExe;
     if (FHost.Cancelled())
         throw EAbort();
@@ -304,6 +311,8 @@ void TBuildRun::RunWriter() {
     CommentArchive();
 }
 
+// Compress already wrote the comment; the edit finds it in place and rewrites nothing. It
+// still runs, so an archive writer that did not write it gets it here.
 void TBuildRun::CommentArchive() {
     const size_t leftOut = FReports.size();
     FZip.BeginCommentEdit();

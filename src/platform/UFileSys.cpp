@@ -72,14 +72,6 @@ bool RemoveDir(std::string_view path) {
     return !path.empty() && ::rmdir(std::string(path).c_str()) == 0;
 }
 
-bool RenameFile(std::string_view from, std::string_view to) {
-    return ::rename(std::string(from).c_str(), std::string(to).c_str()) == 0;
-}
-
-int RenameReplacing(std::string_view from, std::string_view to) {
-    return ::rename(std::string(from).c_str(), std::string(to).c_str()) == 0 ? 0 : errno;
-}
-
 bool PathEntryExists(std::string_view path) {
     struct stat st;
     return !path.empty() && ::lstat(std::string(path).c_str(), &st) == 0;
@@ -276,22 +268,6 @@ std::string ProgramFolder() {
 
 void SetProgramFolder(std::string_view folder) {
     ProgramFolderOverride() = folder.empty() ? std::string() : IncludeTrailingPathDelimiter(folder);
-}
-
-std::string ResolveFileLink(std::string_view path) {
-    std::string current(path);
-    for (int depth = 0; depth < 40; ++depth) {
-        struct stat st;
-        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return current;
-        std::vector<char> buffer(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
-        const ssize_t n = ::readlink(current.c_str(), buffer.data(), buffer.size() - 1);
-        if (n <= 0)
-            return current;
-        const std::string target(buffer.data(), static_cast<size_t>(n));
-        current = IsAbsolutePath(target) ? target : ExtractFilePath(current) + target;
-    }
-    return current;
 }
 
 } // namespace vlm

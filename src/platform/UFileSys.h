@@ -36,10 +36,6 @@ bool DirectoryExists(std::string_view path);
 bool CreateDir(std::string_view path);
 bool DeleteFile(std::string_view path);
 bool RemoveDir(std::string_view path);
-bool RenameFile(std::string_view from, std::string_view to);
-// Renames from to to, replacing to; 0, or the system's error number (EXDEV when the two lie
-// on different file systems).
-int RenameReplacing(std::string_view from, std::string_view to);
 // Something is at path: a file, folder, device or a link, even a dangling one (the link
 // itself is not followed).
 bool PathEntryExists(std::string_view path);
@@ -99,9 +95,5 @@ std::string ProgramFolder();
 void SetProgramFolder(std::string_view folder);
 // Full path of the running program.
 std::string ProgramPath();
-
-// Resolves symbolic links in the last component of path until it names no link, so that a
-// file reached through a link is replaced where it really lives.
-std::string ResolveFileLink(std::string_view path);
 
 } // namespace vlm

@@ -22,6 +22,7 @@ struct TTargetPlace {
     TFolderHandle Folder;
     std::string Name;    // entry name inside Folder
     std::string Display; // the target as the caller named it
+    std::string Where;   // the folder part of the path the file lives at, for messages
     TSafeFileOptions Options;
     mode_t Mode = 0600;
     uid_t Owner = 0;
@@ -83,6 +84,7 @@ void PlaceByPath(TTargetPlace& place, std::string_view target) {
     const std::string resolved =
         place.Options.FollowLinks ? FollowTarget(target) : std::string(target);
     place.Name = ExtractFileName(resolved);
+    place.Where = ExtractFilePath(resolved);
     if (place.Name.empty())
         throw EFCreateError(place.Display, EISDIR);
     if (const int error = place.Folder.Open(ExtractFilePath(resolved)); error != 0)
@@ -156,7 +158,7 @@ TSafeFile::TSafeFile(std::string_view target, const TSafeFileOptions& options)
     : F(std::make_unique<TState>()) {
     F->Place.Options = options;
     PlaceByPath(F->Place, target);
-    F->FolderText = ExtractFilePath(options.FollowLinks ? FollowTarget(target) : target);
+    F->FolderText = F->Place.Where;
     const int fd = CreateTemp(F->Place, F->TempName);
     F->Stream = std::make_unique<TFileStream>(fd, F->FolderText + F->TempName);
 }

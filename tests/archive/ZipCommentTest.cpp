@@ -66,6 +66,23 @@ TEST_P(ZipComment, KeepsEveryByteBeforeTheDirectory) {
     EXPECT_TRUE(ListNames(Dir / "tmp").empty());
 }
 
+TEST_P(ZipComment, ACommentWrittenByCompressIsTheOneTheEditWrites) {
+    const std::string comment = "/tmp/vlmpack-abc123/VLM.settings";
+    ASSERT_TRUE(Edit(comment.c_str(), static_cast<int16_t>(comment.size())));
+    const TRawArchive edited = ParseRawArchiveFile(Dir / "out.vlm");
+    zip.ArchiveComment = comment;
+    Rewrites = 0;
+    ASSERT_EQ(zip.Compress(), 3);
+    const TRawArchive written = ParseRawArchiveFile(Dir / "out.vlm");
+    const size_t dir = edited.End.DirectoryOffset;
+    ASSERT_EQ(written.End.DirectoryOffset, dir);
+    EXPECT_EQ(written.Bytes.substr(dir), edited.Bytes.substr(dir));
+    // The edit that follows finds its comment in place and rewrites nothing.
+    ASSERT_TRUE(Edit(comment.c_str(), static_cast<int16_t>(comment.size())));
+    EXPECT_EQ(Rewrites, 1);
+    EXPECT_EQ(ReadFile(Dir / "out.vlm"), written.Bytes);
+}
+
 TEST_P(ZipComment, NoRewriteWithoutAChange) {
     ASSERT_TRUE(Edit("first", 5));
     const std::string written = ReadFile(Dir / "out.vlm");

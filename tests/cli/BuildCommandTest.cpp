@@ -166,7 +166,7 @@ TEST_F(BuildCommand, ExitCodesAndMessages) {
     EXPECT_EQ(TempLeftovers(), Names{});
 }
 
-TEST_F(BuildCommand, YesReplacesAndAMissingViewerLeavesNoOutput) {
+TEST_F(BuildCommand, YesReplacesAndAFailedBuildKeepsThePreviousOutput) {
     WriteFile(Dir / "out/site.exe", "old");
     TProcessResult r = Vlm({"build", Project, "-o", Dir / "out/site.exe", "--yes", "--quiet"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
@@ -177,7 +177,9 @@ TEST_F(BuildCommand, YesReplacesAndAMissingViewerLeavesNoOutput) {
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_NE(r.Err.find("Cannot open file \"" + Program + "VLMView.exe\""), std::string::npos)
         << r.Err;
-    EXPECT_EQ(ListNames(Dir / "out"), Names{}); // the old one was replaced, the new one failed
+    // The output stays as the last build left it until a new one replaces it.
+    EXPECT_EQ(ListNames(Dir / "out"), Names{"site.exe"});
+    EXPECT_TRUE(vlm::TArchiveReader(Dir / "out/site.exe").IsExecutable());
     EXPECT_EQ(TempLeftovers(), Names{});
 }
 

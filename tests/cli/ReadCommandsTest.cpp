@@ -66,6 +66,16 @@ TEST_F(ReadCommands, VerifyExitsZeroOnlyWhenEveryMemberIsSound) {
         {Put(MakePythonZip({{"a.txt", "abc"}}, "", true), "d.zip"), {}, 0, "All 1 members"},
         {Put("not an archive at all, just text", "e.vlm"), {}, 1, "e.vlm\". No end of central"},
         {Dir / "missing.vlm", {}, 1, "Cannot open file"},
+        // A build output names its settings member in the archive comment.
+        {Put(MakePythonZip({{"C:/tmp/VLM.settings", "A=1"}}, "", true), "f.vlm"),
+         {},
+         1,
+         "f.vlm\" holds the build's VLM.settings member but not the archive comment"},
+        {Put(MakePythonZip({{"C:/tmp/VLM.settings", "A=1"}}, "C:\\tmp\\VLM.settings", true),
+             "g.vlm"),
+         {},
+         0,
+         "All 1 members"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args{"verify", c.File};

@@ -370,4 +370,25 @@ TEST_F(ProjectTest, SaveKeepsPermissionsAndSavesThroughALink) {
     EXPECT_EQ(vlm::test::ListNames(Dir.Path()), (std::vector<std::string>{"link.vlp", "real.vlp"}));
 }
 
+TEST_F(ProjectTest, AFileWhoseLoadingStoppedAtANulIsNeverOverwritten) {
+    const std::string bytes = "A=1\r\n" + std::string(1, '\0') + "B=2\r\nbinary";
+    const std::string path = WriteProject("p.vlp", bytes);
+    TProject project(path);
+    project.SetValue("C", "3");
+    try {
+        project.Save();
+        ADD_FAILURE() << "the file was overwritten";
+    } catch (const EVlmError& e) {
+        EXPECT_EQ(std::string(e.what()), "\"" + path +
+                                             "\" is not a project file (it holds a NUL byte); it "
+                                             "is not overwritten");
+    }
+    EXPECT_EQ(ReadFile(path), bytes);
+    EXPECT_TRUE(project.IsModified());
+    // Saved under another name, the lines read so far are the project.
+    project.SetFileName(Dir / "copy.vlp");
+    project.Save();
+    EXPECT_EQ(ReadFile(Dir / "copy.vlp"), "A=1\r\nC=3\r\n");
+}
+
 } // namespace

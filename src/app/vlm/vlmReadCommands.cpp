@@ -2,6 +2,7 @@
 
 #include "archive/arcExtract.h"
 #include "archive/arcReader.h"
+#include "pipeline/UBuild.h"
 #include "platform/UErrors.h"
 
 #include <cstdio>
@@ -38,6 +39,21 @@ std::string MemberLine(const TArchiveMember& m) {
                   c.Time >> 11, (c.Time >> 5) & 63, (c.Time & 31) * 2,
                   m.HeadersEnciphered ? "enciphered" : "plain");
     return line + PrintableName(m.Name);
+}
+
+// The last component of a stored name or path, "/" and "\\" both separating.
+std::string_view LastComponent(std::string_view name) {
+    const size_t slash = name.find_last_of("/\\");
+    return slash == std::string_view::npos ? name : name.substr(slash + 1);
+}
+
+// A build output carries the settings member and names it in the archive comment, through
+// which the viewer finds it; one without that comment is not whole.
+bool LacksSettingsComment(const TArchiveReader& reader) {
+    bool hasSettings = false;
+    for (const TArchiveMember& m : reader.Members())
+        hasSettings = hasSettings || LastComponent(m.Name) == SettingsFileName;
+    return hasSettings && LastComponent(reader.Comment()) != SettingsFileName;
 }
 
 const std::string& ArchiveArg(const TParsedArgs& parsed) {
@@ -89,6 +105,11 @@ int RunVerify(const TArgs& args, std::ostream& out, std::ostream& err) {
     if (failures != 0) {
         err << "vlm verify: " << failures << " of " << reader.Members().size() << " members of \""
             << reader.FileName() << "\" are damaged or unreadable\n";
+        return ExitError;
+    }
+    if (LacksSettingsComment(reader)) {
+        err << "vlm verify: \"" << reader.FileName() << "\" holds the build's " << SettingsFileName
+            << " member but not the archive comment that names it\n";
         return ExitError;
     }
     out << "All " << reader.Members().size() << " members are sound.\n";
