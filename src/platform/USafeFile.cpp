@@ -68,6 +68,11 @@ void LearnMode(TTargetPlace& place) {
     if (::fstatat(place.Folder.Handle(), place.Name.c_str(), &st, flags) == 0) {
         if (S_ISDIR(st.st_mode))
             throw EFCreateError(place.Display, EISDIR);
+        // A rename would put a plain file in the place of a device, FIFO or socket (as root,
+        // "-o /dev/full" would replace the device itself): only regular files are replaced.
+        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+            throw EFCreateError(place.Display, EINVAL,
+                                "It is not a regular file and is never replaced.");
         if (S_ISREG(st.st_mode)) {
             place.Mode = st.st_mode & 07777;
             place.Owner = st.st_uid;

@@ -243,6 +243,22 @@ TEST_F(SafeReplace, ADanglingLinkAtTheOutputIsAskedAboutLikeAFile) {
     EXPECT_FALSE(PathExists(Dir / "elsewhere.vlm"));
 }
 
+TEST_F(SafeReplace, WhatIsNotARegularFileIsNeverReplaced) {
+    // As root a rename would put a plain file in the place of a device or FIFO.
+    const std::string fifo = Out + "pipe.vlm";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    try {
+        TSafeFile file(fifo);
+        ADD_FAILURE() << "a FIFO was taken as a target";
+    } catch (const EFCreateError& e) {
+        EXPECT_NE(std::string(e.what()).find("pipe.vlm"), std::string::npos) << e.what();
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(ListNames(Out), Names{"pipe.vlm"});
+}
+
 TEST_F(SafeReplace, TheOldOutputStaysUntilTheNewOneReplacesIt) {
     CopyExampleSite();
     for (const char* name : {"site.vlm", "site.exe"}) {
