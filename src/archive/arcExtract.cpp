@@ -155,12 +155,13 @@ int TArchiveExtractor::OpenParentFolder(const TMemberPath& path, size_t index) {
         walked += part + PathDelim;
         if (::mkdirat(folder.Get(), part.c_str(), 0777) != 0 && errno != EEXIST)
             Fail(index, FormatMessage("Cannot create folder \"%s\". %s",
-                                      {walked, SysErrorMessage(errno)}));
+                                      {PrintableName(walked), SysErrorMessage(errno)}));
         // A link planted inside the destination is never followed.
         const int next =
             ::openat(folder.Get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (next < 0)
-            Fail(index, FormatMessage("\"%s\" is a link or a file, not a folder.", {walked}));
+            Fail(index, FormatMessage("\"%s\" is a link or a file, not a folder.",
+                                      {PrintableName(walked)}));
         folder.Reset(next);
     }
     return folder.Release();
@@ -172,15 +173,19 @@ std::string TArchiveExtractor::ExtractMember(size_t index) {
     std::string reason;
     if (!MakeMemberPath(member.Name, path, reason))
         Fail(index, "The member's name is refused: " + reason);
+    // A second member of a name written already would silently replace the first.
+    if (!path.IsFolder && FWritten.count(path.Text()) != 0)
+        Fail(index, "An earlier member of the archive was extracted to \"" +
+                        PrintableName(FFolder + path.Text()) + "\" already; it is kept.");
     const TFd folder(OpenParentFolder(path, index));
     if (!path.IsFolder) {
         const std::string& name = path.Components.back();
         struct stat st;
         if (::fstatat(folder.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
             if (S_ISDIR(st.st_mode))
-                Fail(index, "\"" + FFolder + path.Text() + "\" is a folder.");
-            if (!Force && !FWritten.count(path.Text()))
-                Fail(index, "\"" + FFolder + path.Text() +
+                Fail(index, "\"" + PrintableName(FFolder + path.Text()) + "\" is a folder.");
+            if (!Force)
+                Fail(index, "\"" + PrintableName(FFolder + path.Text()) +
                                 "\" already exists (use --force to replace it).");
         }
         WriteFile(folder.Get(), name, path, index);
@@ -204,7 +209,8 @@ void TArchiveExtractor::WriteFile(int folder, const std::string& name, const TMe
         if (file.Get() < 0 && errno != EEXIST)
             break;
     }
-    const std::string target = FFolder + path.Text();
+    // Member names may hold control characters; messages show them as "?".
+    const std::string target = PrintableName(FFolder + path.Text());
     if (file.Get() < 0)
         Fail(index, FormatMessage("Cannot create file \"%s\". %s",
                                   {ExtractFilePath(target) + temp, SysErrorMessage(errno)}));
@@ -231,7 +237,7 @@ void TArchiveExtractor::WriteFile(int folder, const std::string& name, const TMe
             Fail(index, FormatMessage("Cannot write \"%s\". %s", {target, SysErrorMessage(errno)}));
         // Without --force an existing file is never replaced, even one that appeared
         // meanwhile.
-        if (!PutInPlace(folder, temp, name, Force || FWritten.count(path.Text())))
+        if (!PutInPlace(folder, temp, name, Force))
             Fail(index,
                  FormatMessage("Cannot create file \"%s\". %s", {target, SysErrorMessage(errno)}));
     } catch (...) {
