@@ -247,7 +247,10 @@ TEST_F(BuildOutput, ParseModeTakesTheHomePageWhateverTheMasksSay) {
 TEST_F(BuildOutput, ParseModeEmptyMaskListsIncludeEverythingAndExcludeNothing) {
     CopyExampleSite();
     Project->SetValue("ShowLanguageMenu", "0");
+    // The example links a draft and a backup that the default masks leave out.
     Groups all(ExampleParsed.begin(), ExampleParsed.end() - 1); // no language files
+    all[0].second = {"draft.tmp", "frames.htm", "index.htm", "my page.htm",
+                     "notes.bak", "page2.htm", "style.css"};
     const struct {
         const char* Include;
         const char* Exclude;
@@ -255,7 +258,8 @@ TEST_F(BuildOutput, ParseModeEmptyMaskListsIncludeEverythingAndExcludeNothing) {
     } cases[] = {
         {"", "", all},
         {"", "*.gif;*.css",
-         {{"site/", {"frames.htm", "index.htm", "my page.htm", "page2.htm"}},
+         {{"site/", {"draft.tmp", "frames.htm", "index.htm", "my page.htm", "notes.bak",
+                     "page2.htm"}},
           {"site/sub/", {"page3.htm"}},
           {"site/docs/", {"README.HTM"}},
           {"site/frames/", {"left.htm", "right.htm"}},
