@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         bool last = true; // a later assignment of the same name wins
         for (size_t j = i + 1; j < parts.size(); ++j)
             last = last && parts[j].substr(0, parts[j].find('=')) != name;
-        if (last && IsPlainText(name) && IsPlainText(value) && name.find_first_of(" ") == std::string::npos &&
-            saved.Value(name) != value)
+        if (last && IsPlainText(name) && IsPlainText(value) &&
+            name.find_first_of(" ") == std::string::npos && saved.Value(name) != value)
             vlm::fuzz::Finding();
     }
     const std::string again = folder.Path() + "again.vlp";

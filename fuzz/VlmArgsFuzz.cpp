@@ -63,10 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                  {"--level", true},
                  {"--absolute", false},
                  {"--no-recurse", false}});
-    static const char* const Commands[] = {"new",  "set",    "get",    "build",
+    static const char* const Commands[] = {"new",  "set",    "get",     "build",
                                            "list", "verify", "extract", "zip"};
-    if (!args.empty() && std::find(std::begin(Commands), std::end(Commands), args[0]) ==
-                             std::end(Commands)) {
+    if (!args.empty() &&
+        std::find(std::begin(Commands), std::end(Commands), args[0]) == std::end(Commands)) {
         std::ostringstream out, err;
         const int code = vlm::cli::VlmMain(args, out, err);
         if (code != 0 && code != 2)

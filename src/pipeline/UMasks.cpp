@@ -174,8 +174,7 @@ void TRegExpr::Compile() {
     (void)pcre2_jit_compile(compiled->Code, PCRE2_JIT_COMPLETE);
     compiled->MatchData = pcre2_match_data_create_from_pattern(compiled->Code, nullptr);
     if (!compiled->MatchData)
-        throw ERegExprError(list + ": out of memory for the expression " +
-                            Quoted(FExpression));
+        throw ERegExprError(list + ": out of memory for the expression " + Quoted(FExpression));
     FCompiled = std::move(compiled);
 }
 

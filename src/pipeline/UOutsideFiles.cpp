@@ -24,10 +24,9 @@ std::string OutsideFilesWarning(const std::vector<std::string>& outside, std::st
                                 size_t shown) {
     if (outside.empty())
         return {};
-    std::string text = std::to_string(outside.size()) +
-                       (outside.size() == 1 ? " file was" : " files were") +
-                       " taken from outside the home page's folder \"" + PrintableName(folder) +
-                       "\": ";
+    std::string text =
+        std::to_string(outside.size()) + (outside.size() == 1 ? " file was" : " files were") +
+        " taken from outside the home page's folder \"" + PrintableName(folder) + "\": ";
     for (size_t i = 0; i < outside.size() && i < shown; ++i)
         text += (i == 0 ? "\"" : ", \"") + PrintableName(outside[i]) + "\"";
     if (outside.size() > shown)

@@ -172,8 +172,8 @@ std::string RequireTempFolder() {
     std::lock_guard<std::mutex> guard(state.Lock);
     if (!state.Override.empty()) {
         if (!DirectoryExists(state.Override))
-            throw EVlmError(FormatMessage("The temporary folder \"%s\" does not exist.",
-                                          {state.Override}));
+            throw EVlmError(
+                FormatMessage("The temporary folder \"%s\" does not exist.", {state.Override}));
         return state.Override;
     }
     // A cleaner of the temporary folder may have removed it since; its name is never
@@ -207,8 +207,7 @@ int RemoveStalePrivateFolders(std::string_view base) {
     // Without the process table no folder can be told stale.
     if (!ProcessStartTime(static_cast<long>(::getpid())))
         return 0;
-    const int baseFd =
-        ::open(std::string(base).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int baseFd = ::open(std::string(base).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (baseFd < 0)
         return 0;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(baseFd), ::closedir);

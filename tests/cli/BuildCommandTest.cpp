@@ -289,8 +289,8 @@ namespace {
 
 TEST_F(BuildCommand, FilesFromOutsideTheSiteAreTakenWithAWarning) {
     WriteFile(Dir / "secret.txt", "secret");
-    WriteFile(Site + "index.htm",
-              ReadFile(Site + "index.htm") + "<a href=\"../secret.txt\"><img src=\"/etc/hostname\">");
+    WriteFile(Site + "index.htm", ReadFile(Site + "index.htm") +
+                                      "<a href=\"../secret.txt\"><img src=\"/etc/hostname\">");
     const TProcessResult r = Vlm({"build", Project, "-o", Dir / "out/site.vlm", "--quiet"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     const bool hostname = vlm::FileExists("/etc/hostname");

@@ -177,9 +177,8 @@ TEST_F(BuildSequence, ErrorsComeAfterTheFinishedWindowAndNameTheFile) {
         {"a full temporary folder while the archive is assembled",
          [](auto&) { vlm::testing::FailWritesAfter(3000, ENOSPC); }, "site.vlm",
          "in the temporary folder \"TMP\". No space left on device"},
-        {"a temporary folder that has gone",
-         [](auto& f) { SetTempFolder(f.Temp + "gone"); }, "site.vlm",
-         "The temporary folder \"TMP/gone/\" does not exist."},
+        {"a temporary folder that has gone", [](auto& f) { SetTempFolder(f.Temp + "gone"); },
+         "site.vlm", "The temporary folder \"TMP/gone/\" does not exist."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);

@@ -250,22 +250,26 @@ TEST_F(BuildOutput, ParseModeEmptyMaskListsIncludeEverythingAndExcludeNothing) {
     // The example links a draft and a backup that the default masks leave out.
     Groups all(ExampleParsed.begin(), ExampleParsed.end() - 1); // no language files
     all[0].second = {"draft.tmp", "frames.htm", "index.htm", "my page.htm",
-                     "notes.bak", "page2.htm", "style.css"};
+                     "notes.bak", "page2.htm",  "style.css"};
     const struct {
         const char* Include;
         const char* Exclude;
         Groups Members;
     } cases[] = {
         {"", "", all},
-        {"", "*.gif;*.css",
-         {{"site/", {"draft.tmp", "frames.htm", "index.htm", "my page.htm", "notes.bak",
-                     "page2.htm"}},
+        {"",
+         "*.gif;*.css",
+         {{"site/",
+           {"draft.tmp", "frames.htm", "index.htm", "my page.htm", "notes.bak", "page2.htm"}},
           {"site/sub/", {"page3.htm"}},
           {"site/docs/", {"README.HTM"}},
           {"site/frames/", {"left.htm", "right.htm"}},
           {"tmp/", {"VLM.settings"}}}},
-        {"*.gif", "", {{"site/", {"index.htm"}}, {"site/images/", {"logo.gif", "paper.gif"}},
-                       {"tmp/", {"VLM.settings"}}}},
+        {"*.gif",
+         "",
+         {{"site/", {"index.htm"}},
+          {"site/images/", {"logo.gif", "paper.gif"}},
+          {"tmp/", {"VLM.settings"}}}},
     };
     for (const auto& c : cases) {
         Project->SetValue("MaskInclude", c.Include);

@@ -267,8 +267,7 @@ TEST(FileSys, ATemporaryFolderThatCannotBeUsedIsNamedWithTheReason) {
             ADD_FAILURE() << c.Base << ": no error";
         } catch (const EVlmError& e) {
             const std::string message = e.what();
-            EXPECT_NE(message.find("in the temporary folder \"" + c.Base + "\""),
-                      std::string::npos)
+            EXPECT_NE(message.find("in the temporary folder \"" + c.Base + "\""), std::string::npos)
                 << message;
             EXPECT_NE(message.find("\"vlmpack-"), std::string::npos) << message;
             EXPECT_NE(message.find(c.Reason), std::string::npos) << message;
@@ -296,8 +295,8 @@ TEST(FileSys, StalePrivateFoldersOfThisUserAreRemoved) {
         bool Removed;
     } cases[] = {
         {"vlmpack-4194399-12345-a1B2c3", "folder", true}, // beyond any process id
-        {ownPid + "1-zzzzzz", "folder", true},             // the id now runs another process
-        {own + "yyyyyy", "folder", false},                 // this very process
+        {ownPid + "1-zzzzzz", "folder", true},            // the id now runs another process
+        {own + "yyyyyy", "folder", false},                // this very process
         {"vlmpack-4194399-1-a1B2c3", root ? "other user" : "open", false},
         {"vlmpack-4194399-2-a1B2c3", "nested", false},
         {"vlmpack-4194399-3-a1B2c3", "link", false},
