@@ -3,6 +3,7 @@
 // written with vlm set, and the saved file is loaded again: a line-free value must read
 // back as set, and loading what was saved must give the same lines.
 #include "FuzzSupport.h"
+#include "platform/UErrors.h"
 #include "project/UProject.h"
 #include "vlm/vlmProjectCommands.h"
 

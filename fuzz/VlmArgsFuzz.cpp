@@ -27,8 +27,10 @@ void CheckParsed(const TArgs& args, const vlm::cli::TParsedArgs& parsed,
         ++at;
     }
     for (const auto& [name, values] : parsed.Options) {
-        if (std::none_of(specs.begin(), specs.end(),
-                         [&](const TOptionSpec& spec) { return name == spec.Name; }))
+        bool known = false;
+        for (const TOptionSpec& spec : specs)
+            known = known || name == spec.Name;
+        if (!known)
             vlm::fuzz::Finding();
         if (values.empty() || parsed.Get(name) != values.back())
             vlm::fuzz::Finding();

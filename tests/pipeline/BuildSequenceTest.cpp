@@ -176,7 +176,7 @@ TEST_F(BuildSequence, ErrorsComeAfterTheFinishedWindowAndNameTheFile) {
          "Cannot write file \"TMP/VLM.settings\". No space left on device"},
         {"a full temporary folder while the archive is assembled",
          [](auto&) { vlm::testing::FailWritesAfter(3000, ENOSPC); }, "site.vlm",
-         "in the temporary folder \"TMP\". No space left on device"},
+         "in the temporary folder \"TMP/\". No space left on device"},
         {"a temporary folder that has gone", [](auto& f) { SetTempFolder(f.Temp + "gone"); },
          "site.vlm", "The temporary folder \"TMP/gone/\" does not exist."},
     };
