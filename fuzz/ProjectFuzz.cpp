@@ -7,6 +7,7 @@
 #include "project/UProject.h"
 #include "vlm/vlmProjectCommands.h"
 
+#include <memory>
 #include <sstream>
 
 namespace {
@@ -16,6 +17,26 @@ bool IsPlainText(const std::string& text) {
         if (static_cast<unsigned char>(c) < 0x20)
             return false;
     return true;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string NameOf(const std::string& line) {
+    return Lower(line.substr(0, line.find('=')));
+}
+
+// Entries are looked up by name without regard to letter case; a file may hold one name
+// twice, and then only the first is set.
+size_t Occurrences(const vlm::TProject& project, const std::string& name) {
+    size_t count = 0;
+    for (const std::string& line : project.Lines())
+        count += NameOf(line) == Lower(name) ? 1 : 0;
+    return count;
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
@@ -32,10 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const vlm::fuzz::TScratchFolder folder;
     const std::string file = folder.Path() + "site.vlp";
     WriteBytes(file, parts[0]);
+    std::unique_ptr<vlm::TProject> loaded;
     try {
-        vlm::TProject loaded(file);
-        (void)loaded.HasHomePage();
-        (void)loaded.Flag(vlm::entry::ParsingEnabled);
+        loaded = std::make_unique<vlm::TProject>(file);
+        (void)loaded->HasHomePage();
+        (void)loaded->Flag(vlm::entry::ParsingEnabled);
     } catch (const vlm::EVlmError&) {
         return 0;
     }
@@ -56,8 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string value = parts[i].substr(eq + 1);
         bool last = true; // a later assignment of the same name wins
         for (size_t j = i + 1; j < parts.size(); ++j)
-            last = last && parts[j].substr(0, parts[j].find('=')) != name;
-        if (last && IsPlainText(name) && IsPlainText(value) &&
+            last = last && NameOf(parts[j]) != Lower(name);
+        if (last && Occurrences(*loaded, name) <= 1 && IsPlainText(name) && IsPlainText(value) &&
             name.find_first_of(" ") == std::string::npos && saved.Value(name) != value)
             vlm::fuzz::Finding();
     }
