@@ -21,8 +21,18 @@ namespace {
 constexpr size_t MaxListedLeftOut = 20;
 
 std::string LeftOutMessage(const std::vector<TLeftOutFile>& files) {
-    std::string text = "The output was written without " + std::to_string(files.size()) +
-                       (files.size() == 1 ? " file" : " files") + " of the site:";
+    // An unreadable folder is reported under its own name (ending in the delimiter).
+    size_t folders = 0;
+    for (const TLeftOutFile& file : files)
+        folders += !file.FileName.empty() && file.FileName.back() == PathDelim ? 1 : 0;
+    const size_t plain = files.size() - folders;
+    std::string what;
+    if (plain > 0)
+        what = std::to_string(plain) + (plain == 1 ? " file" : " files");
+    if (folders > 0)
+        what += (what.empty() ? "" : " and ") + std::to_string(folders) +
+                (folders == 1 ? " folder" : " folders");
+    std::string text = "The output was written without " + what + " of the site:";
     for (size_t i = 0; i < files.size() && i < MaxListedLeftOut; ++i)
         text += "\n\"" + files[i].FileName + "\": " + files[i].Reason;
     if (files.size() > MaxListedLeftOut)
