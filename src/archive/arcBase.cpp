@@ -144,11 +144,15 @@ int TCompBase::Compress() noexcept {
     try {
         if (OnActivate)
             OnActivate(*this);
-        TTempOutput output(TempOutputFolder(TempDir));
-        FTempFileName = output.FileName();
-        result = CompressRun(output);
+        if (const std::unique_ptr<TTempOutput> output = OpenTempOutput()) {
+            FTempFileName = output->FileName();
+            result = CompressRun(*output);
+        }
     } catch (const E_RAISE&) {
         // Reported where it was raised.
+    } catch (const EWriteError& e) {
+        // Everything before the move into place is written to the temporary output.
+        ReportTempWriteError(FTempFileName, e);
     } catch (const std::exception& e) {
         ReportStreamError(FArchiveFile, e, errWriteFile);
     } catch (...) {
@@ -164,6 +168,38 @@ int TCompBase::Compress() noexcept {
     } catch (...) {
     }
     return result;
+}
+
+namespace {
+int WriteErrorCode(int errorNumber) {
+    return errorNumber == ENOSPC || errorNumber == EDQUOT ? errDiskFull : errWriteFile;
+}
+} // namespace
+
+std::unique_ptr<TTempOutput> TCompBase::OpenTempOutput() {
+    // Problems of the temporary folder name it, never the archive.
+    std::string folder;
+    try {
+        folder = TempOutputFolder(TempDir);
+    } catch (const EVlmError& e) {
+        ReportError({}, e.what(), errInvalidDirectory);
+        return nullptr;
+    }
+    try {
+        return std::make_unique<TTempOutput>(folder);
+    } catch (const EStreamError& e) {
+        ReportError(folder, e.what(), WriteErrorCode(e.ErrorNumber));
+        return nullptr;
+    }
+}
+
+void TCompBase::ReportTempWriteError(const std::string& tempFile, const EWriteError& e) {
+    ReportError(tempFile,
+                FormatMessage("Cannot write the temporary file \"%s\" in the temporary folder "
+                              "\"%s\". %s",
+                              {ExtractFileName(tempFile), ExtractFilePath(tempFile),
+                               SysErrorMessage(e.ErrorNumber)}),
+                WriteErrorCode(e.ErrorNumber));
 }
 
 int TCompBase::CompressRun(TTempOutput& output) {
@@ -211,6 +247,11 @@ void TCompBase::ListFiles() {
     };
     scan.OnEntry = [this](const std::string& folder, const TSearchRec& rec) {
         ListEntry(folder, rec);
+    };
+    // A folder that cannot be read is reported like a file that cannot: its files are missing.
+    scan.OnFolderError = [this](const std::string& folder, int errorNumber) {
+        ReportError(folder, "The folder cannot be read: " + SysErrorMessage(errorNumber),
+                    errNotAccessible);
     };
     scan.Scan();
     FTotalBytes = scan.FilesSize();
@@ -370,6 +411,9 @@ bool TCompBase::WriteMember(size_t index, TFileStream& out) {
     }
     if (outcome.Status == TStreamStatus::Cancelled)
         return false;
+    // Only the size taken at the open is read: a file that grew meanwhile would be cut.
+    if (outcome.Status == TStreamStatus::Done && source->Size() != FCurrentFileSize)
+        outcome.Status = TStreamStatus::Short;
     if (outcome.Status == TStreamStatus::Short) {
         ReportError(full, "The file changed while it was being read", errOpenFile);
         return false;

@@ -192,6 +192,11 @@ protected:
     TCipher& Cipher() { return FCipher; }
     // Writes the temporary output under the archive's name; false after a reported error.
     bool PutInPlace(TTempOutput& output);
+    // The temporary output in the temporary folder; null after a reported error (which
+    // names the temporary folder, not the archive).
+    std::unique_ptr<TTempOutput> OpenTempOutput();
+    // Reports a write error of the temporary output tempFile, naming it and its folder.
+    void ReportTempWriteError(const std::string& tempFile, const EWriteError& e);
 
     std::string FCurrentFileName;
     int64_t FCurrentFileSize = 0;

@@ -101,10 +101,11 @@ TFolderHandle TArchiveExtractor::OpenParentFolder(const TMemberPath& path, size_
         // A link planted inside the destination is never followed.
         TFolderHandle next;
         if (const int error = folder.OpenChild(part, true, next); error == ENOTDIR)
-            Fail(index, FormatMessage("\"%s\" is a link or a file, not a folder.", {walked}));
+            Fail(index, FormatMessage("\"%s\" is a link or a file, not a folder.",
+                                      {PrintableName(walked)}));
         else if (error != 0)
             Fail(index, FormatMessage("Cannot create folder \"%s\". %s",
-                                      {walked, SysErrorMessage(error)}));
+                                      {PrintableName(walked), SysErrorMessage(error)}));
         folder = std::move(next);
     }
     return folder;
@@ -116,14 +117,18 @@ std::string TArchiveExtractor::ExtractMember(size_t index) {
     std::string reason;
     if (!MakeMemberPath(member.Name, path, reason))
         Fail(index, "The member's name is refused: " + reason);
+    // A second member of a name written already would silently replace the first.
+    if (!path.IsFolder && FWritten.count(path.Text()) != 0)
+        Fail(index, "An earlier member of the archive was extracted to \"" +
+                        PrintableName(FFolder + path.Text()) + "\" already; it is kept.");
     const TFolderHandle folder = OpenParentFolder(path, index);
     if (!path.IsFolder) {
         const std::string& name = path.Components.back();
         if (const TEntryKind kind = folder.KindOf(name); kind != TEntryKind::None) {
             if (kind == TEntryKind::Folder)
-                Fail(index, "\"" + FFolder + path.Text() + "\" is a folder.");
-            if (!Force && !FWritten.count(path.Text()))
-                Fail(index, "\"" + FFolder + path.Text() +
+                Fail(index, "\"" + PrintableName(FFolder + path.Text()) + "\" is a folder.");
+            if (!Force)
+                Fail(index, "\"" + PrintableName(FFolder + path.Text()) +
                                 "\" already exists (use --force to replace it).");
         }
         WriteFile(folder, name, path, index);
@@ -137,12 +142,13 @@ std::string TArchiveExtractor::ExtractMember(size_t index) {
 // BeforeChunk such as Ctrl+C).
 void TArchiveExtractor::WriteFile(const TFolderHandle& folder, const std::string& name,
                                   const TMemberPath& path, size_t index) {
-    const std::string target = FFolder + path.Text();
+    // Member names may hold control characters; messages show them as "?".
+    const std::string target = PrintableName(FFolder + path.Text());
     TSafeFileOptions options;
     options.FollowLinks = false;
     // Without --force an existing file is never replaced, even one that appeared
     // meanwhile.
-    options.Replace = Force || FWritten.count(path.Text()) != 0;
+    options.Replace = Force;
     try {
         TSafeFile file(folder, name, target, options);
         FReader.ReadMember(index, Password, [&](const char* data, size_t size) {

@@ -40,7 +40,9 @@ public:
     std::function<void()> BeforeChunk;
 
     // Writes member index below the folder and returns its relative path. Raises
-    // EArchiveError naming the member; nothing is then left under the member's name.
+    // EArchiveError naming the member; nothing is then left under the member's name. A
+    // member whose file an earlier member of this extraction wrote is refused, --force or
+    // not, and the earlier file is kept.
     std::string ExtractMember(size_t index);
 
 private:
@@ -52,7 +54,7 @@ private:
     TArchiveReader& FReader;
     std::string FFolder;
     TFolderHandle FHandle;
-    // Files this extraction wrote: a later member of the same name may replace them.
+    // Files this extraction wrote: a later member of the same name is refused.
     std::set<std::string> FWritten;
 };
 

@@ -56,7 +56,7 @@ void TTempOutput::MoveTo(const std::string& archive, const std::function<void()>
 std::string TempOutputFolder(const std::string& tempDir) {
     if (!tempDir.empty() && DirectoryExists(tempDir))
         return IncludeTrailingPathDelimiter(tempDir);
-    return TempFolder();
+    return RequireTempFolder();
 }
 
 } // namespace vlm

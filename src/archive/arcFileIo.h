@@ -41,7 +41,8 @@ private:
 };
 
 // The folder for temporary outputs: tempDir when it names an existing folder, else the
-// platform's temporary folder.
+// platform's private temporary folder; raises EVlmError (naming the temporary folder and the
+// reason) when that cannot be made.
 std::string TempOutputFolder(const std::string& tempDir);
 
 } // namespace vlm

@@ -267,10 +267,16 @@ void TArcFileScan::WalkFolder(const std::string& folder, const TMaskSet& masks,
     // The entries are collected first so that no folder stays open while its subfolders
     // are walked: a deep tree cannot run out of file handles.
     std::vector<TSearchRec> entries;
-    ListFolder(folder, [&](const TSearchRec& rec) {
-        entries.push_back(rec);
-        return true;
-    });
+    int error = 0;
+    const bool listed = ListFolder(
+        folder,
+        [&](const TSearchRec& rec) {
+            entries.push_back(rec);
+            return true;
+        },
+        &error);
+    if (!listed && OnFolderError)
+        OnFolderError(folder, error);
     for (const TSearchRec& rec : entries) {
         if (*FCancelFlag)
             return;

@@ -127,6 +127,9 @@ public:
     // Each accepted entry: the folder path (with trailing delimiter; for a folder entry its
     // own path) and the entry's record.
     std::function<void(const std::string& folder, const TSearchRec& rec)> OnEntry;
+    // A folder of the walk that cannot be listed (its files are missing from the list), with
+    // the system's error number.
+    std::function<void(const std::string& folder, int errorNumber)> OnFolderError;
     // After each entry, so that a window stays responsive.
     std::function<void()> ProcessMessages;
 

@@ -358,8 +358,13 @@ bool TZipBase::CommitCommentEdit() noexcept {
         return false;
     if (!list->Changed)
         return true;
+    std::string tempFile;
     try {
-        TTempOutput output(TempOutputFolder(TempDir));
+        const std::unique_ptr<TTempOutput> temp = OpenTempOutput();
+        if (!temp)
+            return false;
+        TTempOutput& output = *temp;
+        tempFile = output.FileName();
         try {
             TFileStream in(ArchiveFile(), TFileMode::OpenRead);
             // Every byte before the directory stays as it was.
@@ -371,6 +376,9 @@ bool TZipBase::CommitCommentEdit() noexcept {
         }
         WriteDirectory(output.Stream(), *list);
         return PutInPlace(output);
+    } catch (const EWriteError& e) {
+        // Before the move into place only the temporary output is written.
+        ReportTempWriteError(tempFile, e);
     } catch (const std::exception& e) {
         ReportStreamError(ArchiveFile(), e, errWriteFile);
     } catch (...) {

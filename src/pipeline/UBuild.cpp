@@ -21,8 +21,18 @@ namespace {
 constexpr size_t MaxListedLeftOut = 20;
 
 std::string LeftOutMessage(const std::vector<TLeftOutFile>& files) {
-    std::string text = "The output was written without " + std::to_string(files.size()) +
-                       (files.size() == 1 ? " file" : " files") + " of the site:";
+    // An unreadable folder is reported under its own name (ending in the delimiter).
+    size_t folders = 0;
+    for (const TLeftOutFile& file : files)
+        folders += !file.FileName.empty() && file.FileName.back() == PathDelim ? 1 : 0;
+    const size_t plain = files.size() - folders;
+    std::string what;
+    if (plain > 0)
+        what = std::to_string(plain) + (plain == 1 ? " file" : " files");
+    if (folders > 0)
+        what += (what.empty() ? "" : " and ") + std::to_string(folders) +
+                (folders == 1 ? " folder" : " folders");
+    std::string text = "The output was written without " + what + " of the site:";
     for (size_t i = 0; i < files.size() && i < MaxListedLeftOut; ++i)
         text += "\n\"" + files[i].FileName + "\": " + files[i].Reason;
     if (files.size() > MaxListedLeftOut)
@@ -45,8 +55,10 @@ struct TWriterReport {
 // archive writer reported. It lives for one build.
 class TBuildRun {
 public:
-    TBuildRun(TBuilder& tools, TProject& project, TBuildHost& host, bool runInProgress)
-        : FTools(tools), FZip(tools.Zip()), FProject(project), FHost(host), FRun(runInProgress) {}
+    TBuildRun(TBuilder& tools, TProject& project, TBuildHost& host, bool runInProgress,
+              TOutsideFiles& outside)
+        : FTools(tools), FZip(tools.Zip()), FProject(project), FHost(host), FRun(runInProgress),
+          FOutside(outside) {}
 
     void Execute();
 
@@ -69,12 +81,14 @@ private:
 
     void Stage(const std::string& caption);
     std::string WriterFailure(const std::string& what) const;
+    void NoteAdded(const std::string& fullPath);
 
     TBuilder& FTools;
     TZip& FZip;
     TProject& FProject;
     TBuildHost& FHost;
     const bool FRun;
+    TOutsideFiles& FOutside;
 
     std::string FTempFolder, FSettingsPath, FHomePage, FHomeRoot, FOutputFile, FOutputFolder;
     std::string FProgramFolder, FLanguagesFolder, FArchivePath;
@@ -82,6 +96,7 @@ private:
     bool FParsing = false;
     std::unique_ptr<TFileList> FFileList;
     std::vector<TWriterReport> FReports;
+    std::string FAdding; // the file the writer is adding
     bool FOutputWritten = false;
     bool FComplete = false;
 };
@@ -102,10 +117,9 @@ void TBuildRun::AskOutputFile() {
 }
 
 void TBuildRun::FormPaths() {
-    FTempFolder = TempFolder();
-    FSettingsPath = FTempFolder + SettingsFileName;
     FHomePage = FProject.Value(entry::HomePage);
     FHomeRoot = ExtractFilePath(FHomePage);
+    FOutside.Folder = FHomeRoot;
     FOutputFile = FProject.Value(entry::OutputFile);
     FOutputFolder = ExtractFilePath(FOutputFile);
     FProgramFolder = ProgramFolder();
@@ -161,11 +175,10 @@ void TBuildRun::ConfirmReplace() {
 
 void TBuildRun::PrepareFolders() {
     // The settings member may hold the viewer's password: it is written only into the
-    // private folder made for this process, which is never made again under its known
-    // name in a shared folder.
-    if (FTempFolder.empty() || !DirectoryExists(FTempFolder))
-        throw EVlmError("The private temporary folder \"" + FTempFolder +
-                        "\" does not exist; the settings member cannot be written");
+    // private folder of this process, which is never made again under its known name in
+    // a shared folder (one that has gone is made anew under a new name).
+    FTempFolder = RequireTempFolder();
+    FSettingsPath = FTempFolder + SettingsFileName;
     if (!FOutputFolder.empty() && !DirectoryExists(FOutputFolder))
         CreateDir(FOutputFolder);
     const std::string language = FProject.Value(entry::Language);
@@ -261,7 +274,8 @@ void TBuildRun::ConfigureWriter() {
 std::string TBuildRun::WriterFailure(const std::string& what) const {
     std::string text = what;
     for (const TWriterReport& report : FReports)
-        text += "\n\"" + report.FileName + "\": " + report.Reason;
+        text += report.FileName.empty() ? "\n" + report.Reason
+                                        : "\n\"" + report.FileName + "\": " + report.Reason;
     return text;
 }
 
@@ -271,6 +285,8 @@ struct TWriterEvents {
     ~TWriterEvents() {
         Zip.OnProgress = {};
         Zip.OnError = {};
+        Zip.OnBegin = {};
+        Zip.OnEnd = {};
         Zip.ProcessMessages = {};
         Zip.ArchiveComment.clear();
     }
@@ -291,6 +307,10 @@ void TBuildRun::RunWriter() {
             !FZip.GetCancel())
             FZip.SetCancel(true);
     };
+    FZip.OnBegin = [this](TCompBase&, const std::string& fileName, int, bool&) {
+        FAdding = fileName;
+    };
+    FZip.OnEnd = [this](TCompBase&, const std::string&, bool) { NoteAdded(FAdding); };
     // Cancel is passed on while the writer lists files too, not only while it compresses.
     FZip.ProcessMessages = [this] {
         FHost.ProcessMessages();
@@ -309,6 +329,16 @@ void TBuildRun::RunWriter() {
     if (added == 0 || !archived)
         throw EVlmError(WriterFailure("Cannot write the archive \"" + FArchivePath + "\":"));
     CommentArchive();
+}
+
+// Link discovery follows references wherever they lead: the files it took from outside the
+// home page's folder are told to the user after the build.
+void TBuildRun::NoteAdded(const std::string& fullPath) {
+    const bool ours = SameFileName(fullPath, FSettingsPath) ||
+                      (SameFileName(ExtractFilePath(fullPath), FLanguagesFolder) &&
+                       ExtractFileExt(fullPath) == ".lng");
+    if (!ours && !IsInsideFolder(fullPath, FHomeRoot))
+        FOutside.Files.push_back(ExpandFileName(fullPath));
 }
 
 // Compress already wrote the comment; the edit finds it in place and rewrites nothing. It
@@ -392,7 +422,8 @@ TBuilder::TBuilder() : FZip(std::make_unique<TZip>()) {
 TBuilder::~TBuilder() = default;
 
 void TBuilder::Build(TProject& project, TBuildHost& host, bool runInProgress) {
-    TBuildRun(*this, project, host, runInProgress).Execute();
+    FOutsideFiles = {};
+    TBuildRun(*this, project, host, runInProgress, FOutsideFiles).Execute();
 }
 
 void SetOutputFile(TProject& project, const std::string& fileName) {

@@ -7,6 +7,7 @@
 
 #include "pipeline/UBuildHost.h"
 #include "pipeline/UMasks.h"
+#include "pipeline/UOutsideFiles.h"
 #include "platform/UErrors.h"
 
 #include <memory>
@@ -57,6 +58,11 @@ public:
     // (runInProgress) the "Finished" window does not wait for the user.
     void Build(TProject& project, TBuildHost& host, bool runInProgress = false);
 
+    // The files the last build took from outside the home page's folder, in the order they
+    // were added (the settings member and the language files, which are the program's own,
+    // are not counted). Empty before the first build.
+    const TOutsideFiles& OutsideFiles() const { return FOutsideFiles; }
+
     TZip& Zip() { return *FZip; }
     TRegExpr& IncludeMatcher() { return FIncludeMatcher; }
     TRegExpr& ExcludeMatcher() { return FExcludeMatcher; }
@@ -65,6 +71,7 @@ private:
     std::unique_ptr<TZip> FZip;
     TRegExpr FIncludeMatcher{"MaskInclude"};
     TRegExpr FExcludeMatcher{"MaskExclude"};
+    TOutsideFiles FOutsideFiles;
 };
 
 // Writes a chosen output file into the project: OutputFile, and OutputType "EXE" when

@@ -172,7 +172,10 @@ void TLinkParser::TakeReference(const std::string& tag, const std::string& folde
     if (relative.empty())
         return;
     const std::string path = ExpandFileName(relative, folder);
-    if (FInclude.Exec(path) && !FExclude.Exec(path) && !list.Contains(path) && FileExists(path))
+    // An empty list includes every file and excludes none.
+    const bool included = !FInclude.HasExpression() || FInclude.Exec(path);
+    const bool excluded = FExclude.HasExpression() && FExclude.Exec(path);
+    if (included && !excluded && !list.Contains(path) && FileExists(path))
         list.Add(path);
 }
 

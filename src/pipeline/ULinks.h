@@ -46,8 +46,9 @@ public:
     TLinkParser(TBuildHost& host, TRegExpr& includeMatcher, TRegExpr& excludeMatcher);
 
     // Scans one HTML file and appends every referenced file that the include matcher
-    // accepts, the exclude matcher does not, that is not listed yet and exists. Relative
-    // references are resolved against the file's own folder. Shows the file, its size and
+    // accepts, the exclude matcher does not (a matcher without an expression, from an
+    // empty mask list, includes every file and excludes none), that is not listed yet and exists.
+    // Relative references are resolved against the file's own folder. Shows the file, its size and
     // the share read on the progress window; raises EAbort when the user cancels, and
     // EFOpenError or a read error naming the file.
     void ParseLinks(const std::string& fileName, TFileList& list);

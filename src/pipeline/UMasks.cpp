@@ -56,6 +56,16 @@ std::string EngineMessage(int code) {
     return reinterpret_cast<const char*>(buffer);
 }
 
+// A message quotes at most the start of a long expression: thousands of masks make one
+// of many kilobytes.
+std::string Quoted(std::string_view text) {
+    constexpr size_t Shown = 200;
+    if (text.size() <= Shown)
+        return "\"" + std::string(text) + "\"";
+    return "\"" + std::string(text.substr(0, Shown)) + "...\" (" + std::to_string(text.size()) +
+           " characters)";
+}
+
 } // namespace
 
 std::vector<std::string> SplitMaskList(std::string_view list) {
@@ -157,13 +167,14 @@ void TRegExpr::Compile() {
     compiled->Code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(FExpression.data()),
                                    FExpression.size(), PCRE2_CASELESS, &code, &offset, nullptr);
     if (!compiled->Code)
-        throw ERegExprError(list + " makes the invalid expression \"" + FExpression +
-                            "\": " + EngineMessage(code) + " at offset " + std::to_string(offset));
+        throw ERegExprError(list + " makes an expression that cannot be used (" +
+                            EngineMessage(code) + " at offset " + std::to_string(offset) +
+                            "): " + Quoted(FExpression));
     // JIT is only a speed-up; the interpreter gives the same answers without it.
     (void)pcre2_jit_compile(compiled->Code, PCRE2_JIT_COMPLETE);
     compiled->MatchData = pcre2_match_data_create_from_pattern(compiled->Code, nullptr);
     if (!compiled->MatchData)
-        throw ERegExprError(list + ": out of memory for the expression \"" + FExpression + "\"");
+        throw ERegExprError(list + ": out of memory for the expression " + Quoted(FExpression));
     FCompiled = std::move(compiled);
 }
 
@@ -176,8 +187,8 @@ bool TRegExpr::Exec(std::string_view text) {
         return true;
     if (rc == PCRE2_ERROR_NOMATCH)
         return false;
-    throw ERegExprError(ListText() + " cannot be matched against \"" + std::string(text) +
-                        "\": " + EngineMessage(rc));
+    throw ERegExprError(ListText() + " cannot be matched against " + Quoted(text) + ": " +
+                        EngineMessage(rc));
 }
 
 void SetMaskList(TRegExpr& matcher, std::string_view list) {

@@ -12,7 +12,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,11 +116,15 @@ bool FindEntry(std::string_view path, TSearchRec& rec) {
     return true;
 }
 
-bool ListFolder(std::string_view folder, const std::function<bool(const TSearchRec&)>& onEntry) {
+bool ListFolder(std::string_view folder, const std::function<bool(const TSearchRec&)>& onEntry,
+                int* errorNumber) {
     const std::string dirPath = IncludeTrailingPathDelimiter(folder);
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(dirPath.c_str()), ::closedir);
-    if (!dir)
+    if (!dir) {
+        if (errorNumber)
+            *errorNumber = errno;
         return false;
+    }
     const int dirFd = ::dirfd(dir.get());
     TSearchRec rec;
     while (dirent* entry = ::readdir(dir.get())) {
@@ -149,54 +152,6 @@ uint32_t DateTimeToDosDateTime(time_t time) {
     const uint32_t dosTime =
         static_cast<uint32_t>(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
     return date << 16 | dosTime;
-}
-
-namespace {
-
-struct TempFolderState {
-    std::mutex Lock;
-    std::string Made;     // the folder this process made, if any
-    std::string Override; // set by tests
-    bool Tried = false;
-};
-
-TempFolderState& TempState() {
-    static TempFolderState state;
-    return state;
-}
-
-void RemoveMadeTempFolder() {
-    // Removed only when empty: a file left there is never deleted behind the user's back.
-    TempFolderState& state = TempState();
-    if (!state.Made.empty())
-        ::rmdir(state.Made.c_str());
-}
-
-} // namespace
-
-std::string TempFolder() {
-    TempFolderState& state = TempState();
-    std::lock_guard<std::mutex> guard(state.Lock);
-    if (!state.Override.empty())
-        return state.Override;
-    if (!state.Tried) {
-        state.Tried = true;
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = JoinPath(base && *base ? base : "/tmp", "vlmpack-XXXXXX");
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (::mkdtemp(buffer.data()) != nullptr) {
-            state.Made = buffer.data();
-            std::atexit(RemoveMadeTempFolder);
-        }
-    }
-    return state.Made.empty() ? std::string() : IncludeTrailingPathDelimiter(state.Made);
-}
-
-void SetTempFolder(std::string_view folder) {
-    TempFolderState& state = TempState();
-    std::lock_guard<std::mutex> guard(state.Lock);
-    state.Override = folder.empty() ? std::string() : IncludeTrailingPathDelimiter(folder);
 }
 
 std::string CreateUniqueTempFile(std::string_view folder, std::string_view prefix) {

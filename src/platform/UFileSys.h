@@ -65,8 +65,10 @@ struct TSearchRec {
 // Reports every file and folder of folder (links followed, "." and ".." left out), in the
 // order the file system returns them, until the callback returns false. Sockets, FIFOs,
 // devices and dangling links are never reported. A folder that cannot be listed yields
-// nothing; the result says whether it could be opened.
-bool ListFolder(std::string_view folder, const std::function<bool(const TSearchRec&)>& onEntry);
+// nothing; the result says whether it could be opened, and errorNumber (when given) gets
+// the system's error number when it could not.
+bool ListFolder(std::string_view folder, const std::function<bool(const TSearchRec&)>& onEntry,
+                int* errorNumber = nullptr);
 // The record of one path (links followed); false when it is missing or not a file or folder.
 bool FindEntry(std::string_view path, TSearchRec& rec);
 
@@ -74,12 +76,27 @@ bool FindEntry(std::string_view path, TSearchRec& rec);
 // 1980 become 1980-01-01 00:00, times after 2107 become 2107-12-31 23:59:58.
 uint32_t DateTimeToDosDateTime(time_t time);
 
-// The private temporary folder of this process (mode 0700, ending in the delimiter), made
-// on first use under $TMPDIR or /tmp and removed at exit when empty; the empty text when
-// none can be made.
+// The folder temporary files go to: $TMPDIR, or /tmp when it is unset or empty.
+std::string TempBaseFolder();
+// The private temporary folder of this process (mode 0700, ending in the delimiter): made on
+// first use in TempBaseFolder() under a name that holds the process id and start time
+// ("vlmpack-PID-START-XXXXXX"), made anew (under a new name) when it has gone or is no
+// longer this user's private folder, and removed at exit when empty. The first use also
+// removes the private folders of this user that killed processes left (see
+// RemoveStalePrivateFolders). Raises EVlmError naming the temporary folder, the private
+// folder and the reason when none can be made, or when the folder set by SetTempFolder
+// does not exist.
+std::string RequireTempFolder();
+// The same, or the empty text when none can be made.
 std::string TempFolder();
 // Points the temporary folder elsewhere (tests); the empty text restores the default.
 void SetTempFolder(std::string_view folder);
+// Removes from base the private temporary folders ("vlmpack-PID-START-XXXXXX") of this user
+// whose process has ended: no process PID runs, or the one that does started at another
+// time. The files in such a folder go with it (they may hold a viewer password); a folder
+// of another user, a link, a folder with subfolders and every other name are left alone.
+// Returns the number of folders removed.
+int RemoveStalePrivateFolders(std::string_view base);
 
 // Creates a new empty file folder + prefix + 4 hex digits + ".tmp" exclusively (mode 0600)
 // and returns its path; raises EFCreateError when none can be made.

@@ -10,6 +10,7 @@
 #include "ui/FBuildingProgress.h"
 #include "ui/UProductInfo.h"
 
+#include <QStatusBar>
 #include <QUrl>
 
 namespace vlm::ui {
@@ -31,7 +32,19 @@ void TfmProjector::actFileBuildExecute() {
         TfmBuildingProgress*& Field;
         ~TReset() { Field = nullptr; }
     } reset{FProgress};
-    FBuilder->Build(*FProject, *progress, FRunInProgress);
+    // The status bar tells which files came from outside the home page's folder.
+    statusBar()->clearMessage();
+    const auto showOutside = [this] {
+        if (const std::string warning = FBuilder->OutsideFiles().Warning(); !warning.empty())
+            statusBar()->showMessage(Q(warning));
+    };
+    try {
+        FBuilder->Build(*FProject, *progress, FRunInProgress);
+    } catch (const EBuildIncomplete&) {
+        showOutside(); // the output was written without some files
+        throw;
+    }
+    showOutside();
 }
 
 void TfmProjector::actFileRunExecute() {

@@ -160,6 +160,59 @@ TEST_F(ZipRun, FileChangedBetweenCrcPassAndDataIsLeftOut) {
     EXPECT_EQ(MemberNames(), std::set<std::string>{"small.txt"});
 }
 
+TEST_F(ZipRun, FileThatGrowsWhileItIsReadIsLeftOut) {
+    const struct {
+        size_t Size;
+        const char* Password;
+        TCompressMethod Method;
+    } cases[] = {{5000, "", cmDeflate},
+                 {5000, "pw", cmStore},
+                 {300000, "", cmStore},
+                 {300000, "pw", cmDeflate}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.Size) + " " + c.Password);
+        errors.Entries.clear();
+        WriteFile(Dir / "site/grows.log", RandomBytes(c.Size, 7));
+        WriteFile(Dir / "site/small.txt", "small");
+        bool grown = false;
+        zip.OnProgress = [&](TCompBase& sender, uint8_t byFile, uint8_t) {
+            if (!grown && byFile > 0 && sender.CurrentFileName() == "grows.log") {
+                grown = true;
+                WriteFile(Dir / "site/grows.log", ReadFile(Dir / "site/grows.log") + "more");
+            }
+        };
+        zip.Password = c.Password;
+        zip.SetCompressMethod(c.Method);
+        zip.FileSpec = {Dir / "site/*"};
+        EXPECT_EQ(zip.Compress(), 1);
+        EXPECT_TRUE(grown);
+        ASSERT_EQ(errors.Codes(), std::vector<int>{errOpenFile});
+        EXPECT_EQ(errors.Entries[0].FileName, Dir / "site/grows.log");
+        EXPECT_NE(errors.Entries[0].ExtendedMsg.find("changed"), std::string::npos);
+        EXPECT_EQ(MemberNames(), std::set<std::string>{"small.txt"});
+    }
+}
+
+// The temporary output is written in the temporary folder: a full one is named, not the
+// archive's.
+TEST_F(ZipRun, AFullTemporaryFolderIsNamedWithTheReason) {
+    MakeFiles(3, 50000);
+    zip.FileSpec = {Dir / "site/*"};
+    {
+        const test_hooks::TFailWrites budget(20000, ENOSPC);
+        EXPECT_EQ(zip.Compress(), 0);
+    }
+    ASSERT_EQ(errors.Codes(), std::vector<int>{errDiskFull});
+    const std::string& file = errors.Entries[0].FileName;
+    EXPECT_EQ(ExtractFilePath(file), Dir / "tmp/");
+    EXPECT_EQ(ExtractFileExt(file), ".tmp");
+    EXPECT_EQ(errors.Entries[0].ExtendedMsg,
+              "Cannot write the temporary file \"" + ExtractFileName(file) +
+                  "\" in the temporary folder \"" + Dir / "tmp/\". No space left on device");
+    EXPECT_TRUE(TempFolderEmpty());
+    EXPECT_FALSE(FileExists(Dir / "out.zip"));
+}
+
 TEST_F(ZipRun, CancelOnTheThirdOfFiveKeepsTwoMembers) {
     const struct {
         const char* Password;
@@ -273,7 +326,8 @@ TEST_F(ZipRun, FailedWritesNeverReplaceTheArchive) {
             EXPECT_EQ(zip.Compress(), 0);
         }
         EXPECT_EQ(errors.Codes(), std::vector<int>{c.Code});
-        EXPECT_EQ(errors.Entries[0].FileName, Dir / "out.zip");
+        // The archive is assembled in the temporary folder, which is named.
+        EXPECT_EQ(ExtractFilePath(errors.Entries[0].FileName), Dir / "tmp/");
         EXPECT_EQ(ReadFile(Dir / "out.zip"), "the previous archive");
         EXPECT_TRUE(TempFolderEmpty());
     }

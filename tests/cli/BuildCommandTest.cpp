@@ -1,4 +1,5 @@
 #include "archive/arcReader.h"
+#include "platform/UFileSys.h"
 
 #include "TestSupport.h"
 
@@ -240,6 +241,107 @@ TEST_F(BuildCommand, CtrlCIsCancel) {
     EXPECT_EQ(vlm.Wait(), 130);
     EXPECT_EQ(ReadFile(output), "old");
     EXPECT_EQ(TempLeftovers(), Names{});
+}
+
+} // namespace
+
+namespace {
+
+// A folder of the site that the user may not read: its files would be missing from the
+// output, so the build and vlm zip report it and exit 1. As root, where permission bits
+// stop nothing, vlm runs as a user of its own (a numeric id without an account).
+TEST_F(BuildCommand, AnUnreadableFolderIsReportedAndFailsTheRun) {
+    const std::string locked = Site + "locked/";
+    WriteFile(locked + "secret.htm", "secret");
+    ASSERT_EQ(Vlm({"set", Project, "ParsingEnabled=0"}).ExitCode, 0);
+    std::filesystem::create_directories(Dir / "out");
+    for (const std::string& path : {Dir.Path(), Temp, Dir / "out", Project})
+        ASSERT_EQ(::chmod(path.c_str(), path == Project ? 0644 : 0777), 0) << path;
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+    const auto asUser = [&](std::vector<std::string> args) {
+        if (::geteuid() != 0)
+            return Vlm(args);
+        args.insert(args.begin(), {"--reuid=12345", "--regid=12345", "--clear-groups", VLM_BINARY});
+        return RunProcess("setpriv", args, Env());
+    };
+    const struct {
+        std::vector<std::string> Args;
+        std::string Output;
+    } cases[] = {
+        {{"build", Project, "-o", Dir / "out/site.vlm", "--quiet"}, Dir / "out/site.vlm"},
+        {{"zip", Dir / "out/site.zip", Site}, Dir / "out/site.zip"},
+    };
+    for (const auto& c : cases) {
+        const TProcessResult r = asUser(c.Args);
+        EXPECT_EQ(r.ExitCode, 1) << c.Args[0] << "\n" << r.Err;
+        EXPECT_NE(r.Err.find("\"" + locked + "\""), std::string::npos) << r.Err;
+        if (c.Args[0] == "build") {
+            EXPECT_NE(r.Err.find("written without 1 folder of the site"), std::string::npos)
+                << r.Err;
+        }
+        EXPECT_NE(r.Err.find("Permission denied"), std::string::npos) << r.Err;
+        // The readable files are there; the unreadable folder's are not.
+        vlm::TArchiveReader reader(c.Output);
+        EXPECT_GT(reader.Members().size(), 10u);
+        for (const vlm::TArchiveMember& member : reader.Members())
+            EXPECT_EQ(member.Name.find("secret"), std::string::npos) << member.Name;
+    }
+    EXPECT_EQ(TempLeftovers(), Names{});
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(BuildCommand, FilesFromOutsideTheSiteAreTakenWithAWarning) {
+    WriteFile(Dir / "secret.txt", "secret");
+    WriteFile(Site + "index.htm", ReadFile(Site + "index.htm") +
+                                      "<a href=\"../secret.txt\"><img src=\"/etc/hostname\">");
+    const TProcessResult r = Vlm({"build", Project, "-o", Dir / "out/site.vlm", "--quiet"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    const bool hostname = vlm::FileExists("/etc/hostname");
+    const std::string count = hostname ? "2 files were" : "1 file was";
+    EXPECT_EQ(r.Err, "vlm build: warning: " + count +
+                         " taken from outside the home page's folder \"" + Site + "\": \"" +
+                         Dir / "secret.txt" + (hostname ? "\", \"/etc/hostname" : "") + "\"\n");
+    EXPECT_EQ(TempLeftovers(), Names{});
+}
+
+// The private folder of a build killed by a signal is removed by the next run: it may hold
+// the viewer's password.
+TEST_F(BuildCommand, APrivateFolderThatAKilledRunLeftIsRemoved) {
+    const std::string stale = Temp + "vlmpack-4194399-77-Ab12Cd";
+    WriteFile(stale + "/VLM.settings", "Password=secret");
+    ASSERT_EQ(::chmod(stale.c_str(), 0700), 0);
+    const TProcessResult r = Vlm({"build", Project, "-o", Dir / "out/site.vlm", "--quiet"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(TempLeftovers(), Names{});
+}
+
+TEST_F(BuildCommand, AnUnusableTemporaryFolderIsNamedWithTheReason) {
+    WriteFile(Dir / "file", "x");
+    std::filesystem::create_directories(Dir / "out");
+    const struct {
+        std::string TmpDir;
+        std::string Reason;
+    } folders[] = {{Dir / "missing", "No such file or directory"},
+                   {Dir / "file/sub", "Not a directory"}};
+    const std::vector<std::vector<std::string>> commands = {
+        {"build", Project, "-o", Dir / "out/site.vlm", "--quiet"},
+        {"zip", Dir / "out/site.zip", Site}};
+    for (const auto& f : folders) {
+        for (const auto& args : commands) {
+            const TProcessResult r =
+                RunProcess(VLM_BINARY, args, {{"VLM_PROGRAM_DIR", Program}, {"TMPDIR", f.TmpDir}});
+            EXPECT_EQ(r.ExitCode, 1) << args[0];
+            for (const std::string& part :
+                 {std::string("Cannot create the private folder \"vlmpack-"),
+                  "in the temporary folder \"" + f.TmpDir + "\". " + f.Reason})
+                EXPECT_NE(r.Err.find(part), std::string::npos) << args[0] << ": " << r.Err;
+            EXPECT_EQ(r.Err.find("\"\""), std::string::npos) << r.Err;
+            EXPECT_FALSE(vlm::FileExists(args[1] == Project ? args[3] : args[1]));
+        }
+    }
 }
 
 } // namespace

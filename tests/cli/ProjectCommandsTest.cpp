@@ -68,6 +68,21 @@ TEST_F(VlmCli, SetAndGetUseTheEntrySemantics) {
     }
 }
 
+// A line break in a name or value would write entries the user never named (a password,
+// another home page): vlm set refuses it and leaves the file alone.
+TEST_F(VlmCli, SetRefusesLineBreaksThatWouldWriteOtherEntries) {
+    ASSERT_EQ(Vlm({"new", Dir / "p.vlp"}).ExitCode, 0);
+    const std::string before = ReadFile(Dir / "p.vlp");
+    for (const char* assignment :
+         {"WarningMessage=hi\r\nPasswordEnabled=1", "WarningMessage=hi\nPassword=x",
+          "Title\rHomePage=/etc/passwd=x", "\nHomePage=/x.htm"}) {
+        const TProcessResult r = Vlm({"set", Dir / "p.vlp", "Language=German", assignment});
+        EXPECT_EQ(r.ExitCode, 2) << assignment;
+        EXPECT_NE(r.Err.find("cannot hold a line break"), std::string::npos) << r.Err;
+        EXPECT_EQ(ReadFile(Dir / "p.vlp"), before) << assignment;
+    }
+}
+
 TEST_F(VlmCli, UsageAndErrorsHaveTheirExitCodes) {
     WriteFile(Dir / "regular", "x");
     const struct {

@@ -147,12 +147,61 @@ TEST_F(ReadCommands, ExtractReplacesExistingFilesOnlyWithForce) {
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_NE(r.Err.find("b.htm\" already exists (use --force"), std::string::npos) << r.Err;
     EXPECT_EQ(ReadFile(out + "b.htm"), "mine");
-    // Two members of one name: the later one wins without any question.
-    EXPECT_EQ(ReadFile(out + "a.htm"), "second copy");
+    EXPECT_NE(r.Err.find("2 of 3 members were not extracted"), std::string::npos) << r.Err;
+    // A second member of one name is refused with or without --force; the first stays.
+    for (const bool force : {false, true}) {
+        std::vector<std::string> args{"extract", archive, Dir / (force ? "forced" : "plain")};
+        if (force)
+            args.push_back("--force");
+        r = Vlm(args);
+        EXPECT_EQ(r.ExitCode, 1) << force;
+        EXPECT_NE(r.Err.find("Cannot extract \"a.htm\""), std::string::npos) << r.Err;
+        EXPECT_NE(r.Err.find("was extracted to \"" + Dir / (force ? "forced" : "plain") +
+                             "/a.htm\" already; it is kept"),
+                  std::string::npos)
+            << r.Err;
+        EXPECT_EQ(ReadFile(Dir / (force ? "forced" : "plain") + "/a.htm"), "first copy");
+    }
     r = Vlm({"extract", "--force", archive, out});
-    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.ExitCode, 1) << r.Err;
     EXPECT_EQ(ReadFile(out + "b.htm"), "b");
+    EXPECT_EQ(ReadFile(out + "a.htm"), "first copy");
     EXPECT_EQ(ListNames(out), (std::vector<std::string>{"a.htm", "b.htm"}));
+}
+
+// Member names are the archive's: no message may pass their control characters (terminal
+// escapes) on to the terminal.
+TEST_F(ReadCommands, ExtractMessagesShowControlCharactersAsQuestionMarks) {
+    const std::string esc = "\x1b]0;owned\x07";
+    const struct {
+        std::string Member;
+        std::string InTheWay; // "file" or "folder" made under the member's own name
+        std::string Expected;
+    } cases[] = {
+        {"exists" + esc + ".htm", "file", "exists?]0;owned?.htm\" already exists"},
+        {"folder" + esc, "folder", "folder?]0;owned?\" is a folder."},
+        {"sub" + esc + "/x.htm", "file", "sub?]0;owned?/\" is a link or a file"},
+        {"twice" + esc, "", "twice?]0;owned?\" already; it is kept"},
+    };
+    TTestArchive a;
+    const std::string out = Dir / "out/";
+    for (const auto& c : cases) {
+        const std::string inTheWay = out + c.Member.substr(0, c.Member.find('/'));
+        if (c.InTheWay == "file") {
+            WriteFile(inTheWay, "mine");
+        } else if (c.InTheWay == "folder") {
+            ASSERT_EQ(::mkdir(inTheWay.c_str(), 0777), 0);
+        }
+        a.Members.push_back({c.Member, "data"});
+    }
+    a.Members.push_back({"twice" + esc, "again"});
+    const TProcessResult r = Vlm({"extract", Put(a.Build()), out});
+    EXPECT_EQ(r.ExitCode, 1);
+    for (const auto& c : cases) {
+        EXPECT_NE(r.Err.find(c.Expected), std::string::npos) << c.Expected << "\n" << r.Err;
+    }
+    EXPECT_EQ(r.Err.find_first_of("\x1b\x07"), std::string::npos) << r.Err;
+    EXPECT_EQ(ReadFile(out + "twice" + esc), "data");
 }
 
 TEST_F(ReadCommands, ExtractLeavesNothingOfAFailedMember) {

@@ -174,9 +174,11 @@ TEST_F(BuildSequence, ErrorsComeAfterTheFinishedWindowAndNameTheFile) {
         {"a full disk while the settings member is written",
          [](auto& f) { f.FailWrites.emplace(10, ENOSPC); }, "site.vlm",
          "Cannot write file \"TMP/VLM.settings\". No space left on device"},
-        {"an empty exclude list in parse mode",
-         [](auto& f) { f.Project->SetValue("MaskExclude", ""); }, "site.vlm",
-         "The mask list MaskExclude is empty"},
+        {"a full temporary folder while the archive is assembled",
+         [](auto& f) { f.FailWrites.emplace(3000, ENOSPC); }, "site.vlm",
+         "in the temporary folder \"TMP/\". No space left on device"},
+        {"a temporary folder that has gone", [](auto& f) { SetTempFolder(f.Temp + "gone"); },
+         "site.vlm", "The temporary folder \"TMP/gone/\" does not exist."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);

@@ -244,6 +244,93 @@ TEST_F(BuildOutput, ParseModeTakesTheHomePageWhateverTheMasksSay) {
                       {"tmp/", {"VLM.settings"}}}));
 }
 
+TEST_F(BuildOutput, ParseModeEmptyMaskListsIncludeEverythingAndExcludeNothing) {
+    CopyExampleSite();
+    Project->SetValue("ShowLanguageMenu", "0");
+    // The example links a draft and a backup that the default masks leave out.
+    Groups all(ExampleParsed.begin(), ExampleParsed.end() - 1); // no language files
+    all[0].second = {"draft.tmp", "frames.htm", "index.htm", "my page.htm",
+                     "notes.bak", "page2.htm",  "style.css"};
+    const struct {
+        const char* Include;
+        const char* Exclude;
+        Groups Members;
+    } cases[] = {
+        {"", "", all},
+        {"",
+         "*.gif;*.css",
+         {{"site/",
+           {"draft.tmp", "frames.htm", "index.htm", "my page.htm", "notes.bak", "page2.htm"}},
+          {"site/sub/", {"page3.htm"}},
+          {"site/docs/", {"README.HTM"}},
+          {"site/frames/", {"left.htm", "right.htm"}},
+          {"tmp/", {"VLM.settings"}}}},
+        {"*.gif",
+         "",
+         {{"site/", {"index.htm"}},
+          {"site/images/", {"logo.gif", "paper.gif"}},
+          {"tmp/", {"VLM.settings"}}}},
+    };
+    for (const auto& c : cases) {
+        Project->SetValue("MaskInclude", c.Include);
+        Project->SetValue("MaskExclude", c.Exclude);
+        Output("e.vlm");
+        ASSERT_NO_THROW(Build()) << "[" << c.Include << "] [" << c.Exclude << "]";
+        EXPECT_EQ(ByFolder(MemberNames(Out + "e.vlm")), c.Members)
+            << "[" << c.Include << "] [" << c.Exclude << "]";
+        DeleteFile(Out + "e.vlm");
+    }
+}
+
+// References may lead anywhere on the machine; what came from outside the home page's
+// folder is listed after the build (the settings member and language files are ours).
+TEST_F(BuildOutput, FilesFromOutsideTheSiteAreListed) {
+    const std::string secret = Dir / "secret/";
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.gif"})
+        WriteFile(secret + name, name);
+    WriteFile(Site + "inside.gif", "GIF");
+    WriteFile(Site + "sub/page.htm", "<img src=\"../inside.gif\"><a href=\"../../secret/a.txt\">");
+    WriteFile(Site + "index.htm", "<a href=\"sub/page.htm\"><a href=\"" + secret +
+                                      "b.txt\"><img src=\"file://" + secret +
+                                      "c.txt\"><body background=\"sub/../../secret/d.gif\">");
+    Project->SetValue("ShowLanguageMenu", "1");
+    const struct {
+        bool Parsing;
+        const char* MaskInclude;
+        std::vector<std::string> Outside;
+    } cases[] = {
+        {true, "", {secret + "a.txt", secret + "b.txt", secret + "c.txt", secret + "d.gif"}},
+        {true, "*.htm;*.gif", {secret + "d.gif"}},
+        {false, "", {}},
+        {false, "*.gif;../secret/*.txt", {secret + "a.txt", secret + "b.txt", secret + "c.txt"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Parsing ? "parse " : "mask ") + c.MaskInclude);
+        Project->SetFlag("ParsingEnabled", c.Parsing);
+        Project->SetValue("MaskInclude", c.MaskInclude);
+        Project->SetValue("MaskExclude", "");
+        Output("o.vlm");
+        Build();
+        // A folder's entries come in the file system's order.
+        EXPECT_EQ(Sorted(Builder.OutsideFiles().Files), c.Outside);
+        EXPECT_EQ(Builder.OutsideFiles().Folder, Site);
+        const std::string warning = Builder.OutsideFiles().Warning();
+        if (c.Outside.empty()) {
+            EXPECT_EQ(warning, "");
+        } else {
+            EXPECT_EQ(warning.find(std::to_string(c.Outside.size()) +
+                                   (c.Outside.size() == 1 ? " file was" : " files were") +
+                                   " taken from outside the home page's folder \"" + Site +
+                                   "\": \"" + Builder.OutsideFiles().Files[0] + "\""),
+                      0u)
+                << warning;
+            EXPECT_EQ(warning.find(" and 1 more") != std::string::npos, c.Outside.size() == 4)
+                << warning;
+        }
+        DeleteFile(Out + "o.vlm");
+    }
+}
+
 TEST_F(BuildOutput, AGeneratedSiteOfManyPages) {
     // Every page links to the next two and back home; each has an image.
     constexpr int Pages = 300;

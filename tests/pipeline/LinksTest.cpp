@@ -232,11 +232,31 @@ TEST(Links, ErrorsEndTheWalk) {
         }
     }
     {
-        TSite site("*.*", "");
-        site.Page("index.htm", "<p>no references: the empty list is never used</p>");
+        TSite site("*.(htm", "");
+        site.Page("index.htm", "<p>no references: the list is never compiled</p>");
         EXPECT_NO_THROW(site.Discover());
         site.Page("index.htm", "<a href=x.htm>");
         EXPECT_THROW(site.Discover(), ERegExprError);
+    }
+}
+
+// An empty list includes every file, or excludes none, as the options dialog promises.
+TEST(Links, EmptyMaskListsIncludeAllAndExcludeNone) {
+    const struct {
+        const char* Include;
+        const char* Exclude;
+        std::vector<std::string> Found;
+    } cases[] = {
+        {"", "", {"index.htm", "a.gif", "b.bak", "c.htm"}},
+        {"", "*.bak", {"index.htm", "a.gif", "c.htm"}},
+        {"*.gif", "", {"index.htm", "a.gif"}},
+    };
+    for (const auto& c : cases) {
+        TSite site(c.Include, c.Exclude);
+        site.Page("index.htm", "<img src=a.gif><a href=b.bak><a href=c.htm>");
+        for (const char* name : {"a.gif", "b.bak", "c.htm"})
+            site.Page(name, "");
+        EXPECT_EQ(site.Discover(), c.Found) << "[" << c.Include << "] [" << c.Exclude << "]";
     }
 }
 

@@ -138,25 +138,33 @@ TEST(Masks, MatchingIsUnanchoredAndIgnoresCase) {
 }
 
 TEST(Masks, ErrorsNameTheListAndTheReason) {
+    std::string thousands;
+    for (int i = 0; i < 3000; ++i)
+        thousands += "folder" + std::to_string(i) + "/page*.htm,";
     const struct {
-        const char* List;
+        std::string List;
         const char* Name;
         const char* Reason;
     } cases[] = {
         {"a(b", "MaskInclude", "missing closing parenthesis"},
         {"[x", "MaskExclude", "missing terminating ]"},
         {"", "MaskExclude", "MaskExclude is empty"},
+        {thousands, "MaskExclude", "too large"},
     };
     for (const auto& c : cases) {
         TRegExpr matcher(c.Name);
         // Nothing is compiled before the first use.
-        ASSERT_NO_THROW(SetMaskList(matcher, ConvertMasks(c.List))) << c.List;
+        ASSERT_NO_THROW(SetMaskList(matcher, ConvertMasks(c.List))) << c.List.substr(0, 20);
         try {
             matcher.Exec("/site/a.htm");
-            ADD_FAILURE() << "no error for [" << c.List << "]";
+            ADD_FAILURE() << "no error for [" << c.List.substr(0, 20) << "]";
         } catch (const ERegExprError& e) {
-            EXPECT_NE(std::string(e.what()).find(c.Name), std::string::npos) << e.what();
-            EXPECT_NE(std::string(e.what()).find(c.Reason), std::string::npos) << e.what();
+            const std::string message = e.what();
+            EXPECT_NE(message.find(c.Name), std::string::npos) << message;
+            EXPECT_NE(message.find(c.Reason), std::string::npos) << message;
+            // The expression is quoted, but never more than its first 200 characters.
+            EXPECT_NE(message.find(matcher.Expression().substr(0, 200)), std::string::npos);
+            EXPECT_LT(message.size(), 400u) << message;
         }
     }
 }

@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -14,6 +15,10 @@
 #include <unistd.h>
 
 using namespace vlm;
+using vlm::test::ListNames;
+using vlm::test::PathExists;
+using vlm::test::ReadFile;
+using vlm::test::RemoveTree;
 using vlm::test::TTempDir;
 using vlm::test::WriteFile;
 
@@ -191,6 +196,139 @@ TEST(FileSys, TemporaryFolderIsPrivateAndSettable) {
     EXPECT_EQ(TempFolder(), "/somewhere/else/");
     SetTempFolder("");
     EXPECT_EQ(TempFolder(), folder);
+}
+
+// The process id and start time part of this process's private folder name.
+std::string OwnNamePrefix() {
+    const std::string name = ExtractFileName(ExcludeTrailingPathDelimiter(RequireTempFolder()));
+    return name.substr(0, name.size() - 6); // "vlmpack-PID-START-"
+}
+
+TEST(FileSys, APrivateFolderThatWentOrWasTakenOverIsMadeAnew) {
+    const std::string prefix = "vlmpack-" + std::to_string(::getpid()) + "-";
+    const struct {
+        const char* What;
+        std::function<void(const std::string&)> Spoil; // what happens to the folder
+    } cases[] = {
+        {"removed by a cleaner", [](const std::string& f) { ASSERT_EQ(::rmdir(f.c_str()), 0); }},
+        {"made again open to all",
+         [](const std::string& f) {
+             ASSERT_EQ(::rmdir(f.c_str()), 0);
+             ASSERT_EQ(::mkdir(f.c_str(), 0700), 0);
+             ASSERT_EQ(::chmod(f.c_str(), 0777), 0);
+         }},
+        {"made again by another user",
+         [](const std::string& f) {
+             ASSERT_EQ(::rmdir(f.c_str()), 0);
+             ASSERT_EQ(::mkdir(f.c_str(), 0700), 0);
+             if (::chown(f.c_str(), 12345, 12345) != 0) {
+                 ASSERT_EQ(::chmod(f.c_str(), 0755), 0); // not root: not private either
+             }
+         }},
+        {"replaced by a link",
+         [](const std::string& f) {
+             ASSERT_EQ(::rmdir(f.c_str()), 0);
+             ASSERT_EQ(::symlink("/tmp", ExcludeTrailingPathDelimiter(f).c_str()), 0);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        const std::string before = RequireTempFolder();
+        c.Spoil(ExcludeTrailingPathDelimiter(before));
+        const std::string after = RequireTempFolder();
+        EXPECT_NE(after, before);
+        EXPECT_EQ(ExtractFileName(ExcludeTrailingPathDelimiter(after)).rfind(prefix, 0), 0u);
+        struct stat st;
+        ASSERT_EQ(::lstat(after.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_EQ(st.st_uid, ::geteuid());
+        EXPECT_EQ(TempFolder(), after);
+        RemoveTree(ExcludeTrailingPathDelimiter(before)); // not ours: a link goes, not /tmp
+    }
+}
+
+TEST(FileSys, ATemporaryFolderThatCannotBeUsedIsNamedWithTheReason) {
+    TTempDir dir;
+    WriteFile(dir / "file", "x");
+    const std::string saved = TempBaseFolder();
+    const struct {
+        std::string Base;
+        std::string Reason;
+    } cases[] = {
+        {dir / "missing", "No such file or directory"},
+        {dir / "file/sub", "Not a directory"},
+    };
+    for (const auto& c : cases) {
+        ::rmdir(RequireTempFolder().c_str()); // the next use makes a new one
+        ::setenv("TMPDIR", c.Base.c_str(), 1);
+        try {
+            RequireTempFolder();
+            ADD_FAILURE() << c.Base << ": no error";
+        } catch (const EVlmError& e) {
+            const std::string message = e.what();
+            EXPECT_NE(message.find("in the temporary folder \"" + c.Base + "\""), std::string::npos)
+                << message;
+            EXPECT_NE(message.find("\"vlmpack-"), std::string::npos) << message;
+            EXPECT_NE(message.find(c.Reason), std::string::npos) << message;
+        }
+        EXPECT_EQ(TempFolder(), "");
+        ::setenv("TMPDIR", saved.c_str(), 1);
+        EXPECT_NE(TempFolder(), "");
+    }
+    SetTempFolder(dir / "missing");
+    EXPECT_THROW(RequireTempFolder(), EVlmError);
+    SetTempFolder("");
+}
+
+// What killed processes of this user left goes; nothing else is touched.
+TEST(FileSys, StalePrivateFoldersOfThisUserAreRemoved) {
+    TTempDir base;
+    TTempDir outside;
+    WriteFile(outside / "keep.txt", "keep");
+    const std::string own = OwnNamePrefix();
+    const std::string ownPid = own.substr(0, own.rfind('-', own.size() - 2) + 1);
+    const bool root = ::geteuid() == 0;
+    const struct {
+        std::string Name;
+        std::string Kind; // "folder", "open" (mode 0755), "other user", "nested", "link"
+        bool Removed;
+    } cases[] = {
+        {"vlmpack-4194399-12345-a1B2c3", "folder", true}, // beyond any process id
+        {ownPid + "1-zzzzzz", "folder", true},            // the id now runs another process
+        {own + "yyyyyy", "folder", false},                // this very process
+        {"vlmpack-4194399-1-a1B2c3", root ? "other user" : "open", false},
+        {"vlmpack-4194399-2-a1B2c3", "nested", false},
+        {"vlmpack-4194399-3-a1B2c3", "link", false},
+        {"vlmpack-4194399-4-toolong", "folder", false},
+        {"vlmpack-a1B2c3", "folder", false},
+        {"other-4194399-5-a1B2c3", "folder", false},
+    };
+    int expected = 0;
+    for (const auto& c : cases) {
+        const std::string path = base / c.Name;
+        if (c.Kind == "link") {
+            ASSERT_EQ(::symlink(outside.Path().c_str(), path.c_str()), 0);
+            continue;
+        }
+        ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+        WriteFile(path + "/VLM.settings", "Password=secret");
+        ASSERT_EQ(::symlink((outside / "keep.txt").c_str(), (path + "/link").c_str()), 0);
+        if (c.Kind == "open") {
+            ASSERT_EQ(::chmod(path.c_str(), 0755), 0);
+        } else if (c.Kind == "other user") {
+            ASSERT_EQ(::chown(path.c_str(), 12345, 12345), 0);
+        } else if (c.Kind == "nested") {
+            ASSERT_EQ(::mkdir((path + "/sub").c_str(), 0700), 0);
+        }
+        expected += c.Removed ? 1 : 0;
+    }
+    EXPECT_EQ(RemoveStalePrivateFolders(base.Path()), expected);
+    for (const auto& c : cases)
+        EXPECT_EQ(PathExists(base / c.Name), !c.Removed) << c.Name;
+    EXPECT_EQ(ListNames(outside.Path()), std::vector<std::string>{"keep.txt"});
+    EXPECT_EQ(ReadFile(outside / "keep.txt"), "keep");
+    EXPECT_EQ(RemoveStalePrivateFolders(base / "missing"), 0);
 }
 
 TEST(FileSys, ProgramFolderIsTheExecutablesFolderUnlessSet) {

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <algorithm>
@@ -147,6 +148,32 @@ TEST_F(BuildFromWindow, ABuildShowsItsStagesAndWaitsWithFinished) {
                                             "data3.bin", "index.htm", "page2.htm"}))
             << name;
         Window.reset();
+    }
+}
+
+// The status bar names the files a build took from outside the home page's folder, and
+// is cleared by a build that took none.
+TEST_F(BuildFromWindow, TheStatusBarTellsOfFilesFromOutsideTheSite) {
+    const std::string output = Dir / "out/site.vlm";
+    WriteFile(Dir / "outside.txt", "not the site's");
+    const struct {
+        const char* Page;
+        QString Message;
+    } cases[] = {
+        {"<a href=\"../outside.txt\">", "1 file was taken from outside the home page's folder \"" +
+                                            Q(Dir / "site/") + "\": \"" + Q(Dir / "outside.txt") +
+                                            "\""},
+        {"<a href=\"page2.htm\">", ""},
+    };
+    for (const auto& c : cases) {
+        OpenSiteProject(output);
+        WriteFile(Dir / "site/index.htm", c.Page);
+        Dialogs.HandleDialog([](QDialog&) { return int(ui::mrCancel); });
+        Trigger("actFileBuild");
+        EXPECT_EQ(Window->statusBar()->currentMessage(), c.Message);
+        EXPECT_TRUE(Dialogs.Messages.empty());
+        Window.reset();
+        std::filesystem::remove(output);
     }
 }
 

@@ -158,13 +158,20 @@ int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
         if (parsed.Has("--save") && project.Text() != before)
             project.Save();
     };
+    // Files from outside the site are taken (real sites rely on it) but always told.
+    const auto warnOutside = [&] {
+        if (const std::string warning = builder.OutsideFiles().Warning(); !warning.empty())
+            err << "vlm build: warning: " << warning << "\n";
+    };
     try {
         builder.Build(project, host);
     } catch (const EBuildIncomplete&) {
         save(); // the output was written; only some of the site's files are missing
+        warnOutside();
         throw;
     }
     save();
+    warnOutside();
     if (mode != TProgressMode::Quiet) {
         const int64_t size = std::max<int64_t>(FileSizeOf(output), 0);
         err << "Finished: " << output << " (" << FormatSize(static_cast<uint64_t>(size)) << ")\n";

@@ -54,6 +54,10 @@ int RunSet(const TArgs& args, std::ostream& out, std::ostream& err) {
         const size_t eq = assignment.find('=');
         if (eq == std::string::npos || eq == 0)
             throw EUsage("expected NAME=VALUE, got '" + assignment + "'");
+        // The project file is one entry a line: a line break would write other entries.
+        if (assignment.find_first_of("\r\n") != std::string::npos)
+            throw EUsage("an entry cannot hold a line break: '" +
+                         assignment.substr(0, assignment.find_first_of("\r\n")) + "...'");
         entries.emplace_back(assignment.substr(0, eq), assignment.substr(eq + 1));
     }
     TProject project(ProjectFileArg(parsed));

@@ -1,0 +1,81 @@
+// libFuzzer target: link discovery over one page. The input is the page; its references are
+// resolved against the page's folder and taken when they name an existing file. The scan
+// may only end normally or with an EVlmError, and the list it makes holds each file once.
+#include "FuzzSupport.h"
+#include "pipeline/ULinks.h"
+
+#include <cstdio>
+#include <set>
+
+namespace {
+
+// A build window that shows nothing and never cancels.
+class TQuietHost : public vlm::TBuildHost {
+public:
+    bool AskOutputFile(std::string&) override { return false; }
+    bool AskReplace(const std::string&) override { return false; }
+    void ShowProgress() override {}
+    void SetOutputFileText(const std::string&) override {}
+    void SetStageCaption(const std::string&) override {}
+    void SetProgress(int position) override {
+        if (position < FProgress || position > 100)
+            vlm::fuzz::Finding(); // the bar only moves forward, up to 100
+        FProgress = position;
+    }
+    int Progress() const override { return FProgress; }
+    void SetSizeCaption(const std::string&) override {}
+    void SetSizeText(const std::string&) override {}
+    void SetCurrentFileText(const std::string&) override {}
+    int LabelWidth(vlm::TProgressLabel) const override { return 40; }
+    int TextWidth(vlm::TProgressLabel, const std::string& text) const override {
+        return static_cast<int>(text.size());
+    }
+    void ProcessMessages() override {}
+    bool Cancelled() const override { return false; }
+    void SetCancelled() override {}
+    void EnableMainWindow() override {}
+    void ShowFinished(bool) override {}
+    void CloseProgress() override {}
+    void Reset() { FProgress = 0; }
+
+private:
+    int FProgress = 0;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const vlm::fuzz::TScratchFolder site;
+    static const bool made = [] {
+        // A few files that references can find, inside and outside the page's folder.
+        for (const char* name : {"index.htm", "a.gif", "b c.htm", "sub%20x.css"}) {
+            FILE* f = std::fopen((site.Path() + name).c_str(), "w");
+            if (f)
+                std::fclose(f);
+        }
+        return true;
+    }();
+    (void)made;
+    const std::string page = site.Path() + "page.htm";
+    FILE* f = std::fopen(page.c_str(), "wb");
+    if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0)
+        std::abort();
+
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    (void)vlm::FindReference(text);
+    (void)vlm::ReferenceToPath(text);
+
+    TQuietHost host;
+    vlm::TRegExpr include("MaskInclude");
+    vlm::TRegExpr exclude("MaskExclude");
+    vlm::TLinkParser parser(host, include, exclude);
+    vlm::TFileList list;
+    try {
+        parser.ParseLinks(page, list);
+    } catch (const vlm::EVlmError&) {
+    }
+    std::set<std::string> seen(list.Items().begin(), list.Items().end());
+    if (seen.size() != list.Count())
+        vlm::fuzz::Finding();
+    return 0;
+}
