@@ -178,6 +178,28 @@ int TCompBase::Compress() noexcept {
     return result;
 }
 
+bool TCompBase::ListOnly(std::vector<TListedFile>& files) noexcept {
+    FCancel = false;
+    files.clear();
+    try {
+        if (StoredDirNames == sdExplorer_Auto)
+            DefaultDir = CommonFolderOf(FileSpec);
+        ListFiles();
+        const TCompHeaderObj& list = *FList;
+        files.reserve(list.Count());
+        for (size_t i = 0; i < list.Count(); ++i) {
+            const std::string& full = list.Names[i];
+            FCurrentRoot = full.substr(0, list.RootLengths[i]);
+            files.push_back({full, MakeStoredName(full), list.Infos[i].UncompressedSize});
+        }
+    } catch (...) {
+        FCancel = true;
+    }
+    FList->Clear();
+    FCurrentRoot.clear();
+    return !FCancel;
+}
+
 int TCompBase::CompressRun(TTempOutput& output) {
     ListFiles();
     if (FCancel || !FFileListed) {
@@ -201,6 +223,7 @@ void TCompBase::ListFiles() {
     FList->Clear();
     TArcFileScan scan;
     scan.FileSpec = FileSpec;
+    scan.LiteralSpec = LiteralSpec;
     scan.Attributes = Attributes;
     scan.AttributesEx = AttributesEx;
     scan.RecurseDirs = RecurseDirs;

@@ -5,6 +5,7 @@
 #include "pipeline/UExecutable.h"
 #include "pipeline/ULinks.h"
 #include "pipeline/UProgress.h"
+#include "pipeline/USiteFiles.h"
 #include "platform/UFileStream.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
@@ -28,10 +29,6 @@ std::string LeftOutMessage(const std::vector<TLeftOutFile>& files) {
     if (files.size() > MaxListedLeftOut)
         text += "\n... and " + std::to_string(files.size() - MaxListedLeftOut) + " more";
     return text;
-}
-
-std::vector<std::string> LinesOf(const std::string& text) {
-    return TStringList::SplitLines(text);
 }
 
 // A report of the archive writer.
@@ -59,7 +56,6 @@ private:
     void WriteSettings();
     void DiscoverFiles();
     void ConfigureWriter();
-    std::vector<std::string> MaskModeFileSpec() const;
     void RunWriter();
     void CommentArchive();
     void ShowArchiveSize();
@@ -79,8 +75,7 @@ private:
     std::string FTempFolder, FSettingsPath, FHomePage, FHomeRoot, FOutputFile, FOutputFolder;
     std::string FProgramFolder, FLanguagesFolder, FArchivePath;
     bool FExe = false;
-    bool FParsing = false;
-    std::unique_ptr<TFileList> FFileList;
+    std::unique_ptr<TSiteCollection> FCollection;
     std::vector<TWriterReport> FReports;
     bool FOutputWritten = false;
     bool FComplete = false;
@@ -103,13 +98,15 @@ void TBuildRun::AskOutputFile() {
 
 void TBuildRun::FormPaths() {
     FTempFolder = TempFolder();
-    FSettingsPath = FTempFolder + SettingsFileName;
-    FHomePage = FProject.Value(entry::HomePage);
-    FHomeRoot = ExtractFilePath(FHomePage);
+    FProgramFolder = ProgramFolder();
+    const TSitePaths paths = SitePathsOf(FProject, FTempFolder, FProgramFolder);
+    FSettingsPath = paths.SettingsPath;
+    FHomePage = paths.HomePage;
+    FHomeRoot = paths.HomeRoot;
+    FLanguagesFolder = paths.LanguagesFolder;
     FOutputFile = FProject.Value(entry::OutputFile);
     FOutputFolder = ExtractFilePath(FOutputFile);
-    FProgramFolder = ProgramFolder();
-    FLanguagesFolder = FProgramFolder + "Languages" + PathDelim;
+    FCollection = std::make_unique<TSiteCollection>(FProject, paths);
 }
 
 void TBuildRun::Execute() {
@@ -120,7 +117,6 @@ void TBuildRun::Execute() {
     FormPaths();
     FHost.ShowProgress();
     FHost.SetOutputFileText(MinimizeForLabel(FHost, TProgressLabel::OutputFile, FOutputFile));
-    FFileList = std::make_unique<TFileList>();
     std::exception_ptr error;
     try {
         Steps();
@@ -134,8 +130,7 @@ void TBuildRun::Steps() {
     ConfirmReplace();
     PrepareFolders();
     WriteSettings();
-    FParsing = FProject.Flag(entry::ParsingEnabled);
-    if (FParsing)
+    if (FCollection->Parsing())
         DiscoverFiles();
     ConfigureWriter();
     RunWriter();
@@ -173,15 +168,7 @@ void TBuildRun::PrepareFolders() {
 
 void TBuildRun::WriteSettings() {
     Stage("Loading settings...");
-    TStringList settings;
-    settings.SetText(FProject.Text());
-    settings.SetValue(entry::HomePage, ExtractFileName(FHomePage));
-    settings.SetValue(entry::HomeRoot, FHomeRoot);
-    settings.SetValue(entry::LanguageFilesRoot, FLanguagesFolder);
-    if (!FProject.Flag(entry::PasswordEnabled))
-        settings.SetValue(entry::Password, "");
-    if (!FProject.Flag(entry::WarningMessageEnabled))
-        settings.SetValue(entry::WarningMessage, "");
+    const TStringList settings = SettingsList(FProject, FCollection->Paths());
     StepProgress(FHost, 40);
     FHost.ProcessMessages();
     if (FileExists(FSettingsPath))
@@ -201,20 +188,7 @@ void TBuildRun::DiscoverFiles() {
     FHost.SetSizeText("");
     FHost.SetCurrentFileText("");
     Stage("Parsing files...");
-    SetMaskList(FTools.IncludeMatcher(), ConvertMasks(FProject.Value(entry::MaskInclude)));
-    SetMaskList(FTools.ExcludeMatcher(), ConvertMasks(FProject.Value(entry::MaskExclude)));
-    TLinkParser parser(FHost, FTools.IncludeMatcher(), FTools.ExcludeMatcher());
-    parser.DiscoverFiles(FHomePage, *FFileList);
-}
-
-std::vector<std::string> TBuildRun::MaskModeFileSpec() const {
-    const std::string include = FProject.Value(entry::MaskInclude);
-    if (include.empty())
-        return {FHomeRoot + "*.*"};
-    std::vector<std::string> spec{FHomePage};
-    for (std::string& line : LinesOf(ConvertMasks(include, FHomeRoot)))
-        spec.push_back(std::move(line));
-    return spec;
+    FCollection->Discover(FHost, FTools.IncludeMatcher(), FTools.ExcludeMatcher());
 }
 
 void TBuildRun::ConfigureWriter() {
@@ -233,25 +207,7 @@ void TBuildRun::ConfigureWriter() {
     FZip.SetArchiveFile(FArchivePath);
     FZip.Password = ArchivePassword;
     FZip.EncryptHeaders = true;
-    FZip.DefaultDir = FHomeRoot;
-    FZip.StoredDirNames = sdAbsolute;
-    if (!FFileList->Empty()) {
-        FZip.RecurseDirs = false;
-        FZip.FileSpec = FFileList->Items();
-        FZip.ExcludeSpec.clear();
-    } else {
-        FZip.RecurseDirs = true;
-        FZip.FileSpec = MaskModeFileSpec();
-        const std::string exclude = FProject.Value(entry::MaskExclude);
-        FZip.ExcludeSpec = exclude.empty() ? std::vector<std::string>()
-                                           : LinesOf(ConvertMasks(exclude, FHomeRoot));
-    }
-    FZip.FileSpec.push_back(FSettingsPath);
-    const std::string language = FProject.Value(entry::Language);
-    if (FProject.Flag(entry::ShowLanguageMenu))
-        FZip.FileSpec.push_back(FLanguagesFolder + "*" + ".lng");
-    else if (language != "Default")
-        FZip.FileSpec.push_back(FLanguagesFolder + language + ".lng");
+    FCollection->ConfigureWriter(FZip);
     StepProgress(FHost, 10);
     FHost.ProcessMessages();
 }
@@ -351,7 +307,7 @@ void TBuildRun::RemoveLeftovers(bool keepOutput) {
 
 void TBuildRun::Ending(std::exception_ptr error) {
     FHost.EnableMainWindow();
-    FFileList.reset();
+    FCollection.reset();
     if (FHost.Cancelled()) {
         RemoveLeftovers(false);
         FHost.CloseProgress();
