@@ -12,7 +12,9 @@
 #include "project/UProject.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -386,8 +388,36 @@ TSiteReport MakeSiteReport(const TProject& project, TBuildHost& host) {
     return TReportRun(project, host).Execute();
 }
 
+namespace {
+
+// A device or a pipe named as the report's file (/dev/stdout, /dev/full) is written into as
+// it is: replacing it with a regular file would be wrong, and as root it would succeed.
+bool WriteIntoSpecialFile(const std::string& fileName, const std::string& text) {
+    if (FileExists(fileName) || DirectoryExists(fileName))
+        return false;
+    try {
+        // Opening for reading refuses anything but a regular file with EINVAL: only then is
+        // something other than a file or folder there.
+        const TFileStream probe(fileName, TFileMode::OpenReadWrite);
+        return false;
+    } catch (const EFOpenError& e) {
+        if (e.ErrorNumber != EINVAL)
+            return false; // nothing is there: a new file is made
+    }
+    TFileStream special(fileName, TFileMode::Create);
+    special.WriteText(text);
+    special.Close();
+    return true;
+}
+
+} // namespace
+
 void SaveReportFile(const std::string& fileName, const std::string& text) {
     try {
+        if (DirectoryExists(fileName))
+            throw EVlmError("it is a folder");
+        if (WriteIntoSpecialFile(fileName, text))
+            return;
         const std::string folder = ExtractFilePath(ExpandFileName(fileName));
         if (!DirectoryExists(folder))
             throw EVlmError("the folder \"" + folder + "\" does not exist");
