@@ -175,10 +175,10 @@ bool TCompBase::ListOnly(std::vector<TListedFile>& files) noexcept {
         ListFiles();
         const TCompHeaderObj& list = *FList;
         files.reserve(list.Count());
-        for (size_t i = 0; i < list.Count(); ++i) {
-            const std::string& full = list.Names[i];
-            FCurrentRoot = full.substr(0, list.RootLengths[i]);
-            files.push_back({full, MakeStoredName(full), list.Infos[i].UncompressedSize});
+        for (const TCompMember& member : list.Members) {
+            FCurrentRoot = member.Name.substr(0, member.RootLength);
+            files.push_back(
+                {member.Name, MakeStoredName(member.Name), member.Info.UncompressedSize});
         }
     } catch (...) {
         FCancel = true;

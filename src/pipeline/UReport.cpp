@@ -1,6 +1,5 @@
 #include "pipeline/UReport.h"
 
-#include "archive/arcFileIo.h"
 #include "archive/arcFileScan.h"
 #include "archive/arcZip.h"
 #include "pipeline/UProgress.h"
@@ -8,6 +7,7 @@
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
+#include "platform/USafeFile.h"
 #include "platform/UText.h"
 #include "project/UProject.h"
 
@@ -421,11 +421,9 @@ void SaveReportFile(const std::string& fileName, const std::string& text) {
         const std::string folder = ExtractFilePath(ExpandFileName(fileName));
         if (!DirectoryExists(folder))
             throw EVlmError("the folder \"" + folder + "\" does not exist");
-        TTempOutput output(folder);
-        output.Stream().WriteText(text);
-        output.Stream().SetPlainCreateMode();
-        output.Stream().Sync();
-        output.MoveTo(fileName, {});
+        TSafeFile output(fileName);
+        output.WriteText(text);
+        output.Commit();
     } catch (const EWriteError& e) {
         throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
                                       {fileName, SysErrorMessage(e.ErrorNumber)}));
