@@ -91,7 +91,10 @@ void TfmProjector::actFileSiteReportExecute() {
 }
 
 void TfmProjector::actHelpHelpExecute() {
-    Dialogs().OpenUrl(this, QUrl::fromLocalFile(FHelpFile));
+    if (FHelpExists)
+        Dialogs().OpenUrl(this, QUrl::fromLocalFile(FHelpFile));
+    else
+        Dialogs().StartProgram(Q(ProgramFolder() + "VLMView.exe"), {FManualFile});
 }
 
 void TfmProjector::actHelpHomePageProductExecute() {

@@ -7,6 +7,7 @@
 #include "project/UProject.h"
 #include "ui/FProjectEditor.h"
 #include "ui/FProjectWizard.h"
+#include "ui/UDesktopHabits.h"
 #include "ui/UFrameViewer.h"
 
 #include <QApplication>
@@ -64,6 +65,8 @@ void TfmProjector::OpenProject(const std::string& fileName) {
     FProject =
         fileName.empty() ? std::make_unique<TProject>() : std::make_unique<TProject>(fileName);
     FProject->OnChange = [this](TProject&) { ProjectChanged(); };
+    if (!fileName.empty())
+        TRecentProjects::Add(Q(fileName));
     UpdateCaption();
     ShowHomePage();
 }
@@ -129,10 +132,24 @@ void TfmProjector::actFileNewWizardExecute() {
 
 void TfmProjector::actFileOpenExecute() {
     QString fileName;
-    if (!Dialogs().ExecFileDialog(this, OpenDialogSpec(), fileName))
+    if (!ExecFileDialogRemembering(this, OpenDialogSpec(), fileName))
         return;
     actFileClose->Execute();
     OpenProject(fileName.toStdString());
+}
+
+void TfmProjector::ReopenProject(const QString& fileName) {
+    RunCommand(this, [&] {
+        actFileClose->Execute();
+        try {
+            OpenProject(fileName.toStdString());
+        } catch (const EAbort&) {
+            throw;
+        } catch (...) {
+            TRecentProjects::Remove(fileName);
+            throw;
+        }
+    });
 }
 
 void TfmProjector::actFileSaveExecute() {
@@ -146,10 +163,11 @@ void TfmProjector::actFileSaveAsExecute() {
     TFileDialogSpec spec = SaveDialogSpec();
     spec.FileName = Q(FProject->FileName());
     QString fileName;
-    if (!Dialogs().ExecFileDialog(this, spec, fileName))
+    if (!ExecFileDialogRemembering(this, spec, fileName))
         throw EAbort();
     FProject->SetFileName(fileName.toStdString());
     FProject->Save();
+    TRecentProjects::Add(fileName);
     UpdateCaption();
 }
 
@@ -178,7 +196,7 @@ void TfmProjector::actFileSelectHomePageExecute() {
     spec.InitialDir = Q(ExtractFilePath(homePage));
     spec.FileName = Q(ExtractFileName(homePage));
     QString fileName;
-    if (!Dialogs().ExecFileDialog(this, spec, fileName))
+    if (!ExecFileDialogRemembering(this, spec, fileName))
         throw EAbort();
     FProject->SetValue(entry::HomePage, fileName.toStdString());
     ShowHomePage();
