@@ -202,6 +202,28 @@ void TCompBase::ReportTempWriteError(const std::string& tempFile, const EWriteEr
                 WriteErrorCode(e.ErrorNumber));
 }
 
+bool TCompBase::ListOnly(std::vector<TListedFile>& files) noexcept {
+    FCancel = false;
+    files.clear();
+    try {
+        if (StoredDirNames == sdExplorer_Auto)
+            DefaultDir = CommonFolderOf(FileSpec);
+        ListFiles();
+        const TCompHeaderObj& list = *FList;
+        files.reserve(list.Count());
+        for (const TCompMember& member : list.Members) {
+            FCurrentRoot = member.Name.substr(0, member.RootLength);
+            files.push_back(
+                {member.Name, MakeStoredName(member.Name), member.Info.UncompressedSize});
+        }
+    } catch (...) {
+        FCancel = true;
+    }
+    FList->Clear();
+    FCurrentRoot.clear();
+    return !FCancel;
+}
+
 int TCompBase::CompressRun(TTempOutput& output) {
     ListFiles();
     if (FCancel || !FFileListed) {
@@ -226,6 +248,7 @@ void TCompBase::ListFiles() {
     FList->Clear();
     TArcFileScan scan;
     scan.FileSpec = FileSpec;
+    scan.LiteralSpec = LiteralSpec;
     scan.Attributes = Attributes;
     scan.AttributesEx = AttributesEx;
     scan.RecurseDirs = RecurseDirs;

@@ -66,6 +66,14 @@ public:
     void Clear();
 };
 
+// A file a Compress run would take: its full path, the name it would be stored under and
+// its size when it was listed.
+struct TListedFile {
+    std::string Path;
+    std::string StoredName;
+    uint64_t Size = 0;
+};
+
 class TCompBase;
 class TTempOutput;
 struct TChunkHooks;
@@ -109,6 +117,8 @@ public:
     TStoredDirNames StoredDirNames = sdRelative;
     bool RecurseDirs = true;
     std::vector<std::string> FileSpec;
+    // Full paths of single files whose names are literal, not masks (TArcFileScan).
+    std::vector<std::string> LiteralSpec;
     std::vector<std::string> ExcludeSpec;
     TArcFileAttrs Attributes = DefaultArcFileAttrs;
     TArcFileAttrs AttributesEx;
@@ -143,6 +153,11 @@ public:
     // Writes a new archive of the files that FileSpec names; the number of files added.
     // Never raises: failures are reported through OnError.
     int Compress() noexcept;
+
+    // The files a Compress run with these properties would take, in member order: the same
+    // scan, exclusions and stored names, but nothing is opened or written. False when the
+    // run was cancelled (files then holds what was listed so far). Never raises.
+    bool ListOnly(std::vector<TListedFile>& files) noexcept;
 
     bool GetCancel() const { return FCancel; }
     // Setting the flag reports "User canceled"; the run stops at its next check.

@@ -156,10 +156,12 @@ std::string UpperKey(std::string_view text) {
     return key;
 }
 
-// One specification group: a folder and the masks of every line that names it.
+// One specification group: a folder and the masks and literal names of every line that
+// names it.
 struct TScanGroup {
     std::string Folder;
     TMaskSet Masks;
+    TLiteralNames Literals;
 };
 
 } // namespace
@@ -220,6 +222,35 @@ bool TMaskSet::Matches(std::string_view name) const {
     return false;
 }
 
+void TLiteralNames::Add(const std::string& name) {
+    if (FExact.insert(name).second)
+        FByKey[UpperKey(name)].push_back(name);
+}
+
+std::vector<bool> TLiteralNames::Taken(const std::vector<TSearchRec>& entries) const {
+    std::vector<bool> taken(entries.size(), false);
+    if (FExact.empty())
+        return taken;
+    // The names that exist as written take nothing else.
+    std::unordered_set<std::string_view> present;
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (!entries[i].IsDirectory() && FExact.count(entries[i].Name) != 0) {
+            taken[i] = true;
+            present.insert(entries[i].Name);
+        }
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (taken[i] || entries[i].IsDirectory())
+            continue;
+        const auto it = FByKey.find(UpperKey(entries[i].Name));
+        if (it == FByKey.end())
+            continue;
+        for (const std::string& name : it->second)
+            if (present.count(name) == 0)
+                taken[i] = true;
+    }
+    return taken;
+}
+
 std::string TArcFileScan::GroupFolder(const std::string& line) const {
     const std::string folder = ExtractFilePath(line);
     if (!folder.empty())
@@ -236,16 +267,21 @@ void TArcFileScan::Scan() {
     // a hash of the folders keeps this linear in the number of lines.
     std::vector<TScanGroup> groups;
     std::unordered_map<std::string, size_t> groupOf;
-    for (const std::string& line : FileSpec) {
-        if (IsBlankLine(line))
-            continue;
+    const auto groupFor = [&](const std::string& line) -> TScanGroup& {
         const std::string folder = GroupFolder(line);
         const auto [it, added] = groupOf.emplace(FileNameKey(folder), groups.size());
         if (added)
-            groups.push_back({folder, {}});
-        groups[it->second].Masks.Fold(ExtractFileName(line));
-    }
+            groups.push_back({folder, {}, {}});
+        return groups[it->second];
+    };
+    for (const std::string& line : LiteralSpec)
+        if (!IsBlankLine(line) && !ExtractFileName(line).empty())
+            groupFor(line).Literals.Add(ExtractFileName(line));
+    for (const std::string& line : FileSpec)
+        if (!IsBlankLine(line))
+            groupFor(line).Masks.Fold(ExtractFileName(line));
     FileSpec.clear();
+    LiteralSpec.clear();
 
     for (const TScanGroup& group : groups) {
         if (*FCancelFlag)
@@ -255,13 +291,13 @@ void TArcFileScan::Scan() {
         TSearchRec top;
         if (FindEntry(group.Folder, top) && top.IsDirectory()) {
             std::vector<TFolderId> ancestors{{top.Device, top.Inode}};
-            WalkFolder(group.Folder, group.Masks, ancestors);
+            WalkFolder(group.Folder, group.Masks, &group.Literals, ancestors);
         }
     }
 }
 
 void TArcFileScan::WalkFolder(const std::string& folder, const TMaskSet& masks,
-                              std::vector<TFolderId>& ancestors) {
+                              const TLiteralNames* literals, std::vector<TFolderId>& ancestors) {
     if (OnRecurseDir)
         OnRecurseDir(folder);
     // The entries are collected first so that no folder stays open while its subfolders
@@ -277,22 +313,25 @@ void TArcFileScan::WalkFolder(const std::string& folder, const TMaskSet& masks,
         &error);
     if (!listed && OnFolderError)
         OnFolderError(folder, error);
-    for (const TSearchRec& rec : entries) {
+    const std::vector<bool> literal =
+        literals != nullptr ? literals->Taken(entries) : std::vector<bool>(entries.size(), false);
+    for (size_t i = 0; i < entries.size(); ++i) {
         if (*FCancelFlag)
             return;
-        VisitEntry(folder, rec, masks, ancestors);
+        VisitEntry(folder, entries[i], masks, literal[i], ancestors);
         if (ProcessMessages)
             ProcessMessages();
     }
 }
 
 void TArcFileScan::VisitEntry(const std::string& folder, const TSearchRec& rec,
-                              const TMaskSet& masks, std::vector<TFolderId>& ancestors) {
+                              const TMaskSet& masks, bool literal,
+                              std::vector<TFolderId>& ancestors) {
     const bool candidate = IsScanCandidate(rec.Attr, Attributes, AttributesEx);
     const std::string subFolder = rec.IsDirectory() ? folder + rec.Name + PathDelim : "";
     if (candidate && rec.IsDirectory() && UpdateList && OnEntry)
         OnEntry(subFolder, rec);
-    if (candidate && !rec.IsDirectory() && masks.Matches(rec.Name)) {
+    if (candidate && !rec.IsDirectory() && (literal || masks.Matches(rec.Name))) {
         ++FFilesCount;
         FFilesSize += rec.Size;
         if (OnScanFile)
@@ -310,7 +349,7 @@ void TArcFileScan::VisitEntry(const std::string& folder, const TSearchRec& rec,
         if (ancestor == id)
             return;
     ancestors.push_back(id);
-    WalkFolder(subFolder, masks, ancestors);
+    WalkFolder(subFolder, masks, nullptr, ancestors);
     ancestors.pop_back();
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace vlm {
@@ -102,6 +103,22 @@ private:
     std::vector<size_t> FWildcards;                        // indices of the other masks
 };
 
+// The exact names that literal lines give one folder. A name takes the folder's file of
+// exactly that name; only when the folder holds no such file does it take every file whose
+// name differs from it in ASCII letter case alone (a site written on a case-insensitive
+// system). Wildcard characters are ordinary characters here.
+class TLiteralNames {
+public:
+    void Add(const std::string& name);
+    bool Empty() const { return FExact.empty(); }
+    // For each of a folder's entries, whether a name takes it (folders are never taken).
+    std::vector<bool> Taken(const std::vector<TSearchRec>& entries) const;
+
+private:
+    std::unordered_set<std::string> FExact;
+    std::unordered_map<std::string, std::vector<std::string>> FByKey; // upper-cased -> names
+};
+
 // Walks the folders of file specifications (lines of folder + one mask) and reports every
 // accepted entry.
 class TArcFileScan {
@@ -110,6 +127,10 @@ public:
 
     // Specification lines; the scan consumes its own copy.
     std::vector<std::string> FileSpec;
+    // Full paths of single files, taken by the literal-name rule of TLiteralNames and never
+    // as masks (link discovery's references). Their folders are grouped before FileSpec's,
+    // and only the group's own folder is looked into, not its subfolders.
+    std::vector<std::string> LiteralSpec;
     TArcFileAttrs Attributes = DefaultArcFileAttrs;
     TArcFileAttrs AttributesEx;
     bool IncludeHiddenDirs = false;
@@ -149,10 +170,10 @@ private:
         friend bool operator==(const TFolderId&, const TFolderId&) = default;
     };
     std::string GroupFolder(const std::string& line) const;
-    void WalkFolder(const std::string& folder, const TMaskSet& masks,
+    void WalkFolder(const std::string& folder, const TMaskSet& masks, const TLiteralNames* literals,
                     std::vector<TFolderId>& ancestors);
     void VisitEntry(const std::string& folder, const TSearchRec& rec, const TMaskSet& masks,
-                    std::vector<TFolderId>& ancestors);
+                    bool literal, std::vector<TFolderId>& ancestors);
 
     bool FOwnCancel = false;
     const bool* FCancelFlag = &FOwnCancel;

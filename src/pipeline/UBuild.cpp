@@ -5,6 +5,7 @@
 #include "pipeline/UExecutable.h"
 #include "pipeline/ULinks.h"
 #include "pipeline/UProgress.h"
+#include "pipeline/USiteFiles.h"
 #include "platform/UFileStream.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
@@ -40,10 +41,6 @@ std::string LeftOutMessage(const std::vector<TLeftOutFile>& files) {
     return text;
 }
 
-std::vector<std::string> LinesOf(const std::string& text) {
-    return TStringList::SplitLines(text);
-}
-
 // A report of the archive writer.
 struct TWriterReport {
     std::string FileName;
@@ -71,7 +68,6 @@ private:
     void WriteSettings();
     void DiscoverFiles();
     void ConfigureWriter();
-    std::vector<std::string> MaskModeFileSpec() const;
     void RunWriter();
     void CommentArchive();
     void ShowArchiveSize();
@@ -93,8 +89,7 @@ private:
     std::string FTempFolder, FSettingsPath, FHomePage, FHomeRoot, FOutputFile, FOutputFolder;
     std::string FProgramFolder, FLanguagesFolder, FArchivePath;
     bool FExe = false;
-    bool FParsing = false;
-    std::unique_ptr<TFileList> FFileList;
+    std::unique_ptr<TSiteCollection> FCollection;
     std::vector<TWriterReport> FReports;
     std::string FAdding; // the file the writer is adding
     bool FOutputWritten = false;
@@ -117,13 +112,17 @@ void TBuildRun::AskOutputFile() {
 }
 
 void TBuildRun::FormPaths() {
-    FHomePage = FProject.Value(entry::HomePage);
-    FHomeRoot = ExtractFilePath(FHomePage);
+    FTempFolder = TempFolder();
+    FProgramFolder = ProgramFolder();
+    const TSitePaths paths = SitePathsOf(FProject, FTempFolder, FProgramFolder);
+    FSettingsPath = paths.SettingsPath;
+    FHomePage = paths.HomePage;
+    FHomeRoot = paths.HomeRoot;
+    FLanguagesFolder = paths.LanguagesFolder;
     FOutside.Folder = FHomeRoot;
     FOutputFile = FProject.Value(entry::OutputFile);
     FOutputFolder = ExtractFilePath(FOutputFile);
-    FProgramFolder = ProgramFolder();
-    FLanguagesFolder = FProgramFolder + "Languages" + PathDelim;
+    FCollection = std::make_unique<TSiteCollection>(FProject, paths);
 }
 
 void TBuildRun::Execute() {
@@ -134,7 +133,6 @@ void TBuildRun::Execute() {
     FormPaths();
     FHost.ShowProgress();
     FHost.SetOutputFileText(MinimizeForLabel(FHost, TProgressLabel::OutputFile, FOutputFile));
-    FFileList = std::make_unique<TFileList>();
     std::exception_ptr error;
     try {
         Steps();
@@ -148,8 +146,7 @@ void TBuildRun::Steps() {
     ConfirmReplace();
     PrepareFolders();
     WriteSettings();
-    FParsing = FProject.Flag(entry::ParsingEnabled);
-    if (FParsing)
+    if (FCollection->Parsing())
         DiscoverFiles();
     ConfigureWriter();
     RunWriter();
@@ -179,6 +176,9 @@ void TBuildRun::PrepareFolders() {
     // a shared folder (one that has gone is made anew under a new name).
     FTempFolder = RequireTempFolder();
     FSettingsPath = FTempFolder + SettingsFileName;
+    if (FSettingsPath != FCollection->Paths().SettingsPath)
+        FCollection = std::make_unique<TSiteCollection>(
+            FProject, SitePathsOf(FProject, FTempFolder, FProgramFolder));
     if (!FOutputFolder.empty() && !DirectoryExists(FOutputFolder))
         CreateDir(FOutputFolder);
     const std::string language = FProject.Value(entry::Language);
@@ -188,15 +188,7 @@ void TBuildRun::PrepareFolders() {
 
 void TBuildRun::WriteSettings() {
     Stage("Loading settings...");
-    TStringList settings;
-    settings.SetText(FProject.Text());
-    settings.SetValue(entry::HomePage, ExtractFileName(FHomePage));
-    settings.SetValue(entry::HomeRoot, FHomeRoot);
-    settings.SetValue(entry::LanguageFilesRoot, FLanguagesFolder);
-    if (!FProject.Flag(entry::PasswordEnabled))
-        settings.SetValue(entry::Password, "");
-    if (!FProject.Flag(entry::WarningMessageEnabled))
-        settings.SetValue(entry::WarningMessage, "");
+    const TStringList settings = SettingsList(FProject, FCollection->Paths());
     StepProgress(FHost, 40);
     FHost.ProcessMessages();
     if (FileExists(FSettingsPath))
@@ -216,20 +208,7 @@ void TBuildRun::DiscoverFiles() {
     FHost.SetSizeText("");
     FHost.SetCurrentFileText("");
     Stage("Parsing files...");
-    SetMaskList(FTools.IncludeMatcher(), ConvertMasks(FProject.Value(entry::MaskInclude)));
-    SetMaskList(FTools.ExcludeMatcher(), ConvertMasks(FProject.Value(entry::MaskExclude)));
-    TLinkParser parser(FHost, FTools.IncludeMatcher(), FTools.ExcludeMatcher());
-    parser.DiscoverFiles(FHomePage, *FFileList);
-}
-
-std::vector<std::string> TBuildRun::MaskModeFileSpec() const {
-    const std::string include = FProject.Value(entry::MaskInclude);
-    if (include.empty())
-        return {FHomeRoot + "*.*"};
-    std::vector<std::string> spec{FHomePage};
-    for (std::string& line : LinesOf(ConvertMasks(include, FHomeRoot)))
-        spec.push_back(std::move(line));
-    return spec;
+    FCollection->Discover(FHost, FTools.IncludeMatcher(), FTools.ExcludeMatcher());
 }
 
 void TBuildRun::ConfigureWriter() {
@@ -248,25 +227,7 @@ void TBuildRun::ConfigureWriter() {
     FZip.SetArchiveFile(FArchivePath);
     FZip.Password = ArchivePassword;
     FZip.EncryptHeaders = true;
-    FZip.DefaultDir = FHomeRoot;
-    FZip.StoredDirNames = sdAbsolute;
-    if (!FFileList->Empty()) {
-        FZip.RecurseDirs = false;
-        FZip.FileSpec = FFileList->Items();
-        FZip.ExcludeSpec.clear();
-    } else {
-        FZip.RecurseDirs = true;
-        FZip.FileSpec = MaskModeFileSpec();
-        const std::string exclude = FProject.Value(entry::MaskExclude);
-        FZip.ExcludeSpec = exclude.empty() ? std::vector<std::string>()
-                                           : LinesOf(ConvertMasks(exclude, FHomeRoot));
-    }
-    FZip.FileSpec.push_back(FSettingsPath);
-    const std::string language = FProject.Value(entry::Language);
-    if (FProject.Flag(entry::ShowLanguageMenu))
-        FZip.FileSpec.push_back(FLanguagesFolder + "*" + ".lng");
-    else if (language != "Default")
-        FZip.FileSpec.push_back(FLanguagesFolder + language + ".lng");
+    FCollection->ConfigureWriter(FZip);
     StepProgress(FHost, 10);
     FHost.ProcessMessages();
 }
@@ -390,7 +351,7 @@ void TBuildRun::RemoveLeftovers(bool keepOutput) {
 
 void TBuildRun::Ending(std::exception_ptr error) {
     FHost.EnableMainWindow();
-    FFileList.reset();
+    FCollection.reset();
     if (FHost.Cancelled()) {
         RemoveLeftovers(false);
         FHost.CloseProgress();

@@ -160,8 +160,69 @@ size_t ReadChunkOf(TFileStream& in, std::vector<char>& buffer, size_t want) {
 
 } // namespace
 
+namespace {
+
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+} // namespace
+
+bool IsExternalReference(std::string_view reference) {
+    const size_t colon = reference.find(':');
+    if (colon == std::string_view::npos || colon < 2 || !IsAsciiLetter(reference[0]))
+        return false;
+    for (size_t i = 1; i < colon; ++i) {
+        const char c = reference[i];
+        if (!IsAsciiLetter(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.')
+            return false;
+    }
+    return !SameText(reference.substr(0, colon), "file");
+}
+
+std::vector<std::string> LetterCaseVariants(const std::string& path) {
+    const std::string folder = ExtractFilePath(path);
+    const std::string name = ExtractFileName(path);
+    std::vector<std::string> variants;
+    if (folder.empty() || name.empty())
+        return variants;
+    ListFolder(folder, [&](const TSearchRec& rec) {
+        if (!rec.IsDirectory() && rec.Name != name && SameText(rec.Name, name))
+            variants.push_back(folder + rec.Name);
+        return true;
+    });
+    return variants;
+}
+
 TLinkParser::TLinkParser(TBuildHost& host, TRegExpr& includeMatcher, TRegExpr& excludeMatcher)
     : FHost(host), FInclude(includeMatcher), FExclude(excludeMatcher) {}
+
+TReferenceOutcome TLinkParser::Resolve(const std::string& path, TFileList& list,
+                                       std::vector<std::string>& files) const {
+    // An empty list includes every file and excludes none.
+    if (FInclude.HasExpression() && !FInclude.Exec(path))
+        return TReferenceOutcome::NotIncluded;
+    if (FExclude.HasExpression() && FExclude.Exec(path))
+        return TReferenceOutcome::Excluded;
+    if (list.Contains(path)) {
+        files.push_back(path);
+        return TReferenceOutcome::AlreadyListed;
+    }
+    if (FileExists(path)) {
+        files.push_back(path);
+        list.Add(path);
+        return TReferenceOutcome::Taken;
+    }
+    // Only now is the folder listed: a reference that finds its file as written costs
+    // nothing more.
+    files = LetterCaseVariants(path);
+    if (files.empty())
+        return FileGetAttr(path) >= 0 ? TReferenceOutcome::NotAFile : TReferenceOutcome::Missing;
+    bool added = false;
+    for (const std::string& file : files)
+        added = list.Add(file) || added;
+    return added ? TReferenceOutcome::TakenByCase : TReferenceOutcome::AlreadyListed;
+}
 
 void TLinkParser::TakeReference(const std::string& tag, const std::string& folder,
                                 TFileList& list) {
@@ -172,11 +233,14 @@ void TLinkParser::TakeReference(const std::string& tag, const std::string& folde
     if (relative.empty())
         return;
     const std::string path = ExpandFileName(relative, folder);
-    // An empty list includes every file and excludes none.
-    const bool included = !FInclude.HasExpression() || FInclude.Exec(path);
-    const bool excluded = FExclude.HasExpression() && FExclude.Exec(path);
-    if (included && !excluded && !list.Contains(path) && FileExists(path))
-        list.Add(path);
+    std::vector<std::string> files;
+    TReferenceOutcome outcome = Resolve(path, list, files);
+    if (FObserver == nullptr)
+        return;
+    // An address is only reported as such when no file answered to it.
+    if (files.empty() && IsExternalReference(reference))
+        outcome = TReferenceOutcome::External;
+    FObserver->OnReference({*FPage, FTagLine, reference, path, outcome, files});
 }
 
 void TLinkParser::ParseLinks(const std::string& fileName, TFileList& list) {
@@ -193,6 +257,9 @@ void TLinkParser::ParseLinks(const std::string& fileName, TFileList& list) {
     std::string tag;
     bool inTag = false;
     uint64_t read = 0;
+    uint64_t line = 1;
+    FPage = &fileName;
+    FTagLine = 1;
     while (read < size) {
         const size_t got = ReadChunkOf(in, buffer, std::min<uint64_t>(ReadChunk, size - read));
         if (got == 0)
@@ -201,10 +268,12 @@ void TLinkParser::ParseLinks(const std::string& fileName, TFileList& list) {
             progress.Update(read);
             const char c = buffer[i];
             ++read;
+            line += c == '\n' ? 1 : 0;
             if (!inTag) {
                 if (c == '<') {
                     inTag = true;
                     tag.clear();
+                    FTagLine = line;
                 }
             } else if (c != '>') {
                 tag += c;

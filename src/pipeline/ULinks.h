@@ -41,14 +41,58 @@ std::string FindReference(std::string_view tag);
 // text when the decoded reference holds a NUL character, which no file name can.
 std::string ReferenceToPath(std::string_view reference);
 
+// What became of one reference that a page holds.
+enum class TReferenceOutcome : uint8_t {
+    Taken,         // its file was appended to the list
+    TakenByCase,   // no file has the name as written; files differing in letter case were
+    AlreadyListed, // its file (or every letter-case variant) is listed already
+    External,      // a web, mail or other address with a scheme: not a local file
+    NotIncluded,   // the include masks do not accept the path
+    Excluded,      // the exclude masks accept the path
+    NotAFile,      // something that is not a regular file is there (a folder, a device)
+    Missing,       // nothing is there
+};
+
+// One reference as link discovery saw it.
+struct TReferenceEvent {
+    const std::string& Page; // the page that holds it
+    uint64_t Line;           // line of the tag's "<" (the first line is 1)
+    const std::string& Written;
+    const std::string& Path; // resolved full path
+    TReferenceOutcome Outcome;
+    // For Taken, TakenByCase and AlreadyListed: the files the reference names.
+    const std::vector<std::string>& Files;
+};
+
+// Watches link discovery: every reference of every scanned page, in scan order. Without
+// an observer discovery does no extra work.
+class TLinkObserver {
+public:
+    virtual ~TLinkObserver() = default;
+    virtual void OnReference(const TReferenceEvent& event) = 0;
+};
+
+// Whether a reference is an address with a scheme ("http:", "mailto:", "javascript:"...)
+// other than "file:": two or more letters, digits, "+", "-" or "." (the first a letter)
+// before the first ":". A Windows drive letter is one letter and so not a scheme.
+bool IsExternalReference(std::string_view reference);
+
+// The files of path's folder whose names differ from path's name in ASCII letter case only
+// (never the name itself), full paths in listing order; regular files only.
+std::vector<std::string> LetterCaseVariants(const std::string& path);
+
 class TLinkParser {
 public:
     TLinkParser(TBuildHost& host, TRegExpr& includeMatcher, TRegExpr& excludeMatcher);
 
+    void SetObserver(TLinkObserver* observer) { FObserver = observer; }
+
     // Scans one HTML file and appends every referenced file that the include matcher
     // accepts, the exclude matcher does not (a matcher without an expression, from an
-    // empty mask list, includes every file and excludes none), that is not listed yet and exists.
-    // Relative references are resolved against the file's own folder. Shows the file, its size and
+    // empty mask list, includes every file and excludes none), that is not listed yet and
+    // exists. Relative references are resolved against the file's own folder. A reference
+    // names exactly one file: the name as written when that exists, else every file of its
+    // folder whose name differs from it in ASCII letter case only. Shows the file, its size and
     // the share read on the progress window; raises EAbort when the user cancels, and
     // EFOpenError or a read error naming the file.
     void ParseLinks(const std::string& fileName, TFileList& list);
@@ -60,10 +104,15 @@ public:
 
 private:
     void TakeReference(const std::string& tag, const std::string& folder, TFileList& list);
+    TReferenceOutcome Resolve(const std::string& path, TFileList& list,
+                              std::vector<std::string>& files) const;
 
     TBuildHost& FHost;
     TRegExpr& FInclude;
     TRegExpr& FExclude;
+    TLinkObserver* FObserver = nullptr;
+    const std::string* FPage = nullptr;
+    uint64_t FTagLine = 1;
 };
 
 } // namespace vlm

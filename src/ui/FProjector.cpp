@@ -59,6 +59,8 @@ const TfmProjector::TActionDef TfmProjector::ActionDefs[] = {
      &P::actFileBuildExecute, &P::CanBuild, QStyle::SP_DialogApplyButton, "Build"},
     {&P::actFileRun, {"actFileRun", "&Run", "Run", QKeySequence(QStringLiteral("F9"))},
      &P::actFileRunExecute, &P::CanBuild, QStyle::SP_MediaPlay, "Run"},
+    {&P::actFileSiteReport, {"actFileSiteReport", "Site Re&port...", "Site Report", QKeySequence()},
+     &P::actFileSiteReportExecute, &P::CanBuild, QStyle::SP_FileDialogInfoView, nullptr},
     {&P::actFileExit, {"actFileExit", "E&xit", "Exit", QKeySequence(QStringLiteral("Ctrl+Q"))},
      &P::actFileExitExecute, nullptr, QStyle::SP_TitleBarCloseButton, nullptr},
     {&P::actHelpHelp, {"actHelpHelp", "&Help", "Help", QKeySequence(QStringLiteral("F1"))},
@@ -120,6 +122,7 @@ void TfmProjector::CreateMenus() {
     project->addActions({actFileSave, actFileSaveAs, actFileClose});
     project->addSeparator();
     project->addActions({actFileSelectHomePage, actFileOptions, actFileBuild, actFileRun});
+    project->addAction(actFileSiteReport);
     project->addSeparator();
     project->addAction(actFileExit);
 

@@ -77,6 +77,7 @@ private:
     void actFileOptionsExecute();
     void actFileBuildExecute();
     void actFileRunExecute();
+    void actFileSiteReportExecute();
     void actFileExitExecute();
     void actHelpHelpExecute();
     void actHelpHomePageProductExecute();
@@ -105,6 +106,7 @@ private:
     TAction* actFileOptions = nullptr;
     TAction* actFileBuild = nullptr;
     TAction* actFileRun = nullptr;
+    TAction* actFileSiteReport = nullptr;
     TAction* actFileExit = nullptr;
     TAction* actHelpHelp = nullptr;
     TAction* actHelpHomePageProduct = nullptr;

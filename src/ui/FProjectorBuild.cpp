@@ -2,12 +2,15 @@
 #include "ui/FProjector.h"
 
 #include "pipeline/UBuild.h"
+#include "pipeline/UReport.h"
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
+#include "platform/UPaths.h"
 #include "platform/UText.h"
 #include "project/UProject.h"
 #include "ui/FAbout.h"
 #include "ui/FBuildingProgress.h"
+#include "ui/FSiteReport.h"
 #include "ui/UProductInfo.h"
 
 #include <QStatusBar>
@@ -64,6 +67,40 @@ void TfmProjector::actFileRunExecute() {
         Dialogs().StartProgram(Q(ProgramFolder() + "VLMView.exe"), {Q(outputFile)});
     else
         Dialogs().OpenUrl(this, QUrl::fromLocalFile(Q(outputFile)));
+}
+
+// The report runs with the build's progress window and Cancel, and its page opens in a
+// window of its own; the main window stays usable beside it.
+void TfmProjector::actFileSiteReportExecute() {
+    std::unique_ptr<TfmBuildingProgress> progress = std::make_unique<TfmBuildingProgress>(this);
+    FProgress = progress.get();
+    struct TReset {
+        TfmBuildingProgress*& Field;
+        ~TReset() {
+            if (Field) {
+                Field->EnableMainWindow();
+                Field->CloseProgress();
+            }
+            Field = nullptr;
+        }
+    } reset{FProgress};
+    progress->ShowProgress();
+    progress->SetOutputFileText(FProject->FileName());
+    const TSiteReport report = MakeSiteReport(*FProject, *progress);
+    if (progress->Cancelled())
+        throw EAbort();
+    const std::string folder = TempFolder();
+    if (folder.empty())
+        throw EVlmError("There is no private temporary folder for the site report");
+    static int reports = 0;
+    const std::string htmlFile = folder + "SiteReport" + std::to_string(++reports) + ".html";
+    SaveReportFile(htmlFile, ReportHtml(report));
+    const QString name = Q(ExtractFileName(FProject->FileName()));
+    auto* window = new TfmSiteReport(
+        this,
+        QStringLiteral("Site Report - %1").arg(name.isEmpty() ? QStringLiteral("Untitled") : name),
+        htmlFile);
+    window->show();
 }
 
 void TfmProjector::actHelpHelpExecute() {

@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -343,6 +344,45 @@ TEST_F(FileScan, LinkLoopsEndAndSpecialFilesAreNeverTaken) {
     // Reached once directly and once through the link to a sibling; never through a loop.
     EXPECT_EQ(Sorted(log.Files),
               (std::vector<std::string>{Dir / "top/a/file.htm", Dir / "top/side/file.htm"}));
+}
+
+} // namespace
+
+namespace {
+
+// Literal lines take the file named as written, or only when none is, the files that
+// differ from it in letter case; wildcards are ordinary characters; a literal line never
+// reaches into subfolders, and mask lines of the same folder keep their masks.
+TEST(LiteralScan, NamesAreTakenExactly) {
+    TTempDir dir;
+    for (const char* name : {"a.htm", "A.HTM", "st*r.htm", "stXXr.htm", "q?.txt", "qz.txt",
+                             "Dup.gif", "DUP.gif", "x.css", "sub/a.htm", "sub/x.css"})
+        WriteFile(dir / name, name);
+    std::filesystem::create_directories(dir / "folder.htm");
+    const struct {
+        std::vector<std::string> Literal;
+        std::vector<std::string> Masks;
+        std::vector<std::string> Taken;
+    } cases[] = {
+        {{"a.htm"}, {}, {"a.htm"}},
+        {{"A.htm"}, {}, {"A.HTM", "a.htm"}},
+        {{"st*r.htm", "q?.txt"}, {}, {"q?.txt", "st*r.htm"}},
+        {{"dup.gif"}, {}, {"DUP.gif", "Dup.gif"}},
+        {{"Dup.gif", "a.htm"}, {}, {"Dup.gif", "a.htm"}},
+        {{"missing.htm", "folder.htm"}, {}, {}},
+        {{"a.htm"}, {"*.css"}, {"a.htm", "sub/x.css", "x.css"}},
+    };
+    for (const auto& c : cases) {
+        TArcFileScan scan;
+        for (const std::string& name : c.Literal)
+            scan.LiteralSpec.push_back(dir / name);
+        for (const std::string& mask : c.Masks)
+            scan.FileSpec.push_back(dir / mask);
+        std::vector<std::string> taken;
+        for (const std::string& file : RunScan(scan).Files)
+            taken.push_back(file.substr(dir.Path().size()));
+        EXPECT_EQ(Sorted(taken), c.Taken) << ::testing::PrintToString(c.Literal);
+    }
 }
 
 } // namespace

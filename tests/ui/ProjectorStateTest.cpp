@@ -49,7 +49,7 @@ TEST_F(ProjectorTest, CommandsAreEnabledByTheProjectState) {
          },
          With(AlwaysEnabled, open + QStringList{"actFileSave"}), "plain.vlp - Vellumar(R) Packer"},
         {"home page shown", [&](TTempDir&) { Start({Q(withHome)}); },
-         With(AlwaysEnabled, open + QStringList{"actFileBuild", "actFileRun"}),
+         With(AlwaysEnabled, open + QStringList{"actFileBuild", "actFileRun", "actFileSiteReport"}),
          "home.vlp - Vellumar(R) Packer"},
     };
     for (const auto& c : cases) {

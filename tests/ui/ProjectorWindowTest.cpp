@@ -32,6 +32,7 @@ TEST_F(ProjectorTest, EveryActionHasItsCaptionHintAndShortcut) {
         {"actFileOptions", "&Options...", "Options", "F11"},
         {"actFileBuild", "&Build", "Build", "Ctrl+F9"},
         {"actFileRun", "&Run", "Run", "F9"},
+        {"actFileSiteReport", "Site Re&port...", "Site Report", ""},
         {"actFileExit", "E&xit", "Exit", "Ctrl+Q"},
         {"actHelpHelp", "&Help", "Help", "F1"},
         {"actHelpHomePageProduct", "&Product Home Page", "Product Home Page", ""},
@@ -64,9 +65,9 @@ TEST_F(ProjectorTest, MenusHoldTheCommandsInOrder) {
     const QMenu* help = Window->findChild<QMenu*>(QStringLiteral("miHelp"));
     ASSERT_TRUE(project && newMenu && help);
     EXPECT_EQ(project->title(), "&Project");
-    EXPECT_EQ(Items(project),
-              QStringList({"&New", "&Open...", "R&eopen", "&Save", "Save &As...", "&Close", "-",
-                           "Select Home &Page...", "&Options...", "&Build", "&Run", "-", "E&xit"}));
+    EXPECT_EQ(Items(project), QStringList({"&New", "&Open...", "R&eopen", "&Save", "Save &As...",
+                                           "&Close", "-", "Select Home &Page...", "&Options...",
+                                           "&Build", "&Run", "Site Re&port...", "-", "E&xit"}));
     EXPECT_EQ(Items(newMenu), QStringList({"&Blank", "&Wizard..."}));
     EXPECT_EQ(help->title(), "&Help");
     EXPECT_EQ(Items(help), QStringList({"&Help", "-", "Home &Page", "&Support", "-", "&About..."}));

@@ -11,7 +11,13 @@
 
 namespace vlm::cli {
 
-enum TExitCode { ExitOK = 0, ExitError = 1, ExitUsage = 2, ExitCancelled = 130 };
+enum TExitCode {
+    ExitOK = 0,
+    ExitError = 1,
+    ExitUsage = 2,
+    ExitBrokenReferences = 3, // vlm report found references that lead nowhere
+    ExitCancelled = 130,
+};
 
 using TArgs = std::vector<std::string>;
 

@@ -6,6 +6,7 @@
 #include "vlm/vlmCommon.h"
 #include "vlm/vlmProjectCommands.h"
 #include "vlm/vlmReadCommands.h"
+#include "vlm/vlmReportCommand.h"
 
 #include <array>
 
@@ -24,6 +25,11 @@ const std::array Commands = {
              "--yes replaces an existing output without asking, --save writes the project's "
              "changes back",
              RunBuild},
+    TCommand{"report", "PROJECT.vlp [--json] [--html FILE] [--quiet]",
+             "list the files a build would take and why, broken references, files left out, "
+             "names that differ only in letter case and totals, without building (--json for "
+             "scripts, --html FILE for a page); exit code 3 when references are broken",
+             RunReport},
     TCommand{"zip",
              "ARCHIVE SPEC... [--exclude SPEC]... [--password P] [--plain-headers] "
              "[--store | --level 1|6|9] [--absolute] [--no-recurse]",
@@ -50,7 +56,8 @@ void PrintUsage(std::ostream& out) {
         out << "  vlm " << command.Name << " " << command.Synopsis << "\n"
             << "      " << command.Description << "\n";
     }
-    out << "\nExit codes: 0 done, 1 error, 2 usage, 130 cancelled.\n";
+    out << "\nExit codes: 0 done, 1 error, 2 usage, 3 broken references (report), 130 "
+           "cancelled.\n";
 }
 
 int UsageError(std::ostream& err, const std::string& message) {

@@ -1,0 +1,75 @@
+#include "vlm/vlmReportCommand.h"
+
+#include "pipeline/UReport.h"
+#include "platform/UErrors.h"
+#include "platform/UPaths.h"
+#include "platform/UTerminal.h"
+#include "project/UProject.h"
+
+#include <ostream>
+
+namespace vlm::cli {
+
+namespace {
+
+// The report's window on a terminal: a line per stage on standard error unless quiet;
+// Ctrl+C is the Cancel button. The report asks nothing.
+class TReportHost : public TBuildHost {
+public:
+    TReportHost(std::ostream& err, bool quiet) : FErr(err), FQuiet(quiet) {}
+
+    bool AskOutputFile(std::string&) override { return false; }
+    bool AskReplace(const std::string&) override { return false; }
+    void ShowProgress() override {}
+    void SetOutputFileText(const std::string&) override {}
+    void SetStageCaption(const std::string& caption) override {
+        if (!FQuiet)
+            FErr << caption << "\n" << std::flush;
+    }
+    void SetProgress(int position) override { FBar = position; }
+    int Progress() const override { return FBar; }
+    void SetSizeCaption(const std::string&) override {}
+    void SetSizeText(const std::string&) override {}
+    void SetCurrentFileText(const std::string&) override {}
+    int LabelWidth(TProgressLabel) const override { return 1000; }
+    int TextWidth(TProgressLabel, const std::string& text) const override {
+        return static_cast<int>(text.size());
+    }
+    void ProcessMessages() override {}
+    bool Cancelled() const override { return FCancelled || Interrupted(); }
+    void SetCancelled() override { FCancelled = true; }
+    void EnableMainWindow() override {}
+    void ShowFinished(bool) override {}
+    void CloseProgress() override {}
+
+private:
+    std::ostream& FErr;
+    const bool FQuiet;
+    int FBar = 0;
+    bool FCancelled = false;
+};
+
+} // namespace
+
+int RunReport(const TArgs& args, std::ostream& out, std::ostream& err) {
+    const TParsedArgs parsed =
+        ParseArgs(args, {{"--json", false}, {"--html", true}, {"--quiet", false}});
+    RequirePositionals(parsed, 1, 1);
+    if (parsed.Positionals[0].empty())
+        throw EUsage("the project file name is empty");
+    if (parsed.Has("--html") && parsed.Get("--html").empty())
+        throw EUsage("the HTML file name is empty");
+    const TProject project(parsed.Positionals[0]);
+    if (project.Value(entry::HomePage).empty())
+        throw EVlmError("The project \"" + project.FileName() +
+                        "\" has no home page (HomePage is empty)");
+    TReportHost host(err, parsed.Has("--quiet") || parsed.Has("--json"));
+    const TInterruptGuard interrupts;
+    const TSiteReport report = MakeSiteReport(project, host);
+    if (parsed.Has("--html"))
+        SaveReportFile(parsed.Get("--html"), ReportHtml(report));
+    out << (parsed.Has("--json") ? ReportJson(report) : ReportText(report)) << std::flush;
+    return report.HasProblems() ? ExitBrokenReferences : ExitOK;
+}
+
+} // namespace vlm::cli

@@ -1,0 +1,435 @@
+#include "pipeline/UReport.h"
+
+#include "archive/arcFileScan.h"
+#include "archive/arcZip.h"
+#include "pipeline/UProgress.h"
+#include "pipeline/USiteFiles.h"
+#include "platform/UErrors.h"
+#include "platform/UFileSys.h"
+#include "platform/UPaths.h"
+#include "platform/USafeFile.h"
+#include "platform/UText.h"
+#include "project/UProject.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace vlm {
+
+namespace {
+
+constexpr size_t LargestListed = 20;
+
+// Where a taken file was first referenced.
+struct TFirstReference {
+    std::string Page;
+    uint64_t Line;
+    std::string Written;
+    bool ByCase;
+};
+
+// Keeps what the report needs of link discovery: the first reference of every file taken,
+// the references that took nothing and the ones that found their file by letter case.
+// Repeated references to listed files cost a hash lookup and nothing is kept for them.
+class TReportObserver : public TLinkObserver {
+public:
+    explicit TReportObserver(TSiteReport& report, bool checkOnly)
+        : FReport(report), FCheckOnly(checkOnly) {}
+
+    void OnReference(const TReferenceEvent& e) override {
+        switch (e.Outcome) {
+        case TReferenceOutcome::External:
+            ++FReport.ExternalReferences;
+            return;
+        case TReferenceOutcome::Taken:
+        case TReferenceOutcome::TakenByCase:
+        case TReferenceOutcome::AlreadyListed:
+            Found(e);
+            return;
+        case TReferenceOutcome::NotIncluded:
+        case TReferenceOutcome::Excluded:
+        case TReferenceOutcome::NotAFile:
+        case TReferenceOutcome::Missing:
+            FReport.Broken.push_back({e.Page, e.Line, e.Written, e.Path, e.Outcome, false});
+            return;
+        }
+    }
+
+    std::unordered_map<std::string, TFirstReference> First;
+
+private:
+    void Found(const TReferenceEvent& e) {
+        const bool byCase = e.Files.size() != 1 || e.Files[0] != e.Path;
+        if (FCheckOnly && Untaken(e)) {
+            FReport.Broken.push_back({e.Page, e.Line, e.Written, e.Path, e.Outcome, true});
+            return;
+        }
+        if (byCase)
+            FReport.CaseReferences.push_back({e.Page, e.Line, e.Written, e.Files});
+        if (FCheckOnly)
+            return;
+        for (const std::string& file : e.Files)
+            First.try_emplace(file, TFirstReference{e.Page, e.Line, e.Written, byCase});
+    }
+
+    // In a check of mask mode the list holds the output's files, so a file that the
+    // reference appends is one the output lacks; later references find it listed.
+    bool Untaken(const TReferenceEvent& e) {
+        if (e.Outcome != TReferenceOutcome::AlreadyListed) {
+            FUntaken.insert(e.Files.begin(), e.Files.end());
+            return true;
+        }
+        for (const std::string& file : e.Files)
+            if (FUntaken.count(file) != 0)
+                return true;
+        return false;
+    }
+
+    TSiteReport& FReport;
+    const bool FCheckOnly;
+    std::unordered_set<std::string> FUntaken;
+};
+
+// The include line of mask mode that takes path: the first whose folder holds the file
+// (the walk goes into subfolders) and whose mask matches its name.
+std::string MatchingLine(const std::vector<std::string>& lines, const std::string& path) {
+    const std::string name = ExtractFileName(path);
+    for (const std::string& line : lines) {
+        const std::string mask = ExtractFileName(line);
+        if (StartsWithFileName(ExtractFilePath(line), path) &&
+            (mask.empty() || mask == "*.*" || MatchesMask(name, mask)))
+            return line;
+    }
+    return {};
+}
+
+// The exclude line that matches path, by name or by folder and name.
+std::string ExcludingLine(const std::vector<std::string>& lines, const std::string& path) {
+    const std::string name = ExtractFileName(path);
+    for (const std::string& line : lines)
+        if (StartsWithFileName(ExtractFilePath(line), path) &&
+            MatchesMask(name, ExtractFileName(line)))
+            return line;
+    return {};
+}
+
+class TReportRun {
+public:
+    TReportRun(const TProject& project, TBuildHost& host)
+        : FProject(project), FHost(host),
+          FCollection(project, SitePathsOf(project, TempFolder(), ProgramFolder())) {}
+
+    TSiteReport Execute();
+
+private:
+    void Stage(const std::string& caption);
+    void Discover();
+    void List();
+    void Explain(std::vector<TListedFile>& listed);
+    void CheckMaskModeLinks();
+    void FindOrphans();
+    void WalkSite(const std::string& folder, std::vector<std::pair<dev_t, ino_t>>& ancestors,
+                  const std::unordered_set<std::string>& taken);
+    void Totals();
+
+    const TProject& FProject;
+    TBuildHost& FHost;
+    TSiteCollection FCollection;
+    TSiteReport FReport;
+    TRegExpr FInclude{"MaskInclude"};
+    TRegExpr FExclude{"MaskExclude"};
+    std::unique_ptr<TReportObserver> FObserver;
+};
+
+void TReportRun::Stage(const std::string& caption) {
+    FHost.SetStageCaption(caption);
+    FHost.SetProgress(0);
+    FHost.SetCurrentFileText("");
+    FHost.ProcessMessages();
+    CheckForCancel(FHost);
+}
+
+TSiteReport TReportRun::Execute() {
+    const TSitePaths& paths = FCollection.Paths();
+    FReport.ProjectFile = FProject.FileName();
+    FReport.HomePage = paths.HomePage;
+    FReport.HomeRoot = paths.HomeRoot;
+    FReport.Parsing = FCollection.Parsing();
+    FReport.Executable = UpperCase(FProject.Value(entry::OutputType)) == value::EXE;
+    if (FCollection.Parsing())
+        Discover();
+    List();
+    if (!FCollection.Parsing())
+        CheckMaskModeLinks();
+    FindOrphans();
+    Totals();
+    return std::move(FReport);
+}
+
+void TReportRun::Discover() {
+    Stage("Parsing files...");
+    FObserver = std::make_unique<TReportObserver>(FReport, false);
+    FCollection.Discover(FHost, FInclude, FExclude, FObserver.get());
+}
+
+// The settings member exists only while the files are listed, as in a build.
+struct TSettingsFile {
+    const std::string& Path;
+    ~TSettingsFile() {
+        if (FileExists(Path))
+            DeleteFile(Path);
+    }
+};
+
+void TReportRun::List() {
+    Stage("Listing files...");
+    const TSitePaths& paths = FCollection.Paths();
+    if (TempFolder().empty() || !DirectoryExists(ExtractFilePath(paths.SettingsPath)))
+        throw EVlmError("The private temporary folder \"" + TempFolder() +
+                        "\" does not exist; the settings member cannot be written");
+    TZip zip;
+    FCollection.ConfigureWriter(zip);
+    zip.ProcessMessages = [this, &zip] {
+        FHost.ProcessMessages();
+        if (FHost.Cancelled() && !zip.GetCancel())
+            zip.SetCancel(true);
+    };
+    std::vector<TListedFile> listed;
+    {
+        const TSettingsFile settings{paths.SettingsPath};
+        try {
+            SettingsList(FProject, paths).SaveToFile(paths.SettingsPath);
+        } catch (const EWriteError& e) {
+            throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
+                                          {paths.SettingsPath, SysErrorMessage(e.ErrorNumber)}));
+        }
+        const bool complete = zip.ListOnly(listed);
+        CheckForCancel(FHost);
+        if (!complete)
+            throw EVlmError("Cannot list the files of \"" + paths.HomeRoot + "\"");
+    }
+    Explain(listed);
+}
+
+void TReportRun::Explain(std::vector<TListedFile>& listed) {
+    const TSitePaths& paths = FCollection.Paths();
+    const std::vector<std::string> includeLines = FCollection.IncludeLines();
+    const std::string languageLine = FCollection.LanguageLine();
+    FReport.Files.reserve(listed.size());
+    for (TListedFile& file : listed) {
+        TReportFile item;
+        item.Path = std::move(file.Path);
+        item.StoredName = std::move(file.StoredName);
+        item.Size = file.Size;
+        if (SameFileName(item.Path, paths.SettingsPath)) {
+            item.By = TTakenBy::Settings;
+        } else if (!languageLine.empty() && StartsWithFileName(paths.LanguagesFolder, item.Path) &&
+                   MatchesMask(ExtractFileName(item.Path), ExtractFileName(languageLine))) {
+            item.By = TTakenBy::LanguageFile;
+        } else if (SameFileName(item.Path, paths.HomePage)) {
+            item.By = TTakenBy::HomePage;
+        } else if (FObserver) {
+            item.By = TTakenBy::Reference;
+            if (const auto it = FObserver->First.find(item.Path); it != FObserver->First.end()) {
+                item.Page = it->second.Page;
+                item.Line = it->second.Line;
+                item.Written = it->second.Written;
+                item.ByLetterCase = it->second.ByCase;
+            }
+        } else {
+            item.By = TTakenBy::Mask;
+            item.Page = MatchingLine(includeLines, item.Path);
+        }
+        const bool site = item.By == TTakenBy::HomePage || item.By == TTakenBy::Reference ||
+                          item.By == TTakenBy::Mask;
+        if (site && !StartsWithFileName(paths.HomeRoot, item.Path))
+            FReport.OutsideFiles.push_back(item.Path);
+        FReport.Files.push_back(std::move(item));
+    }
+    if (FObserver)
+        FObserver->First.clear();
+}
+
+// Mask mode follows no links, so the references of the pages it takes are checked
+// afterwards: one that names no file, or a file the output does not hold, is broken.
+void TReportRun::CheckMaskModeLinks() {
+    Stage("Checking links...");
+    TFileList taken;
+    for (const TReportFile& file : FReport.Files)
+        taken.Add(file.Path);
+    FInclude.SetExpression("(?s).*");
+    FExclude.SetExpression("(?!)");
+    TReportObserver observer(FReport, true);
+    TLinkParser parser(FHost, FInclude, FExclude);
+    parser.SetObserver(&observer);
+    for (size_t i = 0; i < FReport.Files.size(); ++i) {
+        const TReportFile& file = FReport.Files[i];
+        const std::string ext = ExtractFileExt(file.Path);
+        if (file.By != TTakenBy::Settings && (ext == ".htm" || ext == ".html"))
+            parser.ParseLinks(file.Path, taken);
+    }
+}
+
+void TReportRun::FindOrphans() {
+    Stage("Looking for files left out...");
+    std::unordered_set<std::string> taken;
+    for (const TReportFile& file : FReport.Files)
+        taken.insert(FileNameKey(file.Path));
+    TSearchRec top;
+    if (!FindEntry(FReport.HomeRoot, top) || !top.IsDirectory())
+        return;
+    std::vector<std::pair<dev_t, ino_t>> ancestors{{top.Device, top.Inode}};
+    WalkSite(FReport.HomeRoot, ancestors, taken);
+}
+
+void TReportRun::WalkSite(const std::string& folder,
+                          std::vector<std::pair<dev_t, ino_t>>& ancestors,
+                          const std::unordered_set<std::string>& taken) {
+    FHost.ProcessMessages();
+    CheckForCancel(FHost);
+    std::vector<TSearchRec> entries;
+    ListFolder(folder, [&](const TSearchRec& rec) {
+        entries.push_back(rec);
+        return true;
+    });
+    const std::vector<std::string> excludeLines = FCollection.ExcludeLines();
+    std::map<std::string, std::vector<std::string>> byUpper;
+    for (const TSearchRec& rec : entries) {
+        const std::string path = folder + rec.Name;
+        if (!rec.IsDirectory()) {
+            byUpper[UpperCase(rec.Name)].push_back(path);
+            if (taken.count(FileNameKey(path)) == 0)
+                FReport.Orphans.push_back({path, rec.Size, ExcludingLine(excludeLines, path)});
+            continue;
+        }
+        // Dot-folders (version control, editor state) are named, not listed file by file.
+        if (!rec.Name.empty() && rec.Name[0] == '.') {
+            FReport.HiddenFolders.push_back(path + PathDelim);
+            continue;
+        }
+        const std::pair<dev_t, ino_t> id{rec.Device, rec.Inode};
+        if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end())
+            continue;
+        ancestors.push_back(id);
+        WalkSite(path + PathDelim, ancestors, taken);
+        ancestors.pop_back();
+    }
+    for (auto& [upper, paths] : byUpper)
+        if (paths.size() > 1)
+            FReport.CaseOnlyNames.push_back(std::move(paths));
+}
+
+bool HasExtension(const std::string& ext, std::initializer_list<const char*> list) {
+    for (const char* item : list)
+        if (ext == item)
+            return true;
+    return false;
+}
+
+// A member's share of the output: headers (local 30 and central 46 bytes, the name twice,
+// 12 bytes of encryption header) and the data, deflated at a typical ratio by type.
+uint64_t EstimatedMemberBytes(const TReportFile& file) {
+    const std::string ext = LowerCase(ExtractFileExt(file.Path));
+    const std::vector<std::string> stored = DefaultStoreFilesOfType();
+    uint64_t data = file.Size;
+    if (std::find(stored.begin(), stored.end(), UpperCase(ext)) != stored.end() ||
+        HasExtension(ext, {".gif", ".jpg", ".jpeg", ".png", ".webp", ".ico", ".mp3", ".mp4", ".ogg",
+                           ".webm", ".woff", ".woff2", ".pdf", ".avif"}))
+        data = file.Size;
+    else if (HasExtension(ext, {".htm", ".html", ".css", ".js", ".txt", ".xml", ".svg", ".json",
+                                ".md", ".csv", ".settings", ".lng"}))
+        data = file.Size * 22 / 100; // measured on a large documentation site
+    else
+        data = file.Size * 9 / 10;
+    return data + 30 + 46 + 12 + 2 * file.StoredName.size();
+}
+
+void TReportRun::Totals() {
+    std::map<std::string, TTypeTotal> types;
+    uint64_t estimate = 22 + FCollection.Paths().SettingsPath.size();
+    for (const TReportFile& file : FReport.Files) {
+        FReport.TotalBytes += file.Size;
+        const std::string ext = LowerCase(ExtractFileExt(file.Path));
+        TTypeTotal& type = types[ext];
+        type.Extension = ext;
+        ++type.Files;
+        type.Bytes += file.Size;
+        estimate += EstimatedMemberBytes(file);
+    }
+    if (FReport.Executable)
+        estimate += static_cast<uint64_t>(
+                        std::max<int64_t>(FileSizeOf(ProgramFolder() + "VLMView.exe"), 0)) +
+                    8;
+    FReport.EstimatedOutputBytes = estimate;
+    for (auto& [ext, type] : types)
+        FReport.Types.push_back(type);
+    std::stable_sort(FReport.Types.begin(), FReport.Types.end(),
+                     [](const TTypeTotal& a, const TTypeTotal& b) { return a.Bytes > b.Bytes; });
+    std::vector<size_t> order(FReport.Files.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    const size_t count = std::min(order.size(), LargestListed);
+    std::partial_sort(order.begin(), order.begin() + static_cast<ptrdiff_t>(count), order.end(),
+                      [this](size_t a, size_t b) {
+                          return FReport.Files[a].Size > FReport.Files[b].Size ||
+                                 (FReport.Files[a].Size == FReport.Files[b].Size && a < b);
+                      });
+    order.resize(count);
+    FReport.Largest = std::move(order);
+}
+
+} // namespace
+
+TSiteReport MakeSiteReport(const TProject& project, TBuildHost& host) {
+    return TReportRun(project, host).Execute();
+}
+
+namespace {
+
+// A device or a pipe named as the report's file (/dev/stdout, /dev/full) is written into as
+// it is: replacing it with a regular file would be wrong, and as root it would succeed.
+bool WriteIntoSpecialFile(const std::string& fileName, const std::string& text) {
+    if (FileExists(fileName) || DirectoryExists(fileName))
+        return false;
+    try {
+        // Opening for reading refuses anything but a regular file with EINVAL: only then is
+        // something other than a file or folder there.
+        const TFileStream probe(fileName, TFileMode::OpenReadWrite);
+        return false;
+    } catch (const EFOpenError& e) {
+        if (e.ErrorNumber != EINVAL)
+            return false; // nothing is there: a new file is made
+    }
+    TFileStream special(fileName, TFileMode::Create);
+    special.WriteText(text);
+    special.Close();
+    return true;
+}
+
+} // namespace
+
+void SaveReportFile(const std::string& fileName, const std::string& text) {
+    try {
+        if (DirectoryExists(fileName))
+            throw EVlmError("it is a folder");
+        if (WriteIntoSpecialFile(fileName, text))
+            return;
+        const std::string folder = ExtractFilePath(ExpandFileName(fileName));
+        if (!DirectoryExists(folder))
+            throw EVlmError("the folder \"" + folder + "\" does not exist");
+        TSafeFile output(fileName);
+        output.WriteText(text);
+        output.Commit();
+    } catch (const EWriteError& e) {
+        throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
+                                      {fileName, SysErrorMessage(e.ErrorNumber)}));
+    } catch (const std::exception& e) {
+        throw EVlmError("Cannot write file \"" + fileName + "\". " + e.what());
+    }
+}
+
+} // namespace vlm

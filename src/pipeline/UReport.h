@@ -1,0 +1,111 @@
+// The site report: what a build of a project would take, and why, found by the build's
+// own file collection without writing an archive; the references that lead nowhere; the
+// files of the site that the build would leave out; names that differ only in letter case;
+// and totals with an estimate of the output's size.
+#pragma once
+
+#include "pipeline/UBuildHost.h"
+#include "pipeline/ULinks.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vlm {
+
+class TProject;
+
+// Why the build takes a file.
+enum class TTakenBy : uint8_t { HomePage, Reference, Mask, Settings, LanguageFile };
+
+struct TReportFile {
+    std::string Path;
+    std::string StoredName;
+    uint64_t Size = 0;
+    TTakenBy By = TTakenBy::Mask;
+    // Reference: the page that first referenced the file, the tag's line and the reference
+    // as written; Mask: the include line that matched (folder and mask).
+    std::string Page;
+    uint64_t Line = 0;
+    std::string Written;
+    bool ByLetterCase = false; // the reference named it only by letter case
+};
+
+// A reference that took no file.
+struct TBrokenReference {
+    std::string Page;
+    uint64_t Line = 0;
+    std::string Written;
+    std::string Path;
+    TReferenceOutcome Why = TReferenceOutcome::Missing; // or NotIncluded, Excluded, NotAFile
+    bool Untaken = false; // a file is there, but the output does not hold it (mask mode)
+};
+
+// A file under the home page's folder that the build would not take.
+struct TOrphanFile {
+    std::string Path;
+    uint64_t Size = 0;
+    std::string ExcludedBy; // the exclude line that matches it, when one does
+};
+
+struct TCaseReference {
+    std::string Page;
+    uint64_t Line = 0;
+    std::string Written;
+    std::vector<std::string> Files;
+};
+
+struct TTypeTotal {
+    std::string Extension; // lower case with its dot; empty for names without one
+    uint64_t Files = 0;
+    uint64_t Bytes = 0;
+};
+
+struct TSiteReport {
+    std::string ProjectFile;
+    std::string HomePage;
+    std::string HomeRoot;
+    bool Parsing = false;
+    bool Executable = false;
+    std::vector<TReportFile> Files; // in member order
+    std::vector<TBrokenReference> Broken;
+    std::vector<TOrphanFile> Orphans;
+    std::vector<std::vector<std::string>> CaseOnlyNames; // groups of two or more paths
+    std::vector<TCaseReference> CaseReferences;
+    std::vector<std::string> OutsideFiles; // taken from outside the home page's folder
+    uint64_t ExternalReferences = 0;
+    uint64_t TotalBytes = 0;
+    uint64_t EstimatedOutputBytes = 0;
+    std::vector<TTypeTotal> Types;          // most bytes first
+    std::vector<size_t> Largest;            // indices into Files, the largest twenty, largest first
+    std::vector<std::string> HiddenFolders; // under the home page's folder, not looked into
+
+    bool HasProblems() const { return !Broken.empty(); }
+};
+
+// Makes the report of project. The host shows the stages and the current page, and its
+// Cancel raises EAbort; errors (a page that cannot be read, a mask that does not compile)
+// raise an exception whose text names the file and the reason. The project is not
+// changed; the settings member is written into the private temporary folder for the
+// listing and removed again.
+TSiteReport MakeSiteReport(const TProject& project, TBuildHost& host);
+
+// The report as text for a terminal: a summary and the problems.
+std::string ReportText(const TSiteReport& report);
+// The report as one JSON object (the README lists its fields).
+std::string ReportJson(const TSiteReport& report);
+// The report as one self-contained HTML page: sortable tables and a bar of sizes by type,
+// no network access needed.
+std::string ReportHtml(const TSiteReport& report);
+
+// Writes text to fileName safely: into a new private file beside it that then takes its
+// name, so that fileName never holds a partial page. Raises an error naming the file.
+void SaveReportFile(const std::string& fileName, const std::string& text);
+
+// The words of a broken reference's reason ("missing", "excluded by a mask"...).
+std::string BrokenReason(const TBrokenReference& broken);
+std::string TakenByText(TTakenBy by);
+// Why the build takes a file, in words (the referring page and line, or the mask).
+std::string FileReason(const TReportFile& file);
+
+} // namespace vlm

@@ -1,0 +1,253 @@
+// The three forms of the site report: text for a terminal, JSON for scripts and one
+// self-contained HTML page for people.
+#include "pipeline/UProgress.h"
+#include "pipeline/UReport.h"
+
+#include <array>
+#include <cstdio>
+
+namespace vlm {
+
+namespace {
+
+constexpr size_t TextListLimit = 50;
+constexpr size_t TextLargest = 5;
+
+// Whether text[i...] starts a valid UTF-8 sequence; its length, or 0.
+size_t Utf8Length(std::string_view text, size_t i) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char c = byte(i);
+    size_t length = c < 0x80           ? 1
+                    : (c >> 5) == 0x6  ? 2
+                    : (c >> 4) == 0xE  ? 3
+                    : (c >> 3) == 0x1E ? 4
+                                       : 0;
+    if (length == 0 || i + length > text.size() || (length == 2 && c < 0xC2))
+        return 0;
+    for (size_t k = 1; k < length; ++k)
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
+// A JSON string: quotes, backslashes and control characters escaped, bytes that are not
+// UTF-8 replaced by U+FFFD so that every parser takes the document.
+std::string Json(std::string_view text) {
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        const size_t length = Utf8Length(text, i);
+        if (length == 0) {
+            out += "\\ufffd";
+            ++i;
+            continue;
+        }
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            std::array<char, 8> escape{};
+            std::snprintf(escape.data(), escape.size(), "\\u%04x", c);
+            out += escape.data();
+        } else {
+            out.append(text, i, length);
+        }
+        i += length;
+    }
+    return out + "\"";
+}
+
+// Paths on a terminal: control characters could move the cursor or change colours.
+std::string Shown(std::string_view text) {
+    std::string out;
+    for (const char c : text)
+        out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    return out;
+}
+
+std::string Where(const std::string& page, uint64_t line) {
+    return Shown(page) + ":" + std::to_string(line);
+}
+
+template <typename T, typename F>
+void TextList(std::string& out, const std::vector<T>& items, const std::string& heading, F line) {
+    if (items.empty())
+        return;
+    out += "\n" + heading + " (" + std::to_string(items.size()) + "):\n";
+    for (size_t i = 0; i < items.size() && i < TextListLimit; ++i)
+        out += "  " + line(items[i]) + "\n";
+    if (items.size() > TextListLimit)
+        out += "  ... and " + std::to_string(items.size() - TextListLimit) +
+               " more (--json or --html list them all)\n";
+}
+
+uint64_t OrphanBytes(const TSiteReport& report) {
+    uint64_t bytes = 0;
+    for (const TOrphanFile& orphan : report.Orphans)
+        bytes += orphan.Size;
+    return bytes;
+}
+
+} // namespace
+
+std::string TakenByText(TTakenBy by) {
+    switch (by) {
+    case TTakenBy::HomePage:
+        return "home page";
+    case TTakenBy::Reference:
+        return "reference";
+    case TTakenBy::Mask:
+        return "mask";
+    case TTakenBy::Settings:
+        return "settings";
+    case TTakenBy::LanguageFile:
+        return "language file";
+    }
+    return {};
+}
+
+std::string FileReason(const TReportFile& file) {
+    switch (file.By) {
+    case TTakenBy::Reference:
+        return "referenced by " + file.Page + ":" + std::to_string(file.Line) + " as \"" +
+               file.Written + "\"" + (file.ByLetterCase ? " (by letter case)" : "");
+    case TTakenBy::Mask:
+        return "mask " + file.Page;
+    default:
+        return TakenByText(file.By);
+    }
+}
+
+std::string BrokenReason(const TBrokenReference& broken) {
+    if (broken.Untaken)
+        return "not in the output";
+    switch (broken.Why) {
+    case TReferenceOutcome::NotIncluded:
+        return "outside the include masks";
+    case TReferenceOutcome::Excluded:
+        return "excluded by a mask";
+    case TReferenceOutcome::NotAFile:
+        return "not a regular file";
+    default:
+        return "missing";
+    }
+}
+
+std::string ReportText(const TSiteReport& r) {
+    std::string out = "Site report of \"" + Shown(r.ProjectFile) + "\"\n";
+    out += "Home page: " + Shown(r.HomePage) + "\n";
+    out += std::string("Files found by: ") + (r.Parsing ? "following links" : "masks") + "\n";
+    out += "Files: " + std::to_string(r.Files.size()) + ", " + FormatSize(r.TotalBytes) +
+           "; estimated output: " + FormatSize(r.EstimatedOutputBytes) + "\n";
+    if (!r.Types.empty()) {
+        out += "By type:";
+        for (const TTypeTotal& type : r.Types)
+            out += " " + (type.Extension.empty() ? std::string("(none)") : Shown(type.Extension)) +
+                   " " + std::to_string(type.Files) + " (" + FormatSize(type.Bytes) + ")";
+        out += "\n";
+    }
+    out += "Largest:";
+    for (size_t i = 0; i < r.Largest.size() && i < TextLargest; ++i) {
+        const TReportFile& file = r.Files[r.Largest[i]];
+        out += "\n  " + Shown(file.StoredName) + " (" + FormatSize(file.Size) + ")";
+    }
+    out += "\nBroken references: " + std::to_string(r.Broken.size()) +
+           "; files left out: " + std::to_string(r.Orphans.size()) + " (" +
+           FormatSize(OrphanBytes(r)) + ")\n";
+    TextList(out, r.Broken, "Broken references", [](const TBrokenReference& b) {
+        return Where(b.Page, b.Line) + ": \"" + Shown(b.Written) + "\" -> " + Shown(b.Path) + ": " +
+               BrokenReason(b);
+    });
+    TextList(out, r.Orphans, "Files under the home page's folder that the build leaves out",
+             [](const TOrphanFile& o) {
+                 return Shown(o.Path) + " (" + FormatSize(o.Size) + ")" +
+                        (o.ExcludedBy.empty() ? "" : ", excluded by " + Shown(o.ExcludedBy));
+             });
+    TextList(out, r.CaseOnlyNames, "Names that differ only in letter case",
+             [](const std::vector<std::string>& group) {
+                 std::string line;
+                 for (const std::string& path : group)
+                     line += (line.empty() ? "" : ", ") + Shown(path);
+                 return line;
+             });
+    TextList(out, r.CaseReferences, "References that found their file only by letter case",
+             [](const TCaseReference& c) {
+                 std::string line = Where(c.Page, c.Line) + ": \"" + Shown(c.Written) + "\" ->";
+                 for (const std::string& file : c.Files)
+                     line += " " + Shown(file);
+                 return line;
+             });
+    TextList(out, r.OutsideFiles, "Files taken from outside the home page's folder",
+             [](const std::string& path) { return Shown(path); });
+    TextList(out, r.HiddenFolders, "Dot-folders under the home page's folder not looked into",
+             [](const std::string& path) { return Shown(path); });
+    return out;
+}
+
+std::string ReportJson(const TSiteReport& r) {
+    std::string out = "{\n";
+    out += "\"project\": " + Json(r.ProjectFile) + ",\n\"homePage\": " + Json(r.HomePage) +
+           ",\n\"homeRoot\": " + Json(r.HomeRoot) +
+           ",\n\"mode\": " + (r.Parsing ? "\"links\"" : "\"masks\"") +
+           ",\n\"output\": " + (r.Executable ? "\"exe\"" : "\"vlm\"") + ",\n";
+    out += "\"totals\": {\"files\": " + std::to_string(r.Files.size()) +
+           ", \"bytes\": " + std::to_string(r.TotalBytes) +
+           ", \"estimatedOutputBytes\": " + std::to_string(r.EstimatedOutputBytes) +
+           ", \"brokenReferences\": " + std::to_string(r.Broken.size()) +
+           ", \"orphans\": " + std::to_string(r.Orphans.size()) +
+           ", \"orphanBytes\": " + std::to_string(OrphanBytes(r)) +
+           ", \"externalReferences\": " + std::to_string(r.ExternalReferences) + "},\n";
+    const auto list = [&out](const char* name, const auto& items, auto item, bool last = false) {
+        out += std::string("\"") + name + "\": [";
+        for (size_t i = 0; i < items.size(); ++i)
+            out += (i ? ",\n  " : "\n  ") + item(items[i]);
+        out += items.empty() ? "]" : "\n]";
+        out += last ? "\n" : ",\n";
+    };
+    const auto strings = [](const std::vector<std::string>& items) {
+        std::string text = "[";
+        for (size_t i = 0; i < items.size(); ++i)
+            text += (i ? ", " : "") + Json(items[i]);
+        return text + "]";
+    };
+    list("files", r.Files, [](const TReportFile& f) {
+        std::string item = "{\"path\": " + Json(f.Path) + ", \"member\": " + Json(f.StoredName) +
+                           ", \"size\": " + std::to_string(f.Size) +
+                           ", \"reason\": " + Json(TakenByText(f.By));
+        if (f.By == TTakenBy::Reference)
+            item += ", \"page\": " + Json(f.Page) + ", \"line\": " + std::to_string(f.Line) +
+                    ", \"reference\": " + Json(f.Written) +
+                    ", \"byLetterCase\": " + (f.ByLetterCase ? "true" : "false");
+        if (f.By == TTakenBy::Mask)
+            item += ", \"mask\": " + Json(f.Page);
+        return item + "}";
+    });
+    list("broken", r.Broken, [](const TBrokenReference& b) {
+        return "{\"page\": " + Json(b.Page) + ", \"line\": " + std::to_string(b.Line) +
+               ", \"reference\": " + Json(b.Written) + ", \"path\": " + Json(b.Path) +
+               ", \"reason\": " + Json(BrokenReason(b)) + "}";
+    });
+    list("orphans", r.Orphans, [](const TOrphanFile& o) {
+        return "{\"path\": " + Json(o.Path) + ", \"size\": " + std::to_string(o.Size) +
+               ", \"excludedBy\": " + Json(o.ExcludedBy) + "}";
+    });
+    list("caseOnlyNames", r.CaseOnlyNames, strings);
+    list("caseReferences", r.CaseReferences, [&strings](const TCaseReference& c) {
+        return "{\"page\": " + Json(c.Page) + ", \"line\": " + std::to_string(c.Line) +
+               ", \"reference\": " + Json(c.Written) + ", \"files\": " + strings(c.Files) + "}";
+    });
+    list("outside", r.OutsideFiles, [](const std::string& p) { return Json(p); });
+    list("types", r.Types, [](const TTypeTotal& t) {
+        return "{\"extension\": " + Json(t.Extension) + ", \"files\": " + std::to_string(t.Files) +
+               ", \"bytes\": " + std::to_string(t.Bytes) + "}";
+    });
+    list("largest", r.Largest, [&r](size_t i) {
+        return "{\"path\": " + Json(r.Files[i].Path) +
+               ", \"size\": " + std::to_string(r.Files[i].Size) + "}";
+    });
+    list(
+        "hiddenFolders", r.HiddenFolders, [](const std::string& p) { return Json(p); }, true);
+    return out + "}\n";
+}
+
+} // namespace vlm

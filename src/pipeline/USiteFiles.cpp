@@ -1,0 +1,93 @@
+#include "pipeline/USiteFiles.h"
+
+#include "archive/arcBase.h"
+#include "pipeline/UBuild.h"
+#include "platform/UFileSys.h"
+#include "platform/UPaths.h"
+#include "project/UProject.h"
+
+namespace vlm {
+
+TSitePaths SitePathsOf(const TProject& project, const std::string& tempFolder,
+                       const std::string& programFolder) {
+    TSitePaths paths;
+    paths.HomePage = project.Value(entry::HomePage);
+    paths.HomeRoot = ExtractFilePath(paths.HomePage);
+    paths.SettingsPath = tempFolder + SettingsFileName;
+    paths.LanguagesFolder = programFolder + "Languages" + PathDelim;
+    return paths;
+}
+
+TStringList SettingsList(const TProject& project, const TSitePaths& paths) {
+    TStringList settings;
+    settings.SetText(project.Text());
+    settings.SetValue(entry::HomePage, ExtractFileName(paths.HomePage));
+    settings.SetValue(entry::HomeRoot, paths.HomeRoot);
+    settings.SetValue(entry::LanguageFilesRoot, paths.LanguagesFolder);
+    if (!project.Flag(entry::PasswordEnabled))
+        settings.SetValue(entry::Password, "");
+    if (!project.Flag(entry::WarningMessageEnabled))
+        settings.SetValue(entry::WarningMessage, "");
+    return settings;
+}
+
+TSiteCollection::TSiteCollection(const TProject& project, TSitePaths paths)
+    : FProject(project), FPaths(std::move(paths)), FParsing(project.Flag(entry::ParsingEnabled)) {}
+
+void TSiteCollection::Discover(TBuildHost& host, TRegExpr& include, TRegExpr& exclude,
+                               TLinkObserver* observer) {
+    SetMaskList(include, ConvertMasks(FProject.Value(entry::MaskInclude)));
+    SetMaskList(exclude, ConvertMasks(FProject.Value(entry::MaskExclude)));
+    TLinkParser parser(host, include, exclude);
+    parser.SetObserver(observer);
+    parser.DiscoverFiles(FPaths.HomePage, FDiscovered);
+}
+
+std::vector<std::string> TSiteCollection::IncludeLines() const {
+    const std::string include = FProject.Value(entry::MaskInclude);
+    if (include.empty())
+        return {FPaths.HomeRoot + "*.*"};
+    return TStringList::SplitLines(ConvertMasks(include, FPaths.HomeRoot));
+}
+
+std::vector<std::string> TSiteCollection::ExcludeLines() const {
+    const std::string exclude = FProject.Value(entry::MaskExclude);
+    if (exclude.empty())
+        return {};
+    return TStringList::SplitLines(ConvertMasks(exclude, FPaths.HomeRoot));
+}
+
+std::string TSiteCollection::LanguageLine() const {
+    const std::string language = FProject.Value(entry::Language);
+    if (FProject.Flag(entry::ShowLanguageMenu))
+        return FPaths.LanguagesFolder + "*.lng";
+    if (language != "Default")
+        return FPaths.LanguagesFolder + language + ".lng";
+    return {};
+}
+
+void TSiteCollection::ConfigureWriter(TCompBase& zip) const {
+    // Members are named relative to the home page's folder.
+    zip.DefaultDir = FPaths.HomeRoot;
+    zip.StoredDirNames = sdAbsolute;
+    zip.LiteralSpec.clear();
+    zip.ExcludeSpec.clear();
+    zip.FileSpec.clear();
+    if (!FDiscovered.Empty()) {
+        // Every discovered path names exactly one file: its name is no mask.
+        zip.RecurseDirs = false;
+        zip.LiteralSpec = FDiscovered.Items();
+    } else {
+        zip.RecurseDirs = true;
+        if (!FProject.Value(entry::MaskInclude).empty())
+            zip.FileSpec.push_back(FPaths.HomePage);
+        for (std::string& line : IncludeLines())
+            zip.FileSpec.push_back(std::move(line));
+        zip.ExcludeSpec = ExcludeLines();
+    }
+    zip.FileSpec.push_back(FPaths.SettingsPath);
+    if (const std::string line = LanguageLine(); !line.empty())
+        zip.FileSpec.push_back(line);
+}
+
+} // namespace vlm

@@ -1,0 +1,67 @@
+// The build's file collection, shared by the build and the site report so that both take
+// the same files by construction: link discovery (parse mode) or the masks (mask mode),
+// the settings member and the language files, handed to the archive writer's scanner.
+#pragma once
+
+#include "pipeline/UBuildHost.h"
+#include "pipeline/ULinks.h"
+#include "pipeline/UMasks.h"
+#include "project/UStringList.h"
+
+#include <string>
+#include <vector>
+
+namespace vlm {
+
+class TProject;
+class TCompBase;
+
+// The paths a collection is made of.
+struct TSitePaths {
+    std::string HomePage;        // as the project holds it
+    std::string HomeRoot;        // its folder, ending in the delimiter
+    std::string SettingsPath;    // the settings member in the private temporary folder
+    std::string LanguagesFolder; // the program's "Languages" folder, ending in the delimiter
+};
+
+// The paths of project: the settings member in tempFolder, the language files under
+// programFolder.
+TSitePaths SitePathsOf(const TProject& project, const std::string& tempFolder,
+                       const std::string& programFolder);
+
+// The settings member's text: the project's entries with the viewer's view of the paths,
+// and without the password and warning when they are switched off.
+TStringList SettingsList(const TProject& project, const TSitePaths& paths);
+
+class TSiteCollection {
+public:
+    TSiteCollection(const TProject& project, TSitePaths paths);
+
+    bool Parsing() const { return FParsing; }
+    const TSitePaths& Paths() const { return FPaths; }
+
+    // Parse mode: loads the matchers from the project's masks and follows the links from
+    // the home page. The observer, when given, sees every reference.
+    void Discover(TBuildHost& host, TRegExpr& include, TRegExpr& exclude,
+                  TLinkObserver* observer = nullptr);
+    const TFileList& Discovered() const { return FDiscovered; }
+
+    // Gives the writer the member naming and the file specification: the discovered files as
+    // literal names (parse mode) or the home page and the include masks with the exclude masks
+    // (mask mode), then the settings member and the language files.
+    void ConfigureWriter(TCompBase& zip) const;
+
+    // The mask-mode include lines as the scanner gets them (folder and mask), in order.
+    std::vector<std::string> IncludeLines() const;
+    std::vector<std::string> ExcludeLines() const;
+    // The language-file line, or the empty text when none is added.
+    std::string LanguageLine() const;
+
+private:
+    const TProject& FProject;
+    TSitePaths FPaths;
+    bool FParsing;
+    TFileList FDiscovered;
+};
+
+} // namespace vlm

@@ -1,0 +1,129 @@
+// The site report against builds of the same projects, and the exact-name rule of the
+// references that link discovery finds.
+#include "BuildFixture.h"
+
+#include "pipeline/UReport.h"
+
+#include <algorithm>
+#include <set>
+
+namespace vlm::test {
+namespace {
+
+class ReportTest : public TBuildFixture {
+public:
+    TSiteReport Report() {
+        TRecordingHost host;
+        return MakeSiteReport(*Project, host);
+    }
+    std::vector<std::string> ReportedMembers(const TSiteReport& report) {
+        std::vector<std::string> names;
+        for (const TReportFile& file : report.Files)
+            names.push_back(Shorten(file.StoredName));
+        return names;
+    }
+    std::set<std::string> Shortened(const std::vector<std::string>& paths) {
+        std::set<std::string> names;
+        for (const std::string& path : paths)
+            names.insert(Shorten(path));
+        return names;
+    }
+};
+
+// On a case-sensitive file system every reference names exactly one file: the name as
+// written, or only when no file has it, the files that differ from it in letter case.
+TEST_F(ReportTest, DiscoveredReferencesNameExactlyTheirFiles) {
+    WriteFile(Site + "index.htm", "<a href=\"a.htm\"> <a href=\"st*r.htm\"> <a href=\"q?.txt\">\n"
+                                  "<img src=\"Logo.GIF\"> <a href=\"Dup.htm\">");
+    for (const char* name : {"a.htm", "A.HTM", "st*r.htm", "stXXr.htm", "q?.txt", "qz.txt",
+                             "logo.gif", "dup.htm", "DUP.htm"})
+        WriteFile(Site + name, name);
+    Project->SetFlag("ParsingEnabled", true);
+    Output("site.vlm");
+    Build();
+    const std::vector<std::string> members = MemberNames(Out + "site.vlm");
+    const struct {
+        const char* Name;
+        bool Taken;
+    } cases[] = {{"a.htm", true},      {"A.HTM", false},  {"st*r.htm", true},
+                 {"stXXr.htm", false}, {"q?.txt", true},  {"qz.txt", false},
+                 {"logo.gif", true},   {"dup.htm", true}, {"DUP.htm", true}};
+    for (const auto& c : cases) {
+        const bool taken = std::find(members.begin(), members.end(),
+                                     "site/" + std::string(c.Name)) != members.end();
+        EXPECT_EQ(taken, c.Taken) << c.Name;
+    }
+
+    const TSiteReport report = Report();
+    EXPECT_EQ(ReportedMembers(report), members);
+    std::set<std::set<std::string>> caseNames;
+    for (const std::vector<std::string>& group : report.CaseOnlyNames)
+        caseNames.insert(Shortened(group));
+    EXPECT_EQ(caseNames, (std::set<std::set<std::string>>{{"site/a.htm", "site/A.HTM"},
+                                                          {"site/dup.htm", "site/DUP.htm"}}));
+    std::set<std::pair<std::string, std::set<std::string>>> byCase;
+    for (const TCaseReference& ref : report.CaseReferences)
+        byCase.insert({ref.Written, Shortened(ref.Files)});
+    EXPECT_EQ(byCase,
+              (std::set<std::pair<std::string, std::set<std::string>>>{
+                  {"Logo.GIF", {"site/logo.gif"}}, {"Dup.htm", {"site/dup.htm", "site/DUP.htm"}}}));
+    std::set<std::string> orphans;
+    for (const TOrphanFile& orphan : report.Orphans)
+        orphans.insert(Shorten(orphan.Path));
+    EXPECT_EQ(orphans, (std::set<std::string>{"site/A.HTM", "site/stXXr.htm", "site/qz.txt"}));
+}
+
+// A site with known faults: the report lists exactly them, in either mode.
+TEST_F(ReportTest, ListsExactlyTheBrokenReferencesAndFilesLeftOut) {
+    WriteFile(Site + "index.htm", "<html>\n<a href=\"page.htm\">\n<a href=\"gone.htm\">\n"
+                                  "<a href=\"http://example.com/\">\n<a href=\"notes.bak\">\n"
+                                  "<a href=\"sub\">\n");
+    WriteFile(Site + "page.htm", "<img src=\"pic.gif\">\r\n<img\nsrc=\"nopic.gif\">");
+    WriteFile(Site + "pic.gif", "GIF");
+    WriteFile(Site + "notes.bak", "notes");
+    WriteFile(Site + "unused.htm", "unused");
+    WriteFile(Site + "sub/old.htm", "old");
+    WriteFile(Site + ".git/config", "hidden");
+    Project->SetValue("MaskExclude", "*.bak");
+    Output("site.vlm");
+    const struct {
+        bool Parsing;
+        std::set<std::string> Broken; // page:line "reference": reason
+        std::set<std::string> Orphans;
+    } cases[] = {
+        {true,
+         {"site/index.htm:3 \"gone.htm\": missing",
+          "site/index.htm:5 \"notes.bak\": excluded by a mask",
+          "site/index.htm:6 \"sub\": not a regular file", "site/page.htm:2 \"nopic.gif\": missing"},
+         {"site/notes.bak", "site/unused.htm", "site/sub/old.htm"}},
+        // Masks take every file but the excluded one; the links are checked against them.
+        {false,
+         {"site/index.htm:3 \"gone.htm\": missing",
+          "site/index.htm:5 \"notes.bak\": not in the output",
+          "site/index.htm:6 \"sub\": not a regular file", "site/page.htm:2 \"nopic.gif\": missing"},
+         {"site/notes.bak"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Parsing ? "parse mode" : "mask mode");
+        Project->SetFlag("ParsingEnabled", c.Parsing);
+        const TSiteReport report = Report();
+        std::set<std::string> broken;
+        for (const TBrokenReference& b : report.Broken)
+            broken.insert(Shorten(b.Page) + ":" + std::to_string(b.Line) + " \"" + b.Written +
+                          "\": " + BrokenReason(b));
+        EXPECT_EQ(broken.size(), report.Broken.size());
+        EXPECT_EQ(broken, c.Broken);
+        std::set<std::string> orphans;
+        for (const TOrphanFile& orphan : report.Orphans)
+            orphans.insert(Shorten(orphan.Path));
+        EXPECT_EQ(orphans, c.Orphans);
+        EXPECT_EQ(Shortened(report.HiddenFolders), (std::set<std::string>{"site/.git/"}));
+        EXPECT_EQ(report.ExternalReferences, 1u);
+        EXPECT_TRUE(report.HasProblems());
+        Build();
+        EXPECT_EQ(ReportedMembers(report), MemberNames(Out + "site.vlm"));
+    }
+}
+
+} // namespace
+} // namespace vlm::test
