@@ -37,9 +37,9 @@ void TCompBase::StartQueue() {
     std::vector<TMemberJob> jobs(list.Count());
     for (size_t i = 0; i < list.Count(); ++i) {
         const std::string& full = list.Names[i];
-        const std::string stored = StoredNameOf(StoredDirNames, full,
-                                                std::string_view(full).substr(0, list.RootLengths[i]),
-                                                DefaultDir);
+        const std::string stored =
+            StoredNameOf(StoredDirNames, full,
+                         std::string_view(full).substr(0, list.RootLengths[i]), DefaultDir);
         jobs[i].Path = full;
         jobs[i].Deflate = DeflateType != dtDeflateS && !HasExtensionIn(stored, StoreFilesOfType);
         jobs[i].Skip = !FTempFileName.empty() && SameFileName(full, FTempFileName);
@@ -155,10 +155,9 @@ bool TCompBase::WriteEncoded(const std::string& full, TPreparedMember& member, T
     outcome.Status = ReplayPasses(member.Encoded.Passes, MemberHooks(false), MemberHooks(true));
     if (outcome.Status == TStreamStatus::Short && member.Encoded.ReadErrorNumber != 0) {
         // A source that cannot be read to its end ends the run.
-        RaiseError(full,
-                   member.Encoded.ReadError + ": " +
-                       SysErrorMessage(member.Encoded.ReadErrorNumber),
-                   errOpenFile);
+        RaiseError(
+            full, member.Encoded.ReadError + ": " + SysErrorMessage(member.Encoded.ReadErrorNumber),
+            errOpenFile);
         return false;
     }
     return true;

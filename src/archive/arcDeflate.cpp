@@ -59,8 +59,7 @@ size_t TBufferDeflater::Bound(size_t count) const {
                             count < ZlibBelow ? deflateBound(nullptr, count) : 0);
 }
 
-size_t TBufferDeflater::Compress(const uint8_t* input, size_t count, uint8_t* output,
-                                 size_t room) {
+size_t TBufferDeflater::Compress(const uint8_t* input, size_t count, uint8_t* output, size_t room) {
     if (count < ZlibBelow) {
         z_stream& zs = FSmall->Stream;
         if (!FSmall->Ready) {

@@ -115,7 +115,8 @@ TStreamStatus ReplayPasses(const std::vector<TChunkPass>& passes, const TChunkHo
                 return TStreamStatus::Cancelled;
             if (done >= pass.StopAt)
                 return TStreamStatus::Short;
-            const size_t got = static_cast<size_t>(std::min<uint64_t>(pass.Chunk, pass.Size - done));
+            const size_t got =
+                static_cast<size_t>(std::min<uint64_t>(pass.Chunk, pass.Size - done));
             done += got;
             if (hooks.AfterChunk)
                 hooks.AfterChunk(done, got);

@@ -35,9 +35,9 @@ struct TEncodedMember {
 
 // A member source read whole: at most WholeBufferLimit bytes.
 struct TMemberContent {
-    uint64_t Size = 0;            // the size taken when the file was opened
-    std::vector<uint8_t> Bytes;   // what could be read of it (fewer: it shrank)
-    int ReadErrorNumber = 0;      // a read that failed
+    uint64_t Size = 0;          // the size taken when the file was opened
+    std::vector<uint8_t> Bytes; // what could be read of it (fewer: it shrank)
+    int ReadErrorNumber = 0;    // a read that failed
     std::string ReadError;
 };
 

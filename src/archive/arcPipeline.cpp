@@ -110,8 +110,8 @@ TPreparedMember TMemberQueue::Prepare(const TMemberJob& job, TBufferDeflater& de
     plan.Password = FPassword;
     plan.Deflate = job.Deflate;
     plan.Level = FLevel;
-    member.Encoded = EncodeMemberContent(ReadMemberContent(*source, member.Size), plan,
-                                         deflater, cipher);
+    member.Encoded =
+        EncodeMemberContent(ReadMemberContent(*source, member.Size), plan, deflater, cipher);
     return member;
 }
 

@@ -57,8 +57,8 @@ private:
     const int FLevel;
     const size_t FBudget;
     std::mutex FLock;
-    std::condition_variable FReady;  // a member is prepared
-    std::condition_variable FSpace;  // bytes in flight went down, or stop
+    std::condition_variable FReady; // a member is prepared
+    std::condition_variable FSpace; // bytes in flight went down, or stop
     std::vector<std::unique_ptr<TPreparedMember>> FDone;
     std::vector<size_t> FCost;
     size_t FNext = 0;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace vlm {
 
@@ -121,6 +122,14 @@ public:
         FNextChange = size == 0 ? UINT64_MAX : NextChangeAfter(0);
     }
 
+    // The calls Update(p) would make for every p up to and including last, in order: only
+    // the byte counts where the bar moves or messages are due do anything.
+    void AdvanceTo(uint64_t last) {
+        for (uint64_t next = std::min(FNextChange, FNextPoll); next <= last;
+             next = std::min(FNextChange, FNextPoll))
+            Update(next);
+    }
+
     void Update(uint64_t read) {
         if (read >= FNextChange) {
             const int percent = static_cast<int>(read * 100 / FSize);
@@ -147,11 +156,19 @@ private:
     uint64_t FNextPoll = 0;
 };
 
-constexpr size_t ReadChunk = 65536;
+// Pages are read in pieces of this size; nearly every page is one piece.
+constexpr size_t ReadChunk = size_t{1} << 20;
 
 size_t ReadChunkOf(TFileStream& in, std::vector<char>& buffer, size_t want) {
     try {
-        return in.Read(buffer.data(), want);
+        size_t got = 0;
+        while (got < want) {
+            const size_t n = in.Read(buffer.data() + got, want - got);
+            if (n == 0)
+                break;
+            got += n;
+        }
+        return got;
     } catch (const EReadError& e) {
         throw EVlmError(FormatMessage("Cannot read file \"%s\". %s",
                                       {in.FileName(), SysErrorMessage(e.ErrorNumber)}));
@@ -186,34 +203,43 @@ void TLinkParser::ParseLinks(const std::string& fileName, TFileList& list) {
     FHost.ProcessMessages();
 
     TScanProgress progress(FHost, size);
-    std::vector<char> buffer(ReadChunk);
+    std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(ReadChunk, size)));
     std::string tag;
     bool inTag = false;
-    uint64_t read = 0;
+    uint64_t read = 0; // the bytes before buffer[0]
+    // A tag is the text between "<" and the next ">"; a "<" inside it is part of it. The
+    // progress goes as if bytes were counted one by one: before each byte, and after
+    // each ">".
     while (read < size) {
-        const size_t got = ReadChunkOf(in, buffer, std::min<uint64_t>(ReadChunk, size - read));
+        const size_t got = ReadChunkOf(in, buffer, std::min<uint64_t>(buffer.size(), size - read));
         if (got == 0)
             break; // the file became shorter while it was read
-        for (size_t i = 0; i < got; ++i) {
-            progress.Update(read);
-            const char c = buffer[i];
-            ++read;
+        const char* const begin = buffer.data();
+        const char* const end = begin + got;
+        const char* p = begin;
+        while (p < end) {
+            const char wanted = inTag ? '>' : '<';
+            const auto* hit = static_cast<const char*>(std::memchr(p, wanted, end - p));
+            const char* const stop = hit ? hit : end;
+            if (inTag)
+                tag.append(p, stop);
+            progress.AdvanceTo(read + static_cast<uint64_t>((hit ? hit : end - 1) - begin));
+            if (!hit)
+                break;
+            p = hit + 1;
             if (!inTag) {
-                if (c == '<') {
-                    inTag = true;
-                    tag.clear();
-                }
-            } else if (c != '>') {
-                tag += c;
-            } else {
-                inTag = false;
-                progress.Update(read);
-                TakeReference(tag, folder, list);
+                inTag = true;
+                tag.clear();
+                continue;
             }
+            inTag = false;
+            progress.AdvanceTo(read + static_cast<uint64_t>(p - begin));
+            TakeReference(tag, folder, list);
         }
+        read += got;
     }
     if (inTag) { // the file ended inside a tag, which ends the tag
-        progress.Update(read);
+        progress.AdvanceTo(read);
         TakeReference(tag, folder, list);
     }
 }
