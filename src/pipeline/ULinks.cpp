@@ -24,10 +24,32 @@ bool TFileList::Contains(std::string_view path) const {
     return FKeys.count(FileNameKey(path)) != 0;
 }
 
+namespace {
+// FindText for a name in lower case that starts with a letter: its letters match in
+// either case, anything else exactly. Most tags hold none of the names, so the search
+// mostly compares single bytes.
+size_t FindName(std::string_view tag, std::string_view name) {
+    const char lower = name[0];
+    const char upper = static_cast<char>(lower - 'a' + 'A');
+    for (size_t i = 0; i + name.size() <= tag.size(); ++i) {
+        if (tag[i] != lower && tag[i] != upper)
+            continue;
+        size_t j = 1;
+        while (j < name.size() &&
+               (tag[i + j] == name[j] ||
+                (tag[i + j] >= 'A' && tag[i + j] <= 'Z' && tag[i + j] - 'A' + 'a' == name[j])))
+            ++j;
+        if (j == name.size())
+            return i;
+    }
+    return std::string_view::npos;
+}
+} // namespace
+
 std::string FindReference(std::string_view tag) {
     static constexpr std::array<std::string_view, 3> Names = {"src=", "href=", "background="};
     for (std::string_view name : Names) {
-        const size_t pos = FindText(tag, name);
+        const size_t pos = FindName(tag, name);
         if (pos == std::string_view::npos)
             continue;
         const size_t start = pos + name.size();
@@ -189,7 +211,18 @@ void TLinkParser::TakeReference(const std::string& tag, const std::string& folde
     if (relative.empty())
         return;
     const std::string path = ExpandFileName(relative, folder);
-    if (FInclude.Exec(path) && !FExclude.Exec(path) && !list.Contains(path) && FileExists(path))
+    // A listed path is the common case (every page names the same style sheets). Once
+    // the matchers have run, they are known to have expressions that compile, so for a
+    // listed path they could only say what the list says already.
+    if (FIncludeRan && FExcludeRan && list.Contains(path))
+        return;
+    const bool included = FInclude.Exec(path);
+    FIncludeRan = true;
+    if (!included)
+        return;
+    const bool excluded = FExclude.Exec(path);
+    FExcludeRan = true;
+    if (!excluded && !list.Contains(path) && FileExists(path))
         list.Add(path);
 }
 

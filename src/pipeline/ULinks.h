@@ -63,6 +63,8 @@ private:
     TBuildHost& FHost;
     TRegExpr& FInclude;
     TRegExpr& FExclude;
+    bool FIncludeRan = false;
+    bool FExcludeRan = false;
 };
 
 } // namespace vlm
