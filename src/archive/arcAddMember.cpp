@@ -36,10 +36,10 @@ void TCompBase::StartQueue() {
         DeflateType = dtDeflateS;
     std::vector<TMemberJob> jobs(list.Count());
     for (size_t i = 0; i < list.Count(); ++i) {
-        const std::string& full = list.Names[i];
+        const std::string& full = list.Members[i].Name;
         const std::string stored =
             StoredNameOf(StoredDirNames, full,
-                         std::string_view(full).substr(0, list.RootLengths[i]), DefaultDir);
+                         std::string_view(full).substr(0, list.Members[i].RootLength), DefaultDir);
         jobs[i].Path = full;
         jobs[i].Deflate = DeflateType != dtDeflateS && !HasExtensionIn(stored, StoreFilesOfType);
         jobs[i].Skip = !FTempFileName.empty() && SameFileName(full, FTempFileName);
@@ -61,7 +61,7 @@ void TCompBase::AddLoop(TFileStream& out) {
     for (size_t i = 0; i < list.Count(); ++i) {
         if (FCancel) {
             for (size_t j = i; j < list.Count(); ++j)
-                list.Infos[j].State = TCompFileInfo::LeftOut;
+                list.Members[j].Info.State = TCompFileInfo::LeftOut;
             break;
         }
         FMemberNumber = static_cast<int>(i + 1);
@@ -71,33 +71,33 @@ void TCompBase::AddLoop(TFileStream& out) {
             prepared = std::make_unique<TPreparedMember>(FQueue->Take(i));
         if (AddFile(i, out, prepared.get())) {
             ++FFilesAdded;
-            list.Names[i] = FCurrentFileName;
+            list.Members[i].Name = FCurrentFileName;
             continue;
         }
         // A member that failed leaves nothing behind: the output is cut back to where it
         // began, so the archive holds exactly the members its directory lists.
-        list.Infos[i].State = TCompFileInfo::LeftOut;
+        list.Members[i].Info.State = TCompFileInfo::LeftOut;
         out.SetSize(mark);
         out.SetPosition(mark);
         if (FCancel) {
             --FMemberNumber;
             for (size_t j = i + 1; j < list.Count(); ++j)
-                list.Infos[j].State = TCompFileInfo::LeftOut;
+                list.Members[j].Info.State = TCompFileInfo::LeftOut;
             break;
         }
     }
 }
 
 bool TCompBase::AddFile(size_t index, TFileStream& out, TPreparedMember* prepared) {
-    TCompHeaderObj& list = *FList;
+    TCompMember& member = FList->Members[index];
     BeginLocalHeader(index);
     if (FCompressMethod == cmStore)
         DeflateType = dtDeflateS;
-    const std::string full = list.Names[index];
+    const std::string full = member.Name;
     if (!FTempFileName.empty() && SameFileName(full, FTempFileName))
         return false;
     FCurrentFileName = full;
-    FCurrentRoot = full.substr(0, list.RootLengths[index]);
+    FCurrentRoot = full.substr(0, member.RootLength);
     if (OnBegin) {
         bool extract = true;
         OnBegin(*this, full, FMemberNumber, extract);
@@ -105,7 +105,7 @@ bool TCompBase::AddFile(size_t index, TFileStream& out, TPreparedMember* prepare
             return false;
     }
     FCurrentFileName = MakeStoredName(full);
-    list.Infos[index].LocalHeaderOffset = static_cast<uint64_t>(out.Position());
+    member.Info.LocalHeaderOffset = static_cast<uint64_t>(out.Position());
     if (!WriteMember(index, out, prepared))
         return false;
     if (OnEnd)
@@ -164,7 +164,7 @@ bool TCompBase::WriteEncoded(const std::string& full, TPreparedMember& member, T
 }
 
 bool TCompBase::WriteMember(size_t index, TFileStream& out, TPreparedMember* prepared) {
-    const std::string full = FList->Names[index];
+    const std::string full = FList->Members[index].Name;
     const TRestoreName restore{FCurrentFileName, FCurrentFileName};
     const std::string& stored = restore.Value;
     TMemberPlan plan;

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 
 namespace vlm {
 
@@ -35,19 +34,8 @@ int Percent(int64_t whole, int64_t part) {
     return static_cast<int>(quotient);
 }
 
-void TCompHeaderObj::Add(std::string name, TCompFileInfo info, TCentralHeader central,
-                         size_t rootLength) {
-    Names.push_back(std::move(name));
-    Infos.push_back(std::move(info));
-    Centrals.push_back(central);
-    RootLengths.push_back(rootLength);
-}
-
 void TCompHeaderObj::Clear() {
-    Names.clear();
-    Infos.clear();
-    Centrals.clear();
-    RootLengths.clear();
+    Members.clear();
     Comment.clear();
     Changed = false;
     DirectoryOffset = 0;
@@ -188,7 +176,6 @@ int TCompBase::CompressRun(TTempOutput& output) {
         output.Discard();
         return 0;
     }
-    ApplyDateAttribute();
     AddLoop(output.Stream());
     if (FFilesAdded == 0) {
         output.Discard();
@@ -254,23 +241,8 @@ void TCompBase::ListEntry(const std::string& folder, const TSearchRec& rec) {
     central.Date = static_cast<uint16_t>(dosTime >> 16);
     central.UncompressedSize = static_cast<uint32_t>(rec.Size);
     central.ExternalAttributes = rec.Attr;
-    FList->Add(std::move(full), std::move(info), central, FCurrentRoot.size());
+    FList->Members.push_back({std::move(full), std::move(info), central, FCurrentRoot.size()});
     FFileListed = true;
-}
-
-void TCompBase::ApplyDateAttribute() {
-    if (DateAttribute == daFileDate || FList->Count() == 0)
-        return;
-    uint32_t stamp = DateTimeToDosDateTime(std::time(nullptr));
-    if (DateAttribute == daMaxFileDate) {
-        stamp = 0;
-        for (const TCentralHeader& c : FList->Centrals)
-            stamp = std::max(stamp, static_cast<uint32_t>(c.Date) << 16 | c.Time);
-    }
-    for (TCentralHeader& c : FList->Centrals) {
-        c.Time = static_cast<uint16_t>(stamp);
-        c.Date = static_cast<uint16_t>(stamp >> 16);
-    }
 }
 
 bool TCompBase::PutInPlace(TTempOutput& output) {
