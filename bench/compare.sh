@@ -3,11 +3,12 @@
 # ratios: `vlm zip` of a tree against `zip -r -6 -P` and `7zz a -tzip` (ZipCrypto), and a
 # parse-mode `vlm build` against Info-ZIP zipping the build's own file list.
 #
-#   bench/compare.sh [-v VLM] [-r RUNS] [-j JOBS] [TREE HOME]...
+#   bench/compare.sh [-v VLM] [-r RUNS] [-j JOBS] [-B] [TREE HOME]...
 #
 # Without trees it uses a generated site of 50,000 files and, when present, the Rust
 # documentation of the rustup toolchain (std/ for the zip runs, the whole reach of
-# book/index.html for the build). HOME is the build's home page, relative to TREE.
+# book/index.html for the build). HOME is the build's home page, relative to TREE. -B
+# leaves out the zip comparisons.
 # Needs hyperfine, zip, 7zz and python3; VLM defaults to build-bench/vlm, then build/vlm.
 set -euo pipefail
 
@@ -15,11 +16,13 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 vlm=""
 runs=5
 jobs=""
-while getopts "v:r:j:" opt; do
+zips=1
+while getopts "v:r:j:B" opt; do
     case "$opt" in
     v) vlm="$OPTARG" ;;
     r) runs="$OPTARG" ;;
     j) jobs="--jobs $OPTARG" ;;
+    B) zips=0 ;;
     *) exit 2 ;;
     esac
 done
@@ -75,6 +78,7 @@ size() { stat -c %s "$1"; }
 
 # vlm zip, Info-ZIP and 7-Zip on one folder.
 compare_zip() {
+    [ "$zips" = 1 ] || return 0
     local tree="$1" label="$2"
     local parent base
     parent="$(dirname "$tree")"
@@ -107,7 +111,7 @@ compare_build() {
     # The members as stored (full paths without the leading "/"), less the settings member.
     "$vlm" list "$work/out.vlm" |
         sed -nE 's/^ *[0-9]+ +[0-9]+ +[A-Za-z]+ +0x[0-9A-F]+ +[0-9A-F]+ +[0-9-]+ [0-9:]+ +[a-z]+ //p' |
-        (cd / && while IFS= read -r name; do [ -f "$name" ] && printf '%s\n' "$name"; done) \
+        (cd / && while IFS= read -r name; do if [ -f "$name" ]; then printf '%s\n' "$name"; fi; done) \
             >"$work/list"
     echo "$label: $(wc -l <"$work/list") files in the build's list" >&2
     hyperfine -N --style basic --warmup 1 --runs "$runs" --export-json "$work/build.json" \
