@@ -72,8 +72,6 @@ TEST_F(ZipCommand, AnyNumberOfJobsWritesTheSameMembersInTheSameOrder) {
         EXPECT_EQ(Vlm({"zip", Dir / "bad.zip", Dir / "site", "--jobs", jobs}).ExitCode, 2) << jobs;
 }
 
-=======
->>>>>>> main
 TEST_F(ZipCommand, HeadersAreEncipheredUnlessAskedOtherwise) {
     ASSERT_EQ(Vlm({"zip", Dir / "enc.zip", Dir / "site", "--password", "pw"}).ExitCode, 0);
     ASSERT_EQ(Vlm({"zip", Dir / "plain.zip", Dir / "site", "--plain-headers"}).ExitCode, 0);
