@@ -6,6 +6,7 @@
 #include "archive/arcCrypt.h"
 #include "archive/arcErrors.h"
 #include "archive/arcFileScan.h"
+#include "archive/arcMember.h"
 #include "archive/arcNames.h"
 #include "archive/arcRecords.h"
 #include "platform/UErrors.h"
@@ -76,6 +77,9 @@ struct TListedFile {
 
 class TCompBase;
 class TTempOutput;
+class TMemberQueue;
+class TBufferDeflater;
+struct TPreparedMember;
 struct TChunkHooks;
 using TArcNotifyEvent = std::function<void(TCompBase& sender)>;
 using TOnBeginEvent =
@@ -134,6 +138,10 @@ public:
     // its name, the comment edit that follows finds the same comment and rewrites nothing,
     // so the archive is never seen, nor left by a kill, without its comment.
     std::string ArchiveComment;
+    // Threads that read and encode members ahead of the writer: 0 as many as the machine
+    // runs at once, 1 none (every member is encoded on the calling thread). Events are
+    // raised on the calling thread, in list order, either way.
+    int Jobs = 0;
 
     // Events.
     TArcNotifyEvent OnActivate;
@@ -220,8 +228,12 @@ protected:
 private:
     void ListFiles();
     void ListEntry(const std::string& folder, const TSearchRec& rec);
-    bool AddFile(size_t index, TFileStream& out);
-    bool WriteMember(size_t index, TFileStream& out);
+    bool AddFile(size_t index, TFileStream& out, TPreparedMember* prepared);
+    bool WriteMember(size_t index, TFileStream& out, TPreparedMember* prepared);
+    bool WriteEncoded(const std::string& full, TPreparedMember& member, TFileStream& out,
+                      TMemberOutcome& outcome);
+    void StartQueue();
+    TBufferDeflater& Deflater(int level);
     TChunkHooks MemberHooks(bool countsRemaining);
     void RefreshExcludeLines();
     void AddLoop(TFileStream& out);
@@ -231,6 +243,8 @@ private:
     TCompressMethod FCompressMethod = cmDeflate;
     TCipher FCipher;
     std::unique_ptr<TCompHeaderObj> FList;
+    std::unique_ptr<TMemberQueue> FQueue;
+    std::unique_ptr<TBufferDeflater> FDeflater;
     std::vector<TExcludeLine> FExcludeLines;
     std::string FCurrentRoot;
     std::string FTempFileName;

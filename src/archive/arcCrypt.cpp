@@ -1,8 +1,8 @@
 #include "archive/arcCrypt.h"
 
 #include <chrono>
+#include <libdeflate.h>
 #include <random>
-#include <zlib.h>
 
 namespace vlm {
 
@@ -22,17 +22,10 @@ constexpr std::array<uint32_t, 256> MakeCrcTable() {
 const std::array<uint32_t, 256> CrcTable = MakeCrcTable();
 
 uint32_t Crc32Update(uint32_t crc, const void* data, size_t count) {
-    // zlib's crc32 gives the same values as the byte-wise table, faster; it works on
-    // finished values, so the running value is converted on the way in and out.
-    const auto* bytes = static_cast<const Bytef*>(data);
-    uLong value = crc ^ CrcInit;
-    while (count > 0) {
-        const uInt chunk = count > 0x40000000u ? 0x40000000u : static_cast<uInt>(count);
-        value = ::crc32(value, bytes, chunk);
-        bytes += chunk;
-        count -= chunk;
-    }
-    return static_cast<uint32_t>(value) ^ CrcInit;
+    // libdeflate's crc32 gives the same values as the byte-wise table, many times faster
+    // (carry-less multiplication where the processor has it); it works on finished
+    // values, so the running value is converted on the way in and out.
+    return libdeflate_crc32(crc ^ CrcInit, data, count) ^ CrcInit;
 }
 
 uint32_t Crc32(const void* data, size_t count) {

@@ -1,6 +1,9 @@
 #include "archive/arcDeflate.h"
 
+#include <algorithm>
 #include <climits>
+#include <libdeflate.h>
+#include <new>
 #include <stdexcept>
 #include <zlib.h>
 
@@ -17,6 +20,69 @@ int DeflateLevelOf(int deflateType) {
     default:
         return 6;
     }
+}
+
+int WholeBufferLevelOf(int zlibLevel) {
+    switch (zlibLevel) {
+    case 1:
+        return 1;
+    case 9:
+        return 9;
+    default:
+        return 7;
+    }
+}
+
+struct TBufferDeflater::TSmall {
+    z_stream Stream{};
+    bool Ready = false;
+    ~TSmall() {
+        if (Ready)
+            deflateEnd(&Stream);
+    }
+};
+
+TBufferDeflater::TBufferDeflater(int zlibLevel)
+    : FZlibLevel(zlibLevel),
+      FCompressor(libdeflate_alloc_compressor(WholeBufferLevelOf(zlibLevel))),
+      FSmall(std::make_unique<TSmall>()) {
+    if (FCompressor == nullptr)
+        throw std::bad_alloc();
+}
+
+TBufferDeflater::~TBufferDeflater() {
+    libdeflate_free_compressor(FCompressor);
+}
+
+size_t TBufferDeflater::Bound(size_t count) const {
+    return std::max<size_t>(libdeflate_deflate_compress_bound(FCompressor, count),
+                            count < ZlibBelow ? deflateBound(nullptr, count) : 0);
+}
+
+size_t TBufferDeflater::Compress(const uint8_t* input, size_t count, uint8_t* output, size_t room) {
+    if (count < ZlibBelow) {
+        z_stream& zs = FSmall->Stream;
+        if (!FSmall->Ready) {
+            if (deflateInit2(&zs, FZlibLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+                throw std::bad_alloc();
+            FSmall->Ready = true;
+        } else {
+            deflateReset(&zs);
+        }
+        zs.next_in = const_cast<Bytef*>(input);
+        zs.avail_in = static_cast<uInt>(count);
+        zs.next_out = output;
+        const uInt avail = static_cast<uInt>(std::min<size_t>(room, UINT_MAX));
+        zs.avail_out = avail;
+        if (deflate(&zs, Z_FINISH) != Z_STREAM_END)
+            throw std::logic_error("deflate output room too small");
+        return avail - zs.avail_out;
+    }
+    const size_t written = libdeflate_deflate_compress(FCompressor, input, count, output, room);
+    // The bound always suffices, so no output means a caller's error.
+    if (written == 0)
+        throw std::logic_error("deflate output room too small");
+    return written;
 }
 
 struct TDeflater::TState {

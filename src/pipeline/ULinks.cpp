@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace vlm {
 
@@ -23,10 +24,32 @@ bool TFileList::Contains(std::string_view path) const {
     return FKeys.count(FileNameKey(path)) != 0;
 }
 
+namespace {
+// FindText for a name in lower case that starts with a letter: its letters match in
+// either case, anything else exactly. Most tags hold none of the names, so the search
+// mostly compares single bytes.
+size_t FindName(std::string_view tag, std::string_view name) {
+    const char lower = name[0];
+    const char upper = static_cast<char>(lower - 'a' + 'A');
+    for (size_t i = 0; i + name.size() <= tag.size(); ++i) {
+        if (tag[i] != lower && tag[i] != upper)
+            continue;
+        size_t j = 1;
+        while (j < name.size() &&
+               (tag[i + j] == name[j] ||
+                (tag[i + j] >= 'A' && tag[i + j] <= 'Z' && tag[i + j] - 'A' + 'a' == name[j])))
+            ++j;
+        if (j == name.size())
+            return i;
+    }
+    return std::string_view::npos;
+}
+} // namespace
+
 std::string FindReference(std::string_view tag) {
     static constexpr std::array<std::string_view, 3> Names = {"src=", "href=", "background="};
     for (std::string_view name : Names) {
-        const size_t pos = FindText(tag, name);
+        const size_t pos = FindName(tag, name);
         if (pos == std::string_view::npos)
             continue;
         const size_t start = pos + name.size();
@@ -121,6 +144,14 @@ public:
         FNextChange = size == 0 ? UINT64_MAX : NextChangeAfter(0);
     }
 
+    // The calls Update(p) would make for every p up to and including last, in order: only
+    // the byte counts where the bar moves or messages are due do anything.
+    void AdvanceTo(uint64_t last) {
+        for (uint64_t next = std::min(FNextChange, FNextPoll); next <= last;
+             next = std::min(FNextChange, FNextPoll))
+            Update(next);
+    }
+
     void Update(uint64_t read) {
         if (read >= FNextChange) {
             const int percent = static_cast<int>(read * 100 / FSize);
@@ -147,11 +178,19 @@ private:
     uint64_t FNextPoll = 0;
 };
 
-constexpr size_t ReadChunk = 65536;
+// Pages are read in pieces of this size; nearly every page is one piece.
+constexpr size_t ReadChunk = size_t{1} << 20;
 
 size_t ReadChunkOf(TFileStream& in, std::vector<char>& buffer, size_t want) {
     try {
-        return in.Read(buffer.data(), want);
+        size_t got = 0;
+        while (got < want) {
+            const size_t n = in.Read(buffer.data() + got, want - got);
+            if (n == 0)
+                break;
+            got += n;
+        }
+        return got;
     } catch (const EReadError& e) {
         throw EVlmError(FormatMessage("Cannot read file \"%s\". %s",
                                       {in.FileName(), SysErrorMessage(e.ErrorNumber)}));
@@ -233,8 +272,16 @@ void TLinkParser::TakeReference(const std::string& tag, const std::string& folde
     if (relative.empty())
         return;
     const std::string path = ExpandFileName(relative, folder);
+    // A listed path is the common case (every page names the same style sheets). Once
+    // the matchers have run, they are known to have expressions that compile, so for a
+    // listed path they could only say what the list says already. An observer hears
+    // every reference's own outcome, so it takes the long way.
+    if (FObserver == nullptr && FIncludeRan && FExcludeRan && list.Contains(path))
+        return;
     std::vector<std::string> files;
     TReferenceOutcome outcome = Resolve(path, list, files);
+    FIncludeRan = true;
+    FExcludeRan = FExcludeRan || outcome != TReferenceOutcome::NotIncluded;
     if (FObserver == nullptr)
         return;
     // An address is only reported as such when no file answered to it.
@@ -253,39 +300,49 @@ void TLinkParser::ParseLinks(const std::string& fileName, TFileList& list) {
     FHost.ProcessMessages();
 
     TScanProgress progress(FHost, size);
-    std::vector<char> buffer(ReadChunk);
+    std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(ReadChunk, size)));
     std::string tag;
     bool inTag = false;
-    uint64_t read = 0;
-    uint64_t line = 1;
+    uint64_t read = 0; // the bytes before buffer[0]
+    uint64_t line = 1; // counted only for an observer
     FPage = &fileName;
     FTagLine = 1;
+    // A tag is the text between "<" and the next ">"; a "<" inside it is part of it. The
+    // progress goes as if bytes were counted one by one: before each byte, and after
+    // each ">".
     while (read < size) {
-        const size_t got = ReadChunkOf(in, buffer, std::min<uint64_t>(ReadChunk, size - read));
+        const size_t got = ReadChunkOf(in, buffer, std::min<uint64_t>(buffer.size(), size - read));
         if (got == 0)
             break; // the file became shorter while it was read
-        for (size_t i = 0; i < got; ++i) {
-            progress.Update(read);
-            const char c = buffer[i];
-            ++read;
-            line += c == '\n' ? 1 : 0;
+        const char* const begin = buffer.data();
+        const char* const end = begin + got;
+        const char* p = begin;
+        while (p < end) {
+            const char wanted = inTag ? '>' : '<';
+            const auto* hit = static_cast<const char*>(std::memchr(p, wanted, end - p));
+            const char* const stop = hit ? hit : end;
+            if (inTag)
+                tag.append(p, stop);
+            if (FObserver != nullptr)
+                line += static_cast<uint64_t>(std::count(p, stop, '\n'));
+            progress.AdvanceTo(read + static_cast<uint64_t>((hit ? hit : end - 1) - begin));
+            if (!hit)
+                break;
+            p = hit + 1;
             if (!inTag) {
-                if (c == '<') {
-                    inTag = true;
-                    tag.clear();
-                    FTagLine = line;
-                }
-            } else if (c != '>') {
-                tag += c;
-            } else {
-                inTag = false;
-                progress.Update(read);
-                TakeReference(tag, folder, list);
+                inTag = true;
+                tag.clear();
+                FTagLine = line;
+                continue;
             }
+            inTag = false;
+            progress.AdvanceTo(read + static_cast<uint64_t>(p - begin));
+            TakeReference(tag, folder, list);
         }
+        read += got;
     }
     if (inTag) { // the file ended inside a tag, which ends the tag
-        progress.Update(read);
+        progress.AdvanceTo(read);
         TakeReference(tag, folder, list);
     }
 }

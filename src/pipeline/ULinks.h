@@ -113,6 +113,8 @@ private:
     TLinkObserver* FObserver = nullptr;
     const std::string* FPage = nullptr;
     uint64_t FTagLine = 1;
+    bool FIncludeRan = false;
+    bool FExcludeRan = false;
 };
 
 } // namespace vlm

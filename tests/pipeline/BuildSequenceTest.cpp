@@ -1,5 +1,6 @@
 #include "BuildFixture.h"
 
+#include "archive/arcZip.h"
 #include "pipeline/UMasks.h"
 #include "platform/UFileStream.h"
 
@@ -8,6 +9,7 @@
 
 using namespace vlm;
 using vlm::test::ListNames;
+using vlm::test::RandomBytes;
 using vlm::test::ReadFile;
 using vlm::test::WriteFile;
 
@@ -212,7 +214,9 @@ TEST_F(BuildSequence, ErrorsComeAfterTheFinishedWindowAndNameTheFile) {
 
 TEST_F(BuildSequence, LeftOutFilesAreReportedAfterTheOutputIsWritten) {
     Output("site.vlm");
-    // The page disappears after it was listed, while the first member is compressed.
+    // The page disappears after it was listed, while the first member is compressed,
+    // before its own turn: workers would have read it already.
+    Builder.Zip().Jobs = 1;
     Host.CancelWhen = [&](const std::string& stage, int) {
         const Names shown = Host.Of("CurrentFile:");
         if (stage == "Compressing files..." && !shown.empty() && !shown.back().empty())
@@ -232,6 +236,43 @@ TEST_F(BuildSequence, LeftOutFilesAreReportedAfterTheOutputIsWritten) {
     Names names = MemberNames(Out + "site.vlm");
     EXPECT_EQ(names.size(), 11u);
     EXPECT_EQ(std::count(names.begin(), names.end(), "site/frames/left.htm"), 0);
+}
+
+TEST_F(BuildSequence, WorkerThreadsShowTheSameSequence) {
+    WriteFile(Site + "images/large.gif", RandomBytes(300000, 4));
+    WriteFile(Site + "long.htm", std::string(200000, 'x'));
+    for (const bool parsing : {true, false}) {
+        for (const int cancelAt : {0, 4}) {
+            SCOPED_TRACE(std::string(parsing ? "parsing" : "masks") + ", cancel at " +
+                         std::to_string(cancelAt));
+            Project->SetFlag("ParsingEnabled", parsing);
+            Output("site.vlm");
+            std::vector<Names> events;
+            std::vector<int> messages;
+            std::vector<Names> members;
+            for (const int jobs : {1, 3}) {
+                Host = {};
+                Host.CancelWhen = [&](const std::string& stage, int calls) {
+                    return stage == "Compressing files..." && calls == cancelAt;
+                };
+                Builder.Zip().Jobs = jobs;
+                if (cancelAt == 0) {
+                    Build();
+                    members.push_back(MemberNames(Out + "site.vlm"));
+                    DeleteFile(Out + "site.vlm");
+                } else {
+                    EXPECT_THROW(Build(), EAbort);
+                }
+                events.push_back(Host.Events);
+                messages.push_back(Host.MessageCalls);
+            }
+            EXPECT_EQ(events[1], events[0]);
+            EXPECT_EQ(messages[1], messages[0]);
+            EXPECT_EQ(members.size() == 2 ? members[1] : Names{},
+                      members.size() == 2 ? members[0] : Names{});
+            EXPECT_EQ(ListNames(Out), Names{});
+        }
+    }
 }
 
 TEST_F(BuildSequence, TheBuildCommandsEnabling) {

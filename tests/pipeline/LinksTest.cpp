@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 using namespace vlm;
 using vlm::test::TRecordingHost;
 using vlm::test::TTempDir;
@@ -257,6 +260,113 @@ TEST(Links, EmptyMaskListsIncludeAllAndExcludeNone) {
         for (const char* name : {"a.gif", "b.bak", "c.htm"})
             site.Page(name, "");
         EXPECT_EQ(site.Discover(), c.Found) << "[" << c.Include << "] [" << c.Exclude << "]";
+    }
+}
+
+// The page scan as first written, one byte at a time: what the host is shown ("Bar:N",
+// "Poll" for a look at messages) and the references of the tags, in order.
+struct TByteScan {
+    std::vector<std::string> Events{"Bar:0", "Poll"}; // shown before the scan starts
+    std::vector<std::string> References;
+};
+
+TByteScan ScanByteByByte(const std::string& page) {
+    TByteScan scan;
+    const uint64_t size = page.size();
+    const auto after = [size](uint64_t percent) { return ((percent + 1) * size + 99) / 100; };
+    uint64_t change = size == 0 ? UINT64_MAX : after(0);
+    uint64_t poll = 0;
+    const auto update = [&](uint64_t read) {
+        if (read >= change) {
+            scan.Events.push_back("Bar:" + std::to_string(read * 100 / size));
+            change = after(read * 100 / size);
+        }
+        if (read >= poll) {
+            poll = read + 4096;
+            scan.Events.push_back("Poll");
+        }
+    };
+    std::string tag;
+    bool inTag = false;
+    uint64_t read = 0;
+    for (const char c : page) {
+        update(read++);
+        if (!inTag) {
+            inTag = c == '<';
+            tag.clear();
+        } else if (c != '>') {
+            tag += c;
+        } else {
+            inTag = false;
+            update(read);
+            scan.References.push_back(FindReference(tag));
+        }
+    }
+    if (inTag) {
+        update(read);
+        scan.References.push_back(FindReference(tag));
+    }
+    return scan;
+}
+
+// Pages of tags, stray brackets, long runs of text and tags cut by the end of the page.
+std::string GeneratedPage(size_t size, uint32_t seed) {
+    static const std::vector<std::string> pieces = {"<a href=\"f1.htm\">",
+                                                    "<img src=f2.htm alt=x>",
+                                                    "<a href=f3.htm",
+                                                    "<",
+                                                    ">",
+                                                    "<<",
+                                                    "text ",
+                                                    "\n",
+                                                    std::string(5000, 'y'),
+                                                    "href=\"f4.htm\" ",
+                                                    "<p>",
+                                                    "<body background=f5.htm>",
+                                                    "<a href=\"f6.htm#x\">",
+                                                    "<A HREF=\"f7.htm\"\r\n>"};
+    std::string page;
+    uint32_t state = seed;
+    while (page.size() < size) {
+        state = state * 1103515245u + 12345u;
+        page += pieces[(state >> 16) % pieces.size()];
+    }
+    page.resize(size);
+    return page;
+}
+
+TEST(Links, TheScanShowsAndFindsWhatAByteByByteScanDoes) {
+    const std::set<std::string> files = {"f1.htm", "f2.htm", "f3.htm", "f4.htm",
+                                         "f5.htm", "f6.htm", "f7.htm"};
+    const size_t sizes[] = {0, 1, 2, 99, 100, 101, 4095, 4096, 4097, 30000, (1u << 20) + 777};
+    for (const size_t size : sizes) {
+        for (uint32_t seed = 1; seed <= (size > 100000 ? 1u : 4u); ++seed) {
+            TSite site;
+            const std::string page = GeneratedPage(size, seed);
+            site.Page("index.htm", page);
+            for (const std::string& name : files)
+                site.Page(name, "");
+            std::vector<std::string> shown;
+            site.Host.CancelWhen = [&](const std::string&, int) {
+                site.Host.Events.push_back("Poll");
+                return false;
+            };
+            TFileList list;
+            TLinkParser(site.Host, site.Include, site.Exclude)
+                .ParseLinks(site.Root() + "index.htm", list);
+            for (const std::string& e : site.Host.Events)
+                if (e == "Poll" || e.compare(0, 4, "Bar:") == 0)
+                    shown.push_back(e);
+
+            const TByteScan expected = ScanByteByByte(page);
+            std::vector<std::string> found;
+            for (const std::string& r : expected.References)
+                if (files.count(r) != 0 &&
+                    std::find(found.begin(), found.end(), site.Root() + r) == found.end())
+                    found.push_back(site.Root() + r);
+            EXPECT_EQ(shown, expected.Events) << "size " << size << ", seed " << seed;
+            EXPECT_EQ(list.Items(), found) << "size " << size << ", seed " << seed;
+        }
     }
 }
 

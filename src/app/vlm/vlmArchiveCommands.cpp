@@ -58,6 +58,7 @@ void Configure(TZip& zip, const TParsedArgs& parsed) {
         zip.DeflateType = LevelOption(parsed.Get("--level"));
     zip.StoredDirNames = parsed.Has("--absolute") ? sdAbsolute : sdRelative;
     zip.RecurseDirs = !parsed.Has("--no-recurse");
+    zip.Jobs = JobsOption(parsed);
 }
 
 } // namespace
@@ -69,7 +70,8 @@ int RunZip(const TArgs& args, std::ostream& out, std::ostream& err) {
                                                 {"--store", false},
                                                 {"--level", true},
                                                 {"--absolute", false},
-                                                {"--no-recurse", false}});
+                                                {"--no-recurse", false},
+                                                {"--jobs", true}});
     RequirePositionals(parsed, 2, -1);
     if (parsed.Positionals[0].empty())
         throw EUsage("the archive name is empty");

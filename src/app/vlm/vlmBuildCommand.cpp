@@ -1,5 +1,6 @@
 #include "vlm/vlmBuildCommand.h"
 
+#include "archive/arcZip.h"
 #include "pipeline/UBuild.h"
 #include "pipeline/UProgress.h"
 #include "platform/UFileSys.h"
@@ -135,11 +136,13 @@ TProgressMode ModeOf(const TParsedArgs& parsed) {
 
 int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
     (void)out;
-    const TParsedArgs parsed =
-        ParseArgs(args, {{"-o", true}, {"--yes", false}, {"--save", false}, {"--quiet", false}});
+    const TParsedArgs parsed = ParseArgs(
+        args,
+        {{"-o", true}, {"--yes", false}, {"--save", false}, {"--quiet", false}, {"--jobs", true}});
     RequirePositionals(parsed, 1, 1);
     if (parsed.Positionals[0].empty())
         throw EUsage("the project file name is empty");
+    const int jobs = JobsOption(parsed);
     TProject project(parsed.Positionals[0]);
     const std::string before = project.Text();
     if (parsed.Has("-o")) {
@@ -154,6 +157,7 @@ int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
     TTerminalHost host(err, mode, parsed.Has("--yes"), output);
     const TInterruptGuard interrupts;
     TBuilder builder;
+    builder.Zip().Jobs = jobs;
     const auto save = [&] {
         if (parsed.Has("--save") && project.Text() != before)
             project.Save();

@@ -82,4 +82,16 @@ void RequirePositionals(const TParsedArgs& parsed, int min, int max) {
         throw EUsage("unexpected argument " + parsed.Positionals[static_cast<size_t>(max)]);
 }
 
+int JobsOption(const TParsedArgs& parsed) {
+    if (!parsed.Has("--jobs"))
+        return 0;
+    const std::string text = parsed.Get("--jobs");
+    const bool digits = !text.empty() && text.size() <= 4 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    const int jobs = digits ? std::stoi(text) : 0;
+    if (jobs < 1 || jobs > 1024)
+        throw EUsage("--jobs takes a number from 1 to 1024, not '" + text + "'");
+    return jobs;
+}
+
 } // namespace vlm::cli

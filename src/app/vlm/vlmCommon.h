@@ -54,6 +54,10 @@ struct TParsedArgs {
 // missing value.
 TParsedArgs ParseArgs(const TArgs& args, std::initializer_list<TOptionSpec> specs);
 
+// The value of --jobs: a whole number from 1 to 1024; 0 (the machine's thread count) when
+// the option is absent. Raises EUsage for anything else.
+int JobsOption(const TParsedArgs& parsed);
+
 // Raises EUsage unless the number of positionals lies in [min, max] (max < 0: no limit).
 void RequirePositionals(const TParsedArgs& parsed, int min, int max);
 

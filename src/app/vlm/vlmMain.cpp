@@ -20,10 +20,11 @@ const std::array Commands = {
     TCommand{"set", "FILE.vlp NAME=VALUE...", "write entries (an empty value deletes) and save",
              RunSet},
     TCommand{"get", "FILE.vlp NAME", "print an entry's value (empty when absent)", RunGet},
-    TCommand{"build", "PROJECT.vlp [-o OUTPUT] [--yes] [--save] [--quiet]",
+    TCommand{"build", "PROJECT.vlp [-o OUTPUT] [--yes] [--save] [--quiet] [--jobs N]",
              "build the project's output (-o sets OutputFile and, by its extension, OutputType); "
              "--yes replaces an existing output without asking, --save writes the project's "
-             "changes back",
+             "changes back; N threads compress (default: one per hardware thread, 1: none "
+             "beside the writer)",
              RunBuild},
     TCommand{"report", "PROJECT.vlp [--json] [--html FILE] [--quiet]",
              "list the files a build would take and why, broken references, files left out, "
@@ -32,10 +33,11 @@ const std::array Commands = {
              RunReport},
     TCommand{"zip",
              "ARCHIVE SPEC... [--exclude SPEC]... [--password P] [--plain-headers] "
-             "[--store | --level 1|6|9] [--absolute] [--no-recurse]",
+             "[--store | --level 1|6|9] [--absolute] [--no-recurse] [--jobs N]",
              "write a new ZIP archive (replacing ARCHIVE) of the files SPEC names: a file, a "
              "folder, or folder/mask; names relative to each SPEC's folder unless --absolute; "
-             "encrypted with P and with enciphered headers unless --plain-headers",
+             "encrypted with P and with enciphered headers unless --plain-headers; N threads "
+             "compress (default: one per hardware thread, 1: none beside the writer)",
              RunZip},
     TCommand{"list", "FILE",
              "list the members (sizes, method, flags, CRC, time, name) and the comment of an "
