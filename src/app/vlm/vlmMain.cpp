@@ -50,7 +50,8 @@ void PrintUsage(std::ostream& out) {
         out << "  vlm " << command.Name << " " << command.Synopsis << "\n"
             << "      " << command.Description << "\n";
     }
-    out << "\nExit codes: 0 done, 1 error, 2 usage, 130 cancelled.\n";
+    out << "\nExit codes: 0 done, 1 error, 2 usage, 130 cancelled by Ctrl+C "
+           "(129 by SIGHUP, 143 by SIGTERM).\n";
 }
 
 int UsageError(std::ostream& err, const std::string& message) {
@@ -84,7 +85,7 @@ int VlmMain(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             err << "Usage: vlm " << command.Name << " " << command.Synopsis << "\n";
             return ExitUsage;
         } catch (const EAbort&) {
-            return ExitCancelled;
+            return CancelledExitCode();
         } catch (const std::exception& e) {
             err << "vlm " << command.Name << ": " << e.what() << "\n";
             return ExitError;
