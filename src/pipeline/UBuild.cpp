@@ -104,9 +104,9 @@ void TBuildRun::AskOutputFile() {
 void TBuildRun::FormPaths() {
     FTempFolder = TempFolder();
     FSettingsPath = FTempFolder + SettingsFileName;
-    FHomePage = FProject.Value(entry::HomePage);
+    FHomePage = FProject.FullPathOf(entry::HomePage);
     FHomeRoot = ExtractFilePath(FHomePage);
-    FOutputFile = FProject.Value(entry::OutputFile);
+    FOutputFile = FProject.FullPathOf(entry::OutputFile);
     FOutputFolder = ExtractFilePath(FOutputFile);
     FProgramFolder = ProgramFolder();
     FLanguagesFolder = FProgramFolder + "Languages" + PathDelim;
@@ -116,6 +116,11 @@ void TBuildRun::Execute() {
     if (FProject.Value(entry::HomePage).empty())
         throw EVlmError("The project \"" + FProject.FileName() +
                         "\" has no home page (HomePage is empty)");
+    // Without its home page the site is not there: an output of the settings member alone
+    // would be no build at all. Nothing is asked, shown or written then.
+    const std::string homePage = FProject.FullPathOf(entry::HomePage);
+    if (const int reason = FileMissingReason(homePage); reason != 0)
+        throw EFOpenError(homePage, reason);
     AskOutputFile();
     FormPaths();
     FHost.ShowProgress();

@@ -173,7 +173,27 @@ void TLinkParser::TakeReference(const std::string& tag, const std::string& folde
         return;
     const std::string path = ExpandFileName(relative, folder);
     if (FInclude.Exec(path) && !FExclude.Exec(path) && !list.Contains(path) && FileExists(path))
-        list.Add(path);
+        Append(path, list);
+}
+
+namespace {
+// The pages link discovery scans: the extension exactly ".htm" or ".html".
+bool IsPage(const std::string& path) {
+    const std::string ext = ExtractFileExt(path);
+    return ext == ".htm" || ext == ".html";
+}
+} // namespace
+
+void TLinkParser::Append(const std::string& path, TFileList& list) {
+    if (!list.Add(path))
+        return;
+    if (IsPage(path))
+        ++FPagesFound;
+    ReportCounts(list);
+}
+
+void TLinkParser::ReportCounts(const TFileList& list) const {
+    FHost.LinksFound(FPagesParsed, FPagesFound, list.Count());
 }
 
 void TLinkParser::ParseLinks(const std::string& fileName, TFileList& list) {
@@ -219,12 +239,18 @@ void TLinkParser::ParseLinks(const std::string& fileName, TFileList& list) {
 }
 
 void TLinkParser::DiscoverFiles(const std::string& homePage, TFileList& list) {
-    list.Add(homePage);
+    FPagesParsed = 0;
+    FPagesFound = 0;
+    for (size_t i = 0; i < list.Count(); ++i)
+        FPagesFound += IsPage(list[i]);
+    Append(homePage, list);
     for (size_t i = 0; i < list.Count(); ++i) {
         const std::string page = list[i]; // the list grows while the page is scanned
-        const std::string ext = ExtractFileExt(page);
-        if (ext == ".htm" || ext == ".html")
+        if (IsPage(page)) {
             ParseLinks(page, list);
+            ++FPagesParsed;
+            ReportCounts(list);
+        }
     }
 }
 

@@ -59,10 +59,14 @@ public:
 
 private:
     void TakeReference(const std::string& tag, const std::string& folder, TFileList& list);
+    void Append(const std::string& path, TFileList& list);
+    void ReportCounts(const TFileList& list) const;
 
     TBuildHost& FHost;
     TRegExpr& FInclude;
     TRegExpr& FExclude;
+    size_t FPagesParsed = 0;
+    size_t FPagesFound = 0;
 };
 
 } // namespace vlm

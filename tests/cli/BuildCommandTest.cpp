@@ -240,6 +240,45 @@ TEST_F(BuildCommand, CtrlCIsCancel) {
     EXPECT_EQ(TempLeftovers(), Names{});
 }
 
+TEST_F(BuildCommand, RelativeFileNamesLieBesideTheProjectFromAnyFolder) {
+    ASSERT_EQ(
+        Vlm({"set", Project, "HomePage=site/index.htm", "OutputFile=out/rel.vlm", "OutputType=VLM"})
+            .ExitCode,
+        0);
+    std::filesystem::create_directories(Dir / "elsewhere");
+    for (const std::string& workDir : {Dir.Path(), Dir / "elsewhere"}) {
+        const TProcessResult r =
+            RunProcess(VLM_BINARY, {"build", Project, "--yes"}, Env(), "", workDir);
+        ASSERT_EQ(r.ExitCode, 0) << workDir << "\n" << r.Err;
+        EXPECT_NE(r.Err.find("Finished: " + Dir / "out/rel.vlm ("), std::string::npos) << r.Err;
+        vlm::TArchiveReader reader(Dir / "out/rel.vlm");
+        EXPECT_EQ(reader.Members().size(), 12u) << workDir << ": the home page once";
+        EXPECT_EQ(reader.Members()[0].Name, Site + "index.htm");
+    }
+    EXPECT_EQ(Vlm({"get", Project, "HomePage"}).Out, "site/index.htm\n");
+    EXPECT_EQ(TempLeftovers(), Names{});
+}
+
+TEST_F(BuildCommand, AMissingHomePageFailsAndWritesNothing) {
+    for (const char* parsing : {"ParsingEnabled=1", "ParsingEnabled=0"}) {
+        ASSERT_EQ(Vlm({"set", Project, "HomePage=gone.htm", parsing}).ExitCode, 0);
+        const TProcessResult r = Vlm({"build", Project, "-o", Dir / "out/site.vlm"});
+        EXPECT_EQ(r.ExitCode, 1) << parsing;
+        EXPECT_EQ(r.Err, "vlm build: Cannot open file \"" + Dir / "gone.htm\". No such file or "
+                                                                  "directory\n");
+        EXPECT_FALSE(PathExists(Dir / "out/site.vlm")) << parsing;
+    }
+    EXPECT_EQ(TempLeftovers(), Names{});
+}
+
+TEST_F(BuildCommand, OnATerminalParsingCountsPagesAndFiles) {
+    TPtyProcess vlm({"build", Project, "-o", Dir / "out/site.vlm"}, Env());
+    EXPECT_EQ(vlm.Wait(), 0);
+    const std::string shown = vlm.ReadUntil("");
+    // The example: seven pages (README.HTM is taken, not scanned) among eleven files.
+    EXPECT_NE(shown.find("\rParsing files... 7/7 pages, 11 files "), std::string::npos) << shown;
+}
+
 // vlm without a terminal, its standard error read as it comes, so that a test can act
 // at a stage of the build.
 class TWatchedProcess {
