@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 
 namespace vlm {
 
@@ -34,19 +33,8 @@ int Percent(int64_t whole, int64_t part) {
     return static_cast<int>(quotient);
 }
 
-void TCompHeaderObj::Add(std::string name, TCompFileInfo info, TCentralHeader central,
-                         size_t rootLength) {
-    Names.push_back(std::move(name));
-    Infos.push_back(std::move(info));
-    Centrals.push_back(central);
-    RootLengths.push_back(rootLength);
-}
-
 void TCompHeaderObj::Clear() {
-    Names.clear();
-    Infos.clear();
-    Centrals.clear();
-    RootLengths.clear();
+    Members.clear();
     Comment.clear();
     Changed = false;
     DirectoryOffset = 0;
@@ -187,7 +175,6 @@ int TCompBase::CompressRun(TTempOutput& output) {
         output.Discard();
         return 0;
     }
-    ApplyDateAttribute();
     AddLoop(output.Stream());
     if (FFilesAdded == 0) {
         output.Discard();
@@ -253,23 +240,8 @@ void TCompBase::ListEntry(const std::string& folder, const TSearchRec& rec) {
     central.Date = static_cast<uint16_t>(dosTime >> 16);
     central.UncompressedSize = static_cast<uint32_t>(rec.Size);
     central.ExternalAttributes = rec.Attr;
-    FList->Add(std::move(full), std::move(info), central, FCurrentRoot.size());
+    FList->Members.push_back({std::move(full), std::move(info), central, FCurrentRoot.size()});
     FFileListed = true;
-}
-
-void TCompBase::ApplyDateAttribute() {
-    if (DateAttribute == daFileDate || FList->Count() == 0)
-        return;
-    uint32_t stamp = DateTimeToDosDateTime(std::time(nullptr));
-    if (DateAttribute == daMaxFileDate) {
-        stamp = 0;
-        for (const TCentralHeader& c : FList->Centrals)
-            stamp = std::max(stamp, static_cast<uint32_t>(c.Date) << 16 | c.Time);
-    }
-    for (TCentralHeader& c : FList->Centrals) {
-        c.Time = static_cast<uint16_t>(stamp);
-        c.Date = static_cast<uint16_t>(stamp >> 16);
-    }
 }
 
 void TCompBase::AddLoop(TFileStream& out) {
@@ -277,40 +249,40 @@ void TCompBase::AddLoop(TFileStream& out) {
     for (size_t i = 0; i < list.Count(); ++i) {
         if (FCancel) {
             for (size_t j = i; j < list.Count(); ++j)
-                list.Infos[j].State = TCompFileInfo::LeftOut;
+                list.Members[j].Info.State = TCompFileInfo::LeftOut;
             break;
         }
         FMemberNumber = static_cast<int>(i + 1);
         const int64_t mark = out.Position();
         if (AddFile(i, out)) {
             ++FFilesAdded;
-            list.Names[i] = FCurrentFileName;
+            list.Members[i].Name = FCurrentFileName;
             continue;
         }
         // A member that failed leaves nothing behind: the output is cut back to where it
         // began, so the archive holds exactly the members its directory lists.
-        list.Infos[i].State = TCompFileInfo::LeftOut;
+        list.Members[i].Info.State = TCompFileInfo::LeftOut;
         out.SetSize(mark);
         out.SetPosition(mark);
         if (FCancel) {
             --FMemberNumber;
             for (size_t j = i + 1; j < list.Count(); ++j)
-                list.Infos[j].State = TCompFileInfo::LeftOut;
+                list.Members[j].Info.State = TCompFileInfo::LeftOut;
             break;
         }
     }
 }
 
 bool TCompBase::AddFile(size_t index, TFileStream& out) {
-    TCompHeaderObj& list = *FList;
+    TCompMember& member = FList->Members[index];
     BeginLocalHeader(index);
     if (FCompressMethod == cmStore)
         DeflateType = dtDeflateS;
-    const std::string full = list.Names[index];
+    const std::string full = member.Name;
     if (!FTempFileName.empty() && SameFileName(full, FTempFileName))
         return false;
     FCurrentFileName = full;
-    FCurrentRoot = full.substr(0, list.RootLengths[index]);
+    FCurrentRoot = full.substr(0, member.RootLength);
     if (OnBegin) {
         bool extract = true;
         OnBegin(*this, full, FMemberNumber, extract);
@@ -318,7 +290,7 @@ bool TCompBase::AddFile(size_t index, TFileStream& out) {
             return false;
     }
     FCurrentFileName = MakeStoredName(full);
-    list.Infos[index].LocalHeaderOffset = static_cast<uint64_t>(out.Position());
+    member.Info.LocalHeaderOffset = static_cast<uint64_t>(out.Position());
     if (!WriteMember(index, out))
         return false;
     if (OnEnd)
@@ -361,7 +333,7 @@ TChunkHooks TCompBase::MemberHooks(bool countsRemaining) {
 }
 
 bool TCompBase::WriteMember(size_t index, TFileStream& out) {
-    const std::string full = FList->Names[index];
+    const std::string full = FList->Members[index].Name;
     const TRestoreName restore{FCurrentFileName, FCurrentFileName};
     const std::string& stored = restore.Value;
     std::unique_ptr<TFileStream> source;

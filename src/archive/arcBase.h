@@ -26,7 +26,6 @@ int Percent(int64_t whole, int64_t part);
 
 enum TDeflateType : uint8_t { dtDeflateS, dtDeflateF, dtDeflateN, dtDeflateX };
 enum TCompressMethod : uint8_t { cmStore, cmDeflate };
-enum TDateAttribute : uint8_t { daFileDate, daSysDate, daMaxFileDate };
 
 // One member of the list.
 struct TCompFileInfo {
@@ -41,24 +40,29 @@ struct TCompFileInfo {
     std::string Comment; // file comment
 };
 
+// One member of the list and the records kept for it.
+struct TCompMember {
+    // The full path while the list is built, the stored name once the member is written;
+    // in a comment edit, the written name read from the directory.
+    std::string Name;
+    TCompFileInfo Info;
+    // The central header image, kept deciphered; at listing time it holds the file's
+    // time, date and attribute word.
+    TCentralHeader Central;
+    // The length of the file group's root at the start of Name (0 in a comment edit).
+    size_t RootLength = 0;
+};
+
 // The member list of one run or one comment edit.
 class TCompHeaderObj {
 public:
-    // The full path while the list is built, the stored name once the member is written;
-    // in a comment edit, the written name read from the directory.
-    std::vector<std::string> Names;
-    std::vector<TCompFileInfo> Infos;
-    // Central header images, kept deciphered; at listing time they hold the file's
-    // time, date and attribute word.
-    std::vector<TCentralHeader> Centrals;
-    std::vector<size_t> RootLengths;
+    std::vector<TCompMember> Members;
     std::string Comment;
     bool Changed = false;
     // Where the directory of an existing archive begins (comment edit).
     uint64_t DirectoryOffset = 0;
 
-    size_t Count() const { return Names.size(); }
-    void Add(std::string name, TCompFileInfo info, TCentralHeader central, size_t rootLength);
+    size_t Count() const { return Members.size(); }
     void Clear();
 };
 
@@ -109,11 +113,9 @@ public:
     TArcFileAttrs Attributes = DefaultArcFileAttrs;
     TArcFileAttrs AttributesEx;
     bool IncludeHiddenDirs = false;
-    TCompressMethod CompressMethod() const { return FCompressMethod; }
     void SetCompressMethod(TCompressMethod value); // other values are ignored
     TDeflateType DeflateType = dtDeflateN;
     std::vector<std::string> StoreFilesOfType = DefaultStoreFilesOfType();
-    TDateAttribute DateAttribute = daFileDate;
     std::string TempDir; // empty: the platform's temporary folder
     std::string DefaultExt = ".ZIP";
     std::string DefaultDir; // root of the explorer naming modes
@@ -199,7 +201,6 @@ private:
     void RefreshExcludeLines();
     void AddLoop(TFileStream& out);
     int CompressRun(TTempOutput& output);
-    void ApplyDateAttribute();
 
     std::string FArchiveFile;
     TCompressMethod FCompressMethod = cmDeflate;

@@ -19,13 +19,13 @@ constexpr size_t MaxCommentLength = 0xFFFF;
 // Fills the values a Zip64 extended information field (APPNOTE 4.5.3) holds for the
 // saturated header fields, in their order; false when one is missing.
 bool ReadZip64Extra(const uint8_t* extra, size_t length, std::span<uint64_t* const> wanted) {
-    for (size_t pos = 0; pos + 4 <= length;) {
-        const uint16_t id = GetU16(extra + pos);
-        const size_t size = GetU16(extra + pos + 2);
-        pos += 4;
+    for (size_t pos = 0; pos + ExtraFieldHeaderSize <= length;) {
+        const TExtraFieldHeader header = TExtraFieldHeader::Unpack(extra + pos);
+        const size_t size = header.Size;
+        pos += ExtraFieldHeaderSize;
         if (size > length - pos)
             return false;
-        if (id == Zip64ExtraId) {
+        if (header.Id == Zip64ExtraId) {
             size_t field = pos;
             for (uint64_t* value : wanted) {
                 if (field + 8 > pos + size)
@@ -110,7 +110,7 @@ bool TArchiveReader::ReadZip64End(uint64_t position, uint64_t& recordPosition,
                                   uint64_t& archiveStart, std::string& reason) {
     uint8_t locator[Zip64LocatorSize];
     ReadAt(position - Zip64LocatorSize, locator, sizeof locator, "The Zip64 locator");
-    const uint64_t relative = GetU64(locator + 8);
+    const uint64_t relative = TZip64Locator::Unpack(locator).EndRecordOffset;
     // The record normally lies just before the locator, which gives the archive's start;
     // writers that count from the file's start are the other possibility.
     const uint64_t limit = position - Zip64LocatorSize;
@@ -118,18 +118,19 @@ bool TArchiveReader::ReadZip64End(uint64_t position, uint64_t& recordPosition,
         if (limit < Zip64EndSize || relative > limit - Zip64EndSize ||
             start > limit - Zip64EndSize - relative)
             continue;
-        uint8_t record[Zip64EndSize];
-        ReadAt(start + relative, record, sizeof record, "The Zip64 end record");
-        if (GetU32(record) != Zip64EndSignature)
+        uint8_t bytes[Zip64EndSize];
+        ReadAt(start + relative, bytes, sizeof bytes, "The Zip64 end record");
+        const TZip64EndRecord record = TZip64EndRecord::Unpack(bytes);
+        if (record.Signature != Zip64EndSignature)
             continue;
-        if (GetU32(record + 16) != 0 || GetU32(record + 20) != 0 ||
-            GetU64(record + 24) != GetU64(record + 32)) {
+        if (record.DiskNumber != 0 || record.DirectoryDisk != 0 ||
+            record.EntriesOnDisk != record.TotalEntries) {
             reason = "Archives split over several disks are not supported.";
             return false;
         }
-        FTotalEntries = GetU64(record + 32);
-        FDirectorySize = GetU64(record + 40);
-        FDirectoryOffset = GetU64(record + 48);
+        FTotalEntries = record.TotalEntries;
+        FDirectorySize = record.DirectorySize;
+        FDirectoryOffset = record.DirectoryOffset;
         recordPosition = start + relative;
         archiveStart = start;
         return true;
@@ -190,7 +191,6 @@ bool TArchiveReader::TryEndRecord(uint64_t position, const uint8_t* record, std:
             return false;
         }
     }
-    FEnd = end;
     FArchiveOffset = archiveStart;
     FArchiveSize = recordEnd - archiveStart;
     FComment.resize(end.CommentLength);

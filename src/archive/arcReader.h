@@ -51,7 +51,6 @@ public:
     bool IsExecutable() const { return FArchiveOffset != 0; }
     // Size of the archive itself (the file without a viewer program and trailer).
     uint64_t ArchiveSize() const { return FArchiveSize; }
-    const TEndRecord& EndRecord() const { return FEnd; }
     const std::vector<TArchiveMember>& Members() const { return FMembers; }
     const std::string& Comment() const { return FComment; }
 
@@ -94,7 +93,6 @@ private:
     uint64_t FDirectoryOffset = 0; // relative to the archive's start
     uint64_t FDirectorySize = 0;
     uint64_t FTotalEntries = 0;
-    TEndRecord FEnd;
     std::vector<TArchiveMember> FMembers;
     std::string FComment;
 };

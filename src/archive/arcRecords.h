@@ -1,6 +1,9 @@
 // ZIP record layouts (APPNOTE 4.3.7 local file header, 4.3.12 central directory file
-// header, 4.3.16 end of central directory record), packed little-endian, and header
-// encipherment. The writer and the reader both use these definitions.
+// header, 4.3.14 Zip64 end of central directory record, 4.3.15 Zip64 end of central
+// directory locator, 4.3.16 end of central directory record, 4.5.1 extra field header),
+// packed little-endian, and header encipherment. Each record's fields are listed once,
+// in one table of offset, width and field that both Pack and Unpack follow; the writer
+// and the reader both use these definitions.
 #pragma once
 
 #include "archive/arcCrypt.h"
@@ -29,6 +32,7 @@ inline constexpr uint16_t Zip64Version = 45;
 // A 32-bit field holding this value stands for a value in the Zip64 extra field.
 inline constexpr uint32_t Zip64Saturated32 = 0xFFFFFFFF;
 
+inline constexpr size_t ExtraFieldHeaderSize = 4;
 inline constexpr size_t LocalHeaderSize = 30;
 inline constexpr size_t CentralHeaderSize = 46;
 inline constexpr size_t EndRecordSize = 22;
@@ -106,6 +110,45 @@ struct TEndRecord {
 
     std::array<uint8_t, EndRecordSize> Pack() const;
     static TEndRecord Unpack(const uint8_t* bytes);
+};
+
+// APPNOTE 4.3.14: the Zip64 end of central directory record (version 1, no extensible
+// data sector).
+struct TZip64EndRecord {
+    uint32_t Signature = Zip64EndSignature;
+    // The size of the rest of the record: the whole less the signature and this field.
+    uint64_t RecordSize = Zip64EndSize - 12;
+    uint16_t VersionMadeBy = Zip64Version;
+    uint16_t VersionNeeded = Zip64Version;
+    uint32_t DiskNumber = 0;
+    uint32_t DirectoryDisk = 0;
+    uint64_t EntriesOnDisk = 0;
+    uint64_t TotalEntries = 0;
+    uint64_t DirectorySize = 0;
+    uint64_t DirectoryOffset = 0;
+
+    std::array<uint8_t, Zip64EndSize> Pack() const;
+    static TZip64EndRecord Unpack(const uint8_t* bytes);
+};
+
+// APPNOTE 4.3.15: the Zip64 end of central directory locator.
+struct TZip64Locator {
+    uint32_t Signature = Zip64LocatorSignature;
+    uint32_t EndRecordDisk = 0;
+    uint64_t EndRecordOffset = 0;
+    uint32_t TotalDisks = 1;
+
+    std::array<uint8_t, Zip64LocatorSize> Pack() const;
+    static TZip64Locator Unpack(const uint8_t* bytes);
+};
+
+// APPNOTE 4.5.1: the header of one block of an extra field; Size bytes of data follow.
+struct TExtraFieldHeader {
+    uint16_t Id = 0;
+    uint16_t Size = 0;
+
+    std::array<uint8_t, ExtraFieldHeaderSize> Pack() const;
+    static TExtraFieldHeader Unpack(const uint8_t* bytes);
 };
 
 // Header encipherment. Writing: the keys are set to the header key state, the record's

@@ -39,7 +39,6 @@ public:
     TStreamStatus Run();
     // CRC-32 of the bytes read (final value).
     uint32_t Crc() const { return FCrc ^ CrcInit; }
-    uint64_t BytesRead() const { return FRead; }
 
 protected:
     virtual size_t ChunkSize() const = 0;

@@ -44,11 +44,14 @@ private:
 
 // APPNOTE 4.5.3: the Zip64 extended information extra field with the given values.
 std::string Zip64Extra(const std::vector<uint64_t>& values) {
-    std::string extra(4 + 8 * values.size(), '\0');
+    TExtraFieldHeader header;
+    header.Id = Zip64ExtraId;
+    header.Size = static_cast<uint16_t>(8 * values.size());
+    std::string extra(ExtraFieldHeaderSize + header.Size, '\0');
     auto* p = reinterpret_cast<uint8_t*>(extra.data());
-    PutU16(p, Zip64ExtraId);
-    PutU16(p + 2, static_cast<uint16_t>(8 * values.size()));
-    size_t at = 4;
+    const auto packed = header.Pack();
+    std::copy(packed.begin(), packed.end(), p);
+    size_t at = ExtraFieldHeaderSize;
     for (const uint64_t v : values) {
         PutU64(p + at, v);
         at += 8;
@@ -59,21 +62,17 @@ std::string Zip64Extra(const std::vector<uint64_t>& values) {
 // APPNOTE 4.3.14 and 4.3.15: the Zip64 end of central directory record and its locator.
 void AddZip64End(TRecordWriter& writer, uint64_t count, uint64_t dirSize, uint64_t dirOffset,
                  uint64_t recordOffset) {
-    uint8_t record[Zip64EndSize] = {};
-    PutU32(record, Zip64EndSignature);
-    PutU64(record + 4, Zip64EndSize - 12);
-    PutU16(record + 12, Zip64Version);
-    PutU16(record + 14, Zip64Version);
-    PutU64(record + 24, count);
-    PutU64(record + 32, count);
-    PutU64(record + 40, dirSize);
-    PutU64(record + 48, dirOffset);
-    writer.Add(record, sizeof record);
-    uint8_t locator[Zip64LocatorSize] = {};
-    PutU32(locator, Zip64LocatorSignature);
-    PutU64(locator + 8, recordOffset);
-    PutU32(locator + 16, 1);
-    writer.Add(locator, sizeof locator);
+    TZip64EndRecord record;
+    record.EntriesOnDisk = count;
+    record.TotalEntries = count;
+    record.DirectorySize = dirSize;
+    record.DirectoryOffset = dirOffset;
+    const auto recordBytes = record.Pack();
+    writer.Add(recordBytes.data(), recordBytes.size());
+    TZip64Locator locator;
+    locator.EndRecordOffset = recordOffset;
+    const auto locatorBytes = locator.Pack();
+    writer.Add(locatorBytes.data(), locatorBytes.size());
 }
 
 // Where the end record begins in tail (the file's last bytes): the last signature whose
@@ -81,7 +80,7 @@ void AddZip64End(TRecordWriter& writer, uint64_t count, uint64_t dirSize, uint64
 size_t FindEndRecord(const std::vector<uint8_t>& tail) {
     for (size_t at = tail.size() - EndRecordSize + 1; at-- > 0;) {
         if (GetU32(&tail[at]) == EndRecordSignature &&
-            at + EndRecordSize + GetU16(&tail[at + 20]) == tail.size())
+            at + EndRecordSize + TEndRecord::Unpack(&tail[at]).CommentLength == tail.size())
             return at;
     }
     throw EVlmError("no end of central directory record");
@@ -98,19 +97,21 @@ TDirectoryPlace LocateDirectory(TFileStream& in, const TEndRecord& end, uint64_t
     TDirectoryPlace place{end.TotalEntries, end.DirectorySize, end.DirectoryOffset};
     uint64_t limit = endPos;
     if (endPos >= Zip64LocatorSize) {
-        uint8_t locator[Zip64LocatorSize];
+        uint8_t bytes[Zip64LocatorSize];
         in.SetPosition(static_cast<int64_t>(endPos - Zip64LocatorSize));
-        in.ReadBuffer(locator, sizeof locator);
-        if (GetU32(locator) == Zip64LocatorSignature) {
-            const uint64_t at = GetU64(locator + 8);
+        in.ReadBuffer(bytes, sizeof bytes);
+        const TZip64Locator locator = TZip64Locator::Unpack(bytes);
+        if (locator.Signature == Zip64LocatorSignature) {
+            const uint64_t at = locator.EndRecordOffset;
             if (at > endPos - Zip64LocatorSize - Zip64EndSize)
                 throw EVlmError("broken Zip64 end record locator");
-            uint8_t record[Zip64EndSize];
+            uint8_t recordBytes[Zip64EndSize];
             in.SetPosition(static_cast<int64_t>(at));
-            in.ReadBuffer(record, sizeof record);
-            if (GetU32(record) != Zip64EndSignature)
+            in.ReadBuffer(recordBytes, sizeof recordBytes);
+            const TZip64EndRecord record = TZip64EndRecord::Unpack(recordBytes);
+            if (record.Signature != Zip64EndSignature)
                 throw EVlmError("broken Zip64 end record");
-            place = {GetU64(record + 32), GetU64(record + 40), GetU64(record + 48)};
+            place = {record.TotalEntries, record.DirectorySize, record.DirectoryOffset};
             limit = at;
         }
     }
@@ -126,13 +127,13 @@ TZipBase::TZipBase() = default;
 TZipBase::~TZipBase() = default;
 
 void TZipBase::BeginLocalHeader(size_t index) {
-    const TCompHeaderObj& list = Members();
+    const TCompMember& member = Members().Members[index];
     FLocal = TLocalHeader{};
     FLocal.Signature =
-        list.Infos[index].HeadersEnciphered ? EncipheredLocalHeaderSignature : LocalHeaderSignature;
+        member.Info.HeadersEnciphered ? EncipheredLocalHeaderSignature : LocalHeaderSignature;
     FLocal.VersionNeeded = VersionNeeded;
-    FLocal.Time = list.Centrals[index].Time;
-    FLocal.Date = list.Centrals[index].Date;
+    FLocal.Time = member.Central.Time;
+    FLocal.Date = member.Central.Date;
     FLocal.Method = MethodDeflated;
 }
 
@@ -154,7 +155,7 @@ void TZipBase::FinishLocalHeader(TFileStream& out, size_t index, uint64_t pos,
     const std::string extra = FLargeLocal ? Zip64Extra({0, 0}) : std::string();
     const uint64_t compressed =
         static_cast<uint64_t>(end) - pos - vlm::LocalHeaderSize - written.size() - extra.size();
-    TCompFileInfo& info = Members().Infos[index];
+    TCompFileInfo& info = Members().Members[index].Info;
     info.UncompressedSize = uncompressed;
     info.CompressedSize = compressed;
 
@@ -184,9 +185,9 @@ void TZipBase::FinishLocalHeader(TFileStream& out, size_t index, uint64_t pos,
 }
 
 void TZipBase::BuildCentralRecord(size_t index) {
-    TCompHeaderObj& list = Members();
-    TCompFileInfo& info = list.Infos[index];
-    TCentralHeader& c = list.Centrals[index];
+    TCompMember& member = Members().Members[index];
+    TCompFileInfo& info = member.Info;
+    TCentralHeader& c = member.Central;
     const uint32_t attr = c.ExternalAttributes;
     c.Signature =
         info.HeadersEnciphered ? EncipheredCentralHeaderSignature : CentralHeaderSignature;
@@ -228,12 +229,12 @@ void TZipBase::WriteDirectory(TFileStream& out, const TCompHeaderObj& list) {
     uint64_t dirSize = 0;
     uint64_t count = 0;
     TRecordWriter writer(out);
-    for (size_t i = 0; i < list.Count(); ++i) {
-        const TCompFileInfo& info = list.Infos[i];
+    for (const TCompMember& member : list.Members) {
+        const TCompFileInfo& info = member.Info;
         if (info.State == TCompFileInfo::LeftOut)
             continue;
-        TCentralHeader c = list.Centrals[i];
-        std::string name = WrittenNameOf(list.Names[i]);
+        TCentralHeader c = member.Central;
+        std::string name = WrittenNameOf(member.Name);
         c.NameLength = static_cast<uint16_t>(name.size());
         c.ExtraLength = static_cast<uint16_t>(info.Extra.size());
         c.CommentLength = static_cast<uint16_t>(info.Comment.size());
@@ -307,7 +308,7 @@ void TZipBase::ReadDirectory(TFileStream& in, TCompHeaderObj& list) {
         p += c.CommentLength;
         info.State = TCompFileInfo::Copied;
         info.LocalHeaderOffset = c.LocalHeaderOffset;
-        list.Add(std::move(name), std::move(info), c, 0);
+        list.Members.push_back({std::move(name), std::move(info), c, 0});
     }
     list.Comment.assign(reinterpret_cast<const char*>(&tail[at + EndRecordSize]),
                         end.CommentLength);

@@ -52,9 +52,6 @@ public:
     TRegExpr(const TRegExpr&) = delete;
     TRegExpr& operator=(const TRegExpr&) = delete;
 
-    const std::string& ListName() const { return FListName; }
-    void SetListName(std::string name) { FListName = std::move(name); }
-
     // An empty expression leaves the matcher without one.
     void SetExpression(std::string_view expression);
     const std::string& Expression() const { return FExpression; }

@@ -116,6 +116,59 @@ TEST(Records, PackAndUnpackAtTheirOffsets) {
     EXPECT_EQ(TEndRecord::Unpack(ebytes.data()).Pack(), ebytes);
 }
 
+std::string LittleEndian(uint64_t value, size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(value >> (8 * i));
+    return bytes;
+}
+
+template <class R> std::string PackedText(const R& record) {
+    const auto bytes = record.Pack();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Packed, each record is the APPNOTE layout written out field by field; those bytes,
+// unpacked and packed again, come back unchanged.
+TEST(Records, Zip64RecordsAndExtraHeaderFollowTheirLayout) {
+    TZip64EndRecord end;
+    end.EntriesOnDisk = 0x10002;
+    end.TotalEntries = 0x10003;
+    end.DirectorySize = 0x123456789;
+    end.DirectoryOffset = 0xABCDEF0123;
+    TZip64Locator locator;
+    locator.EndRecordOffset = 0x100000003;
+    TExtraFieldHeader extra;
+    extra.Id = Zip64ExtraId;
+    extra.Size = 24;
+    const auto L = LittleEndian;
+    const std::string endBytes = L(0x06064B50, 4) + L(44, 8) + L(45, 2) + L(45, 2) + L(0, 4) +
+                                 L(0, 4) + L(0x10002, 8) + L(0x10003, 8) + L(0x123456789, 8) +
+                                 L(0xABCDEF0123, 8);
+    const std::string locatorBytes = L(0x07064B50, 4) + L(0, 4) + L(0x100000003, 8) + L(1, 4);
+    const std::string extraBytes = L(1, 2) + L(24, 2);
+    const auto raw = [](const std::string& bytes) {
+        return reinterpret_cast<const uint8_t*>(bytes.data());
+    };
+    const struct {
+        const char* What;
+        std::string Packed;
+        std::string Expected;
+        std::string Repacked;
+    } cases[] = {
+        {"Zip64 end record", PackedText(end), endBytes,
+         PackedText(TZip64EndRecord::Unpack(raw(endBytes)))},
+        {"Zip64 locator", PackedText(locator), locatorBytes,
+         PackedText(TZip64Locator::Unpack(raw(locatorBytes)))},
+        {"extra field header", PackedText(extra), extraBytes,
+         PackedText(TExtraFieldHeader::Unpack(raw(extraBytes)))},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.Packed, c.Expected) << c.What;
+        EXPECT_EQ(c.Repacked, c.Expected) << c.What;
+    }
+}
+
 TEST(Records, HeaderEnciphermentRoundTripsRecordAndName) {
     TLocalHeader local;
     local.Signature = EncipheredLocalHeaderSignature;

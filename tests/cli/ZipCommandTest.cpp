@@ -1,4 +1,6 @@
-// vlm zip: options, errors, and archives that the standard tools open and test clean.
+// vlm zip: options, headers and errors, and archives with plain headers that the standard
+// tools (unzip, 7-Zip, Python's zipfile) test clean and read back with the password. Each
+// tool has its own test, skipped when the tool is not installed.
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +10,8 @@
 using namespace vlm::test;
 
 namespace {
+
+const std::string Password = "s3cret";
 
 std::string Text(size_t n) {
     std::string text;
@@ -41,77 +45,8 @@ protected:
     TProcessResult Vlm(const std::vector<std::string>& args) {
         return RunProcess(VLM_BINARY, args, {{"VLM_PROGRAM_DIR", Dir.Path()}});
     }
-    // The names and contents of every file under folder.
-    std::map<std::string, std::string> Files(const std::string& folder,
-                                             const std::string& prefix = {}) {
-        std::map<std::string, std::string> files;
-        for (const std::string& name : ListNames(folder)) {
-            const std::string path = folder + "/" + name;
-            if (ListNames(path).empty() && !PathExists(path + "/.")) {
-                files[prefix + name] = ReadFile(path);
-            } else {
-                for (const auto& entry : Files(path, prefix + name + "/"))
-                    files.insert(entry);
-            }
-        }
-        return files;
-    }
     TTempDir Dir;
 };
-
-TEST_F(ZipCommand, StandardToolsOpenAndTestPlainHeaderArchives) {
-    const std::vector<std::vector<std::string>> variants = {
-        {}, {"--level", "1"}, {"--level", "9"}, {"--store"}};
-    for (size_t v = 0; v < variants.size(); ++v) {
-        const std::string archive = Dir / ("out" + std::to_string(v) + ".zip");
-        std::vector<std::string> args = {"zip",        archive,  Dir / "site",
-                                         "--password", "s3cret", "--plain-headers"};
-        args.insert(args.end(), variants[v].begin(), variants[v].end());
-        const TProcessResult made = Vlm(args);
-        ASSERT_EQ(made.ExitCode, 0) << made.Err;
-        SCOPED_TRACE(::testing::PrintToString(variants[v]));
-
-        if (HaveProgram("unzip")) {
-            const std::string out = Dir / ("unzip" + std::to_string(v));
-            const TProcessResult r = RunProcess("unzip", {"-P", "s3cret", "-t", archive});
-            EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
-            EXPECT_NE(r.Out.find("No errors detected"), std::string::npos) << r.Out;
-            const TProcessResult x =
-                RunProcess("unzip", {"-P", "s3cret", "-q", archive, "-d", out});
-            EXPECT_EQ(x.ExitCode, 0) << x.Out << x.Err;
-            EXPECT_TRUE(Files(out) == Tree()) << ::testing::PrintToString(ListNames(out));
-        } else {
-            std::cout << "unzip is not installed: skipped\n";
-        }
-        if (HaveProgram("7zz")) {
-            const std::string out = Dir / ("7z" + std::to_string(v));
-            const TProcessResult r = RunProcess("7zz", {"t", "-ps3cret", archive});
-            EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
-            EXPECT_NE(r.Out.find("Everything is Ok"), std::string::npos) << r.Out;
-            const TProcessResult x = RunProcess("7zz", {"x", "-ps3cret", "-o" + out, archive});
-            EXPECT_EQ(x.ExitCode, 0) << x.Out << x.Err;
-            EXPECT_TRUE(Files(out) == Tree()) << ::testing::PrintToString(ListNames(out));
-        } else {
-            std::cout << "7zz is not installed: skipped\n";
-        }
-        if (HaveProgram("python3")) {
-            // Every member's bytes, compared by Python with the files on disk.
-            const std::string script =
-                "import sys, zipfile, os\n"
-                "z = zipfile.ZipFile(sys.argv[1]); z.setpassword(b's3cret')\n"
-                "assert z.testzip() is None\n"
-                "names = sorted(i.filename for i in z.infolist())\n"
-                "for n in names:\n"
-                "    assert z.read(n) == open(os.path.join(sys.argv[2], n), 'rb').read(), n\n"
-                "print(len(names))\n";
-            const TProcessResult r = RunProcess("python3", {"-c", script, archive, Dir / "site"});
-            EXPECT_EQ(r.ExitCode, 0) << r.Err;
-            EXPECT_EQ(r.Out, std::to_string(Tree().size()) + "\n");
-        } else {
-            std::cout << "python3 is not installed: skipped\n";
-        }
-    }
-}
 
 TEST_F(ZipCommand, HeadersAreEncipheredUnlessAskedOtherwise) {
     ASSERT_EQ(Vlm({"zip", Dir / "enc.zip", Dir / "site", "--password", "pw"}).ExitCode, 0);
@@ -186,6 +121,117 @@ TEST_F(ZipCommand, AnArchiveInsideTheTreeIsNotTakenIntoItself) {
     ASSERT_EQ(again.ExitCode, 0) << again.Err;
     EXPECT_NE(again.Out.find(std::to_string(Tree().size()) + " files"), std::string::npos)
         << again.Out;
+}
+
+class ZipInterop : public ZipCommand {
+protected:
+    struct TArchive {
+        std::string Label; // the compression options, for the trace
+        std::string Path;
+    };
+
+    // The site as an encrypted archive with plain headers, once for every compression.
+    std::vector<TArchive> MakeArchives() {
+        const std::vector<std::vector<std::string>> variants = {
+            {}, {"--level", "1"}, {"--level", "9"}, {"--store"}};
+        std::vector<TArchive> archives;
+        for (const std::vector<std::string>& options : variants) {
+            const std::string path = Dir / ("out" + std::to_string(archives.size()) + ".zip");
+            std::vector<std::string> args = {"zip",        path,     Dir / "site",
+                                             "--password", Password, "--plain-headers"};
+            args.insert(args.end(), options.begin(), options.end());
+            const TProcessResult made = Vlm(args);
+            EXPECT_EQ(made.ExitCode, 0) << made.Err;
+            archives.push_back({::testing::PrintToString(options), path});
+        }
+        return archives;
+    }
+
+    // The names and contents of every file under folder.
+    std::map<std::string, std::string> Files(const std::string& folder,
+                                             const std::string& prefix = {}) {
+        std::map<std::string, std::string> files;
+        for (const std::string& name : ListNames(folder)) {
+            const std::string path = folder + "/" + name;
+            if (ListNames(path).empty() && !PathExists(path + "/.")) {
+                files[prefix + name] = ReadFile(path);
+            } else {
+                for (const auto& entry : Files(path, prefix + name + "/"))
+                    files.insert(entry);
+            }
+        }
+        return files;
+    }
+
+    // The tree that a tool extracted into folder is the site, name for name, byte for byte.
+    void ExpectSite(const std::string& folder) {
+        const auto files = Files(folder);
+        EXPECT_EQ(files.size(), Tree().size()) << ::testing::PrintToString(ListNames(folder));
+        for (const auto& [name, content] : Tree()) {
+            const auto found = files.find(name);
+            if (found == files.end())
+                ADD_FAILURE() << name << " was not extracted";
+            else
+                EXPECT_TRUE(found->second == content) << name << " differs";
+        }
+    }
+};
+
+TEST_F(ZipInterop, UnzipTestsAndExtractsEveryMember) {
+    if (!HaveProgram("unzip"))
+        GTEST_SKIP() << "unzip is not installed";
+    for (const TArchive& archive : MakeArchives()) {
+        SCOPED_TRACE(archive.Label);
+        const TProcessResult r = RunProcess("unzip", {"-P", Password, "-t", archive.Path});
+        EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+        EXPECT_NE(r.Out.find("No errors detected"), std::string::npos) << r.Out;
+        const std::string out = archive.Path + ".unzip";
+        const TProcessResult x =
+            RunProcess("unzip", {"-P", Password, "-q", archive.Path, "-d", out});
+        EXPECT_EQ(x.ExitCode, 0) << x.Out << x.Err;
+        ExpectSite(out);
+    }
+}
+
+TEST_F(ZipInterop, SevenZipTestsAndExtractsEveryMember) {
+    if (!HaveProgram("7zz"))
+        GTEST_SKIP() << "7zz is not installed";
+    for (const TArchive& archive : MakeArchives()) {
+        SCOPED_TRACE(archive.Label);
+        const TProcessResult r = RunProcess("7zz", {"t", "-p" + Password, archive.Path});
+        EXPECT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+        EXPECT_NE(r.Out.find("Everything is Ok"), std::string::npos) << r.Out;
+        const std::string out = archive.Path + ".7z";
+        const TProcessResult x =
+            RunProcess("7zz", {"x", "-p" + Password, "-o" + out, archive.Path});
+        EXPECT_EQ(x.ExitCode, 0) << x.Out << x.Err;
+        ExpectSite(out);
+    }
+}
+
+TEST_F(ZipInterop, PythonZipfileReadsEveryMember) {
+    if (!HaveProgram("python3"))
+        GTEST_SKIP() << "python3 is not installed";
+    // zipfile tests every member, then compares each one's bytes with the file on disk and
+    // prints the member names, one a line, as UTF-8 whatever the locale.
+    const std::string script =
+        "import sys, zipfile, os\n"
+        "z = zipfile.ZipFile(sys.argv[1]); z.setpassword(sys.argv[3].encode())\n"
+        "assert z.testzip() is None\n"
+        "names = sorted(i.filename for i in z.infolist())\n"
+        "for n in names:\n"
+        "    assert z.read(n) == open(os.path.join(sys.argv[2], n), 'rb').read(), n\n"
+        "sys.stdout.buffer.write(''.join(n + '\\n' for n in names).encode())\n";
+    std::string expected;
+    for (const auto& entry : Tree())
+        expected += entry.first + "\n";
+    for (const TArchive& archive : MakeArchives()) {
+        SCOPED_TRACE(archive.Label);
+        const TProcessResult r =
+            RunProcess("python3", {"-c", script, archive.Path, Dir / "site", Password});
+        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        EXPECT_EQ(r.Out, expected);
+    }
 }
 
 } // namespace
