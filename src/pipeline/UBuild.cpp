@@ -54,6 +54,7 @@ private:
     void AskOutputFile();
     void FormPaths();
     void Steps();
+    void CheckHomePage() const;
     void ConfirmReplace();
     void PrepareFolders();
     void WriteSettings();
@@ -116,11 +117,6 @@ void TBuildRun::Execute() {
     if (FProject.Value(entry::HomePage).empty())
         throw EVlmError("The project \"" + FProject.FileName() +
                         "\" has no home page (HomePage is empty)");
-    // Without its home page the site is not there: an output of the settings member alone
-    // would be no build at all. Nothing is asked, shown or written then.
-    const std::string homePage = FProject.FullPathOf(entry::HomePage);
-    if (const int reason = FileMissingReason(homePage); reason != 0)
-        throw EFOpenError(homePage, reason);
     AskOutputFile();
     FormPaths();
     FHost.ShowProgress();
@@ -136,6 +132,7 @@ void TBuildRun::Execute() {
 }
 
 void TBuildRun::Steps() {
+    CheckHomePage();
     ConfirmReplace();
     PrepareFolders();
     WriteSettings();
@@ -148,6 +145,13 @@ void TBuildRun::Steps() {
     if (FExe)
         Join();
     FComplete = true;
+}
+
+// Without its home page the site is not there: an output of the settings member alone would
+// be no build at all. The build ends with the error before anything is replaced or written.
+void TBuildRun::CheckHomePage() const {
+    if (const int reason = FileMissingReason(FHomePage); reason != 0)
+        throw EFOpenError(FHomePage, reason);
 }
 
 void TBuildRun::ConfirmReplace() {

@@ -73,7 +73,7 @@ TEST_F(ProjectPaths, ARelativeHomePageAndOutputFileFollowTheProjectFile) {
     }
 }
 
-TEST_F(ProjectPaths, AMissingHomePageEndsTheBuildBeforeAnythingIsAskedOrWritten) {
+TEST_F(ProjectPaths, AMissingHomePageEndsTheBuildBeforeAnythingIsReplacedOrWritten) {
     WriteFile(Dir / "plain", "a file, not a folder");
     std::filesystem::create_directories(Site);
     WriteFile(Out + "site.vlm", "old");
@@ -99,7 +99,9 @@ TEST_F(ProjectPaths, AMissingHomePageEndsTheBuildBeforeAnythingIsAskedOrWritten)
                 EXPECT_EQ(std::string(e.what()),
                           "Cannot open file \"" + c.HomePage + "\". " + c.Reason);
             }
-            EXPECT_EQ(Host.Events, Names{}) << "no question, no progress window";
+            EXPECT_EQ(Host.Of("AskReplace"), Names{}) << "nothing is replaced";
+            EXPECT_EQ(Host.Of("Stage:"), Names{});
+            EXPECT_EQ(Host.Events.back(), "CloseProgress");
             EXPECT_EQ(ReadFile(Out + "site.vlm"), "old");
             EXPECT_EQ(ListNames(Temp), Names{});
         }
