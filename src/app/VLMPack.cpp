@@ -1,6 +1,7 @@
 // VLMPack, the desktop program.
 #include "ui/FProjector.h"
 #include "ui/UApplication.h"
+#include "ui/UDesktopHabits.h"
 #include "ui/UProductInfo.h"
 
 #include <QApplication>
@@ -10,11 +11,13 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VLMPack"));
     QApplication::setApplicationVersion(QStringLiteral(VLM_VERSION));
+    vlm::ui::SetUpDesktopIdentity();
 
     vlm::ui::TfmProjector window;
     QStringList args = QApplication::arguments();
     args.removeFirst();
     window.FormCreate(args);
+    vlm::ui::RestoreWindowGeometry(window);
     window.show();
     return QApplication::exec();
 }

@@ -3,41 +3,15 @@
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
 
+#include "platform/UErrors.h"
+#include "platform/USafeFile.h"
+
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
 #include <ctime>
-#include <fcntl.h>
-#include <random>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vlm {
 
 namespace {
-
-// A descriptor closed on every path out.
-class TFd {
-public:
-    explicit TFd(int handle = -1) : FHandle(handle) {}
-    ~TFd() { Reset(); }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Get() const { return FHandle; }
-    void Reset(int handle = -1) {
-        if (FHandle >= 0)
-            ::close(FHandle);
-        FHandle = handle;
-    }
-    int Release() {
-        const int handle = FHandle;
-        FHandle = -1;
-        return handle;
-    }
-
-private:
-    int FHandle;
-};
 
 bool IsAsciiLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -54,31 +28,6 @@ time_t DosToTime(uint16_t date, uint16_t time) {
     t.tm_sec = (time & 31) * 2;
     t.tm_isdst = -1;
     return std::mktime(&t);
-}
-
-// Creates folder and its missing parents; false with errno set when it cannot.
-bool ForceFolders(const std::string& folder) {
-    if (DirectoryExists(folder))
-        return true;
-    const std::string parent = ExtractFilePath(ExcludeTrailingPathDelimiter(folder));
-    if (!parent.empty() && parent != folder && !ForceFolders(parent))
-        return false;
-    return ::mkdir(ExcludeTrailingPathDelimiter(folder).c_str(), 0777) == 0 || errno == EEXIST;
-}
-
-// Renames temp to name within folder; without replace an existing name is kept.
-bool PutInPlace(int folder, const std::string& temp, const std::string& name, bool replace) {
-    if (replace)
-        return ::renameat(folder, temp.c_str(), folder, name.c_str()) == 0;
-    if (::renameat2(folder, temp.c_str(), folder, name.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-    // A file system without the no-replace rename: a hard link fails on an existing name.
-    if (::linkat(folder, temp.c_str(), folder, name.c_str(), 0) != 0)
-        return false;
-    ::unlinkat(folder, temp.c_str(), 0);
-    return true;
 }
 
 } // namespace
@@ -128,16 +77,12 @@ bool MakeMemberPath(std::string_view name, TMemberPath& path, std::string& reaso
 
 TArchiveExtractor::TArchiveExtractor(TArchiveReader& reader, const std::string& folder)
     : FReader(reader), FFolder(IncludeTrailingPathDelimiter(folder)) {
-    if (ForceFolders(FFolder))
-        FHandle = ::open(FFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (FHandle < 0)
+    int error = ForceFolders(FFolder);
+    if (error == 0)
+        error = FHandle.Open(FFolder);
+    if (error != 0)
         throw EVlmError(
-            FormatMessage("Cannot create folder \"%s\". %s", {FFolder, SysErrorMessage(errno)}));
-}
-
-TArchiveExtractor::~TArchiveExtractor() {
-    if (FHandle >= 0)
-        ::close(FHandle);
+            FormatMessage("Cannot create folder \"%s\". %s", {FFolder, SysErrorMessage(error)}));
 }
 
 void TArchiveExtractor::Fail(size_t index, const std::string& reason) const {
@@ -146,24 +91,23 @@ void TArchiveExtractor::Fail(size_t index, const std::string& reason) const {
                       {PrintableName(FReader.Members()[index].Name), FReader.FileName(), reason}));
 }
 
-int TArchiveExtractor::OpenParentFolder(const TMemberPath& path, size_t index) {
-    TFd folder(::dup(FHandle));
+TFolderHandle TArchiveExtractor::OpenParentFolder(const TMemberPath& path, size_t index) {
+    TFolderHandle folder = FHandle.Duplicate();
     const size_t folders = path.Components.size() - (path.IsFolder ? 0 : 1);
     std::string walked = FFolder;
     for (size_t i = 0; i < folders; ++i) {
         const std::string& part = path.Components[i];
         walked += part + PathDelim;
-        if (::mkdirat(folder.Get(), part.c_str(), 0777) != 0 && errno != EEXIST)
-            Fail(index, FormatMessage("Cannot create folder \"%s\". %s",
-                                      {walked, SysErrorMessage(errno)}));
         // A link planted inside the destination is never followed.
-        const int next =
-            ::openat(folder.Get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0)
+        TFolderHandle next;
+        if (const int error = folder.OpenChild(part, true, next); error == ENOTDIR)
             Fail(index, FormatMessage("\"%s\" is a link or a file, not a folder.", {walked}));
-        folder.Reset(next);
+        else if (error != 0)
+            Fail(index, FormatMessage("Cannot create folder \"%s\". %s",
+                                      {walked, SysErrorMessage(error)}));
+        folder = std::move(next);
     }
-    return folder.Release();
+    return folder;
 }
 
 std::string TArchiveExtractor::ExtractMember(size_t index) {
@@ -172,71 +116,48 @@ std::string TArchiveExtractor::ExtractMember(size_t index) {
     std::string reason;
     if (!MakeMemberPath(member.Name, path, reason))
         Fail(index, "The member's name is refused: " + reason);
-    const TFd folder(OpenParentFolder(path, index));
+    const TFolderHandle folder = OpenParentFolder(path, index);
     if (!path.IsFolder) {
         const std::string& name = path.Components.back();
-        struct stat st;
-        if (::fstatat(folder.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            if (S_ISDIR(st.st_mode))
+        if (const TEntryKind kind = folder.KindOf(name); kind != TEntryKind::None) {
+            if (kind == TEntryKind::Folder)
                 Fail(index, "\"" + FFolder + path.Text() + "\" is a folder.");
             if (!Force && !FWritten.count(path.Text()))
                 Fail(index, "\"" + FFolder + path.Text() +
                                 "\" already exists (use --force to replace it).");
         }
-        WriteFile(folder.Get(), name, path, index);
+        WriteFile(folder, name, path, index);
         FWritten.insert(path.Text());
     }
     return path.Text();
 }
 
-void TArchiveExtractor::WriteFile(int folder, const std::string& name, const TMemberPath& path,
-                                  size_t index) {
-    static std::mt19937 random(static_cast<unsigned>(
-        std::chrono::steady_clock::now().time_since_epoch().count() ^ ::getpid()));
-    std::string temp;
-    TFd file;
-    for (int attempt = 0; attempt < 1000 && file.Get() < 0; ++attempt) {
-        char digits[8];
-        std::snprintf(digits, sizeof digits, "%04X", static_cast<unsigned>(random() & 0xFFFF));
-        temp = std::string("arc") + digits + ".tmp";
-        file.Reset(::openat(folder, temp.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (file.Get() < 0 && errno != EEXIST)
-            break;
-    }
+// The member goes to a temporary file beside its name and takes the name only when it is
+// whole; the temporary file goes on every other way out (a failure, an exception of
+// BeforeChunk such as Ctrl+C).
+void TArchiveExtractor::WriteFile(const TFolderHandle& folder, const std::string& name,
+                                  const TMemberPath& path, size_t index) {
     const std::string target = FFolder + path.Text();
-    if (file.Get() < 0)
-        Fail(index, FormatMessage("Cannot create file \"%s\". %s",
-                                  {ExtractFilePath(target) + temp, SysErrorMessage(errno)}));
+    TSafeFileOptions options;
+    options.FollowLinks = false;
+    // Without --force an existing file is never replaced, even one that appeared
+    // meanwhile.
+    options.Replace = Force || FWritten.count(path.Text()) != 0;
     try {
+        TSafeFile file(folder, name, target, options);
         FReader.ReadMember(index, Password, [&](const char* data, size_t size) {
             if (BeforeChunk)
                 BeforeChunk();
-            while (size > 0) {
-                const ssize_t n = ::write(file.Get(), data, size);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0)
-                    Fail(index, FormatMessage("Cannot write \"%s\". %s",
-                                              {target, SysErrorMessage(n < 0 ? errno : ENOSPC)}));
-                data += n;
-                size -= static_cast<size_t>(n);
-            }
+            file.Write(data, size);
         });
         const TCentralHeader& c = FReader.Members()[index].Central;
-        const time_t modified = DosToTime(c.Date, c.Time);
-        const struct timespec times[2] = {{modified, 0}, {modified, 0}};
-        ::futimens(file.Get(), times);
-        if (::close(file.Release()) != 0)
-            Fail(index, FormatMessage("Cannot write \"%s\". %s", {target, SysErrorMessage(errno)}));
-        // Without --force an existing file is never replaced, even one that appeared
-        // meanwhile.
-        if (!PutInPlace(folder, temp, name, Force || FWritten.count(path.Text())))
-            Fail(index,
-                 FormatMessage("Cannot create file \"%s\". %s", {target, SysErrorMessage(errno)}));
-    } catch (...) {
-        ::unlinkat(folder, temp.c_str(), 0);
-        throw;
+        file.Stream().SetModificationTime(DosToTime(c.Date, c.Time));
+        file.Commit();
+    } catch (const EWriteError& e) {
+        Fail(index,
+             FormatMessage("Cannot write \"%s\". %s", {target, SysErrorMessage(e.ErrorNumber)}));
+    } catch (const EFCreateError& e) {
+        Fail(index, e.what());
     }
 }
 

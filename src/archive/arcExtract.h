@@ -5,6 +5,7 @@
 #pragma once
 
 #include "archive/arcReader.h"
+#include "platform/UFolder.h"
 
 #include <functional>
 #include <set>
@@ -28,7 +29,6 @@ class TArchiveExtractor {
 public:
     // Opens folder (creating it and its parents when missing). Raises EFCreateError.
     TArchiveExtractor(TArchiveReader& reader, const std::string& folder);
-    ~TArchiveExtractor();
     TArchiveExtractor(const TArchiveExtractor&) = delete;
     TArchiveExtractor& operator=(const TArchiveExtractor&) = delete;
 
@@ -44,13 +44,14 @@ public:
     std::string ExtractMember(size_t index);
 
 private:
-    int OpenParentFolder(const TMemberPath& path, size_t index);
-    void WriteFile(int folder, const std::string& name, const TMemberPath& path, size_t index);
+    TFolderHandle OpenParentFolder(const TMemberPath& path, size_t index);
+    void WriteFile(const TFolderHandle& folder, const std::string& name, const TMemberPath& path,
+                   size_t index);
     [[noreturn]] void Fail(size_t index, const std::string& reason) const;
 
     TArchiveReader& FReader;
     std::string FFolder;
-    int FHandle = -1;
+    TFolderHandle FHandle;
     // Files this extraction wrote: a later member of the same name may replace them.
     std::set<std::string> FWritten;
 };

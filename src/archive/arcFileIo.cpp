@@ -4,6 +4,7 @@
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
+#include "platform/USafeFile.h"
 
 #include <cerrno>
 
@@ -14,12 +15,9 @@ int CheckArchiveFolder(const std::string& folder, std::string& reason) {
         reason = SysErrorMessage(ENOENT);
         return errInvalidDirectory;
     }
-    try {
-        DeleteFile(CreateUniqueTempFile(folder, "arc"));
-    } catch (const EStreamError& e) {
-        reason = SysErrorMessage(e.ErrorNumber);
-        return e.ErrorNumber == ENOENT || e.ErrorNumber == ENOTDIR ? errInvalidDirectory
-                                                                   : errWriteProtected;
+    if (const int error = ProbeFolder(folder, "arc"); error != 0) {
+        reason = SysErrorMessage(error);
+        return error == ENOENT || error == ENOTDIR ? errInvalidDirectory : errWriteProtected;
     }
     return 0;
 }
@@ -50,39 +48,9 @@ void TTempOutput::Discard() {
     FFileName.clear();
 }
 
-namespace {
-// The copy across file systems goes to a new file beside the archive first.
-void CopyBeside(const std::string& source, const std::string& target,
-                const std::function<void()>& beforeChunk) {
-    const std::string copy = CreateUniqueTempFile(ExtractFilePath(target), "arc");
-    try {
-        TFileStream in(source, TFileMode::OpenRead);
-        TFileStream out(copy, TFileMode::OpenReadWrite);
-        SetPublicFileMode(out.Handle(), target);
-        CopyStream(in, out, -1, beforeChunk);
-        out.Sync();
-        out.Close();
-        if (const int error = RenameReplacing(copy, target); error != 0)
-            throw EFCreateError(target, error);
-    } catch (...) {
-        DeleteFile(copy);
-        throw;
-    }
-}
-} // namespace
-
 void TTempOutput::MoveTo(const std::string& archive, const std::function<void()>& beforeChunk) {
-    const std::string target = ResolveFileLink(archive);
-    SetPublicFileMode(FStream->Handle(), target);
-    FStream->Sync();
-    FStream->Close();
-    const int error = RenameReplacing(FFileName, target);
-    if (error == 0)
+    if (ReplaceFileWith(*FStream, archive, {}, beforeChunk))
         FFileName.clear(); // nothing left to remove
-    else if (error == EXDEV)
-        CopyBeside(FFileName, target, beforeChunk);
-    else
-        throw EFCreateError(target, error);
 }
 
 std::string TempOutputFolder(const std::string& tempDir) {

@@ -5,8 +5,7 @@
 #include "platform/UFileStream.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
-
-#include <cerrno>
+#include "platform/USafeFile.h"
 
 namespace vlm {
 
@@ -33,8 +32,6 @@ void WriteOffset(TFileStream& dest, uint64_t offset, const std::string& destName
         trailer[i] = static_cast<unsigned char>(offset >> (8 * i));
     try {
         dest.WriteBuffer(trailer, sizeof trailer);
-        dest.Sync();
-        dest.Close();
     } catch (const EWriteError& e) {
         throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
                                       {destName, SysErrorMessage(e.ErrorNumber)}));
@@ -61,7 +58,7 @@ void JoinParts(TBuildHost& host, TFileStream& out, const std::string& viewer,
     CheckForCancel(host);
     WriteOffset(out, viewerLength, output);
     StepProgress(host, 10);
-    host.SetSizeText(FormatSize(static_cast<uint64_t>(FileSizeOf(out.FileName()))));
+    host.SetSizeText(FormatSize(static_cast<uint64_t>(out.Size())));
     CheckForCancel(host);
 }
 
@@ -69,29 +66,21 @@ void JoinParts(TBuildHost& host, TFileStream& out, const std::string& viewer,
 
 void JoinExecutable(TBuildHost& host, const std::string& viewer, const std::string& archive,
                     const std::string& output) {
-    const std::string folder = ExtractFilePath(output);
-    std::string temp;
+    // A new executable can be started by its user; one that replaces another keeps that
+    // file's mode.
+    TSafeFileOptions options;
+    options.Executable = true;
+    TSafeFile file(output, options);
+    JoinParts(host, file.Stream(), viewer, archive, output);
+    if (FileExists(archive))
+        DeleteFile(archive);
+    StepProgress(host, 10);
+    CheckForCancel(host);
     try {
-        temp = CreateUniqueTempFile(folder.empty() ? "." : folder,
-                                    "." + ExtractFileName(output) + ".");
-    } catch (const EFCreateError& e) {
-        throw EFCreateError(output, e.ErrorNumber);
-    }
-    try {
-        {
-            TFileStream out(temp, TFileMode::OpenReadWrite);
-            out.SetPlainCreateMode();
-            JoinParts(host, out, viewer, archive, output);
-        }
-        if (FileExists(archive))
-            DeleteFile(archive);
-        StepProgress(host, 10);
-        CheckForCancel(host);
-        if (!RenameFile(temp, output))
-            throw EFCreateError(output, errno);
-    } catch (...) {
-        DeleteFile(temp);
-        throw;
+        file.Commit();
+    } catch (const EWriteError& e) {
+        throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
+                                      {output, SysErrorMessage(e.ErrorNumber)}));
     }
 }
 

@@ -41,7 +41,17 @@ EFCreateError::EFCreateError(const std::string& fileName, int errorNumber)
           FormatMessage("Cannot create file \"%s\". %s", {fileName, SysErrorMessage(errorNumber)}),
           errorNumber) {}
 
+EFCreateError::EFCreateError(const std::string& fileName, int errorNumber,
+                             const std::string& reason)
+    : EStreamError(FormatMessage("Cannot create file \"%s\". %s", {fileName, reason}),
+                   errorNumber) {}
+
 EWriteError::EWriteError(int errorNumber) : EStreamError("Stream write error", errorNumber) {}
+
+EWriteError::EWriteError(const std::string& fileName, int errorNumber)
+    : EStreamError(
+          FormatMessage("Stream write error: \"%s\". %s", {fileName, SysErrorMessage(errorNumber)}),
+          errorNumber) {}
 
 EReadError::EReadError(int errorNumber) : EStreamError("Stream read error", errorNumber) {}
 

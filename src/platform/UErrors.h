@@ -38,12 +38,16 @@ public:
 class EFCreateError : public EStreamError {
 public:
     EFCreateError(const std::string& fileName, int errorNumber);
+    // The same opening with a reason of our own instead of the system's text.
+    EFCreateError(const std::string& fileName, int errorNumber, const std::string& reason);
 };
 
-// "Stream write error"
+// "Stream write error"; with a file name, "Stream write error: \"%s\". %s" (the file and
+// the system's reason).
 class EWriteError : public EStreamError {
 public:
     explicit EWriteError(int errorNumber);
+    EWriteError(const std::string& fileName, int errorNumber);
 };
 
 // "Stream read error"

@@ -1,6 +1,7 @@
 #include "platform/UFileStream.h"
 
 #include "platform/UErrors.h"
+#include "platform/UTestHooks.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -9,31 +10,6 @@
 #include <vector>
 
 namespace vlm {
-
-namespace {
-int64_t gFailAfter = -1;
-int gFailErrno = 0;
-
-// Applies the test seam: how many of count bytes may still be written.
-size_t AllowedByTestSeam(size_t count) {
-    if (gFailAfter < 0)
-        return count;
-    if (static_cast<uint64_t>(gFailAfter) >= count) {
-        gFailAfter -= static_cast<int64_t>(count);
-        return count;
-    }
-    const size_t allowed = static_cast<size_t>(gFailAfter);
-    gFailAfter = 0;
-    return allowed;
-}
-} // namespace
-
-namespace testing {
-void FailWritesAfter(int64_t bytes, int errorNumber) {
-    gFailAfter = bytes;
-    gFailErrno = errorNumber;
-}
-} // namespace testing
 
 TFileStream::TFileStream(std::string_view fileName, TFileMode mode) : FFileName(fileName) {
     int flags = O_CLOEXEC;
@@ -79,6 +55,9 @@ TFileStream::TFileStream(std::string_view fileName, TFileMode mode) : FFileName(
     }
 }
 
+TFileStream::TFileStream(int handle, std::string_view fileName)
+    : FFileName(fileName), FHandle(handle) {}
+
 TFileStream::~TFileStream() {
     if (FHandle >= 0)
         ::close(FHandle);
@@ -116,7 +95,8 @@ void TFileStream::ReadBuffer(void* buffer, size_t count) {
 }
 
 void TFileStream::WriteBuffer(const void* buffer, size_t count) {
-    const size_t allowed = AllowedByTestSeam(count);
+    int seamError = 0;
+    const auto allowed = static_cast<size_t>(hook_state::AllowedWrite(count, seamError));
     size_t done = 0;
     const auto* bytes = static_cast<const char*>(buffer);
     while (done < allowed) {
@@ -129,7 +109,7 @@ void TFileStream::WriteBuffer(const void* buffer, size_t count) {
         done += static_cast<size_t>(n);
     }
     if (allowed < count)
-        throw EWriteError(gFailErrno);
+        throw EWriteError(seamError);
 }
 
 int64_t TFileStream::Position() const {
@@ -157,14 +137,15 @@ void TFileStream::SetSize(int64_t size) {
         throw EWriteError(errno);
 }
 
-void TFileStream::SetPlainCreateMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    // A failure keeps the private mode of the temporary file, which is safe.
-    (void)::fchmod(FHandle, 0666 & ~mask);
+bool TFileStream::SetModificationTime(int64_t unixTime) {
+    const struct timespec times[2] = {{static_cast<time_t>(unixTime), 0},
+                                      {static_cast<time_t>(unixTime), 0}};
+    return ::futimens(FHandle, times) == 0;
 }
 
 void TFileStream::Sync() {
+    if (const int error = hook_state::StepFailure(TFileStep::Sync); error != 0)
+        throw EWriteError(error);
     if (::fsync(FHandle) != 0 && errno != EINVAL && errno != EROFS)
         throw EWriteError(errno);
 }

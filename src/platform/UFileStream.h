@@ -21,6 +21,8 @@ class TFileStream {
 public:
     // Raises EFOpenError for the open modes and EFCreateError for the create modes.
     TFileStream(std::string_view fileName, TFileMode mode);
+    // Takes over an open descriptor of a regular file (closed when the stream ends).
+    TFileStream(int handle, std::string_view fileName);
     ~TFileStream();
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
@@ -44,9 +46,8 @@ public:
     // Closes now; a failure to close (a delayed write error) raises EWriteError.
     void Close();
     int Handle() const { return FHandle; }
-    // Gives the file the permissions a plain create would give it (0666 less the umask):
-    // for a file made under a private temporary name that then takes a user's file name.
-    void SetPlainCreateMode();
+    // Sets the last access and modification times; false when the system refuses.
+    bool SetModificationTime(int64_t unixTime);
 
 private:
     std::string FFileName;
@@ -57,11 +58,5 @@ private:
 // chunks; returns the bytes copied. The callback, when given, runs before each chunk.
 int64_t CopyStream(TFileStream& source, TFileStream& dest, int64_t count = -1,
                    const std::function<void()>& beforeChunk = {});
-
-namespace testing {
-// A failure seam for tests: after `bytes` more bytes have been written through any
-// TFileStream, writes fail with the given error number. A negative count switches it off.
-void FailWritesAfter(int64_t bytes, int errorNumber);
-} // namespace testing
 
 } // namespace vlm

@@ -2,6 +2,7 @@
 
 #include "platform/UErrors.h"
 #include "platform/UPaths.h"
+#include "platform/UTestHooks.h"
 
 #include <cerrno>
 #include <chrono>
@@ -89,17 +90,27 @@ int RenameReplacing(std::string_view from, std::string_view to) {
     return ::rename(std::string(from).c_str(), std::string(to).c_str()) == 0 ? 0 : errno;
 }
 
-void SetPublicFileMode(int handle, std::string_view likePath) {
+bool PathEntryExists(std::string_view path) {
     struct stat st;
-    mode_t mode;
-    if (StatPath(likePath, st) && S_ISREG(st.st_mode)) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(handle, mode);
+    return !path.empty() && ::lstat(std::string(path).c_str(), &st) == 0;
+}
+
+bool IsSymbolicLink(std::string_view path) {
+    struct stat st;
+    return !path.empty() && ::lstat(std::string(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+int ForceFolders(std::string_view folder) {
+    if (DirectoryExists(folder))
+        return 0;
+    const std::string path = ExcludeTrailingPathDelimiter(folder);
+    if (path.empty())
+        return ENOENT;
+    const std::string parent = ExtractFilePath(path);
+    if (!parent.empty() && ExcludeTrailingPathDelimiter(parent) != path)
+        if (const int error = ForceFolders(parent); error != 0)
+            return error;
+    return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST ? 0 : errno;
 }
 
 int64_t FileSizeOf(std::string_view path) {
@@ -215,6 +226,8 @@ std::string CreateUniqueTempFile(std::string_view folder, std::string_view prefi
         char digits[8];
         std::snprintf(digits, sizeof digits, "%04X", static_cast<unsigned>(generator() & 0xFFFF));
         const std::string path = base + std::string(prefix) + digits + ".tmp";
+        if ((lastError = hook_state::StepFailure(TFileStep::Create)) != 0)
+            break;
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {
             ::close(fd);
@@ -225,6 +238,27 @@ std::string CreateUniqueTempFile(std::string_view folder, std::string_view prefi
             break;
     }
     throw EFCreateError(base + std::string(prefix) + "????.tmp", lastError);
+}
+
+int ProbeFolder(std::string_view folder, std::string_view prefix) {
+    const std::string base = IncludeTrailingPathDelimiter(folder) + std::string(prefix);
+    std::random_device device;
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        if ((error = hook_state::StepFailure(TFileStep::Create)) != 0)
+            break;
+        char digits[24];
+        std::snprintf(digits, sizeof digits, "%08X%08X", device(), device());
+        const std::string path = base + digits + ".tmp";
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            ::unlink(path.c_str());
+            return 0;
+        }
+        error = errno;
+    }
+    return error;
 }
 
 namespace {

@@ -44,10 +44,13 @@ bool RenameFile(std::string_view from, std::string_view to);
 // Renames from to to, replacing to; 0, or the system's error number (EXDEV when the two lie
 // on different file systems).
 int RenameReplacing(std::string_view from, std::string_view to);
-// Gives the open file the permissions of likePath when that exists, else those of a newly
-// created file (0666 less the umask): a finished output must not keep the private mode of
-// the temporary file it was assembled in.
-void SetPublicFileMode(int handle, std::string_view likePath);
+// Something is at path: a file, folder, device or a link, even a dangling one (the link
+// itself is not followed).
+bool PathEntryExists(std::string_view path);
+// path names a symbolic link (followed or not, dangling or not).
+bool IsSymbolicLink(std::string_view path);
+// Creates folder and its missing parents; 0 or the system's error number.
+int ForceFolders(std::string_view folder);
 // Size of the file, or -1 when it cannot be read.
 int64_t FileSizeOf(std::string_view path);
 
@@ -89,6 +92,10 @@ void SetTempFolder(std::string_view folder);
 // Creates a new empty file folder + prefix + 4 hex digits + ".tmp" exclusively (mode 0600)
 // and returns its path; raises EFCreateError when none can be made.
 std::string CreateUniqueTempFile(std::string_view folder, std::string_view prefix = "arc");
+
+// Whether new files can be made in folder: a probe file, prefix + 16 random hex digits +
+// ".tmp", is created exclusively there and removed. 0 or the system's error number.
+int ProbeFolder(std::string_view folder, std::string_view prefix);
 
 // The folder of the running program, ending in the delimiter. The environment variable
 // VLM_PROGRAM_DIR, or SetProgramFolder, points it elsewhere (tests).

@@ -4,10 +4,7 @@
 #include "platform/UFileStream.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
-
-#include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/USafeFile.h"
 
 namespace vlm {
 
@@ -54,29 +51,17 @@ const std::array<TProjectEntry, 30> ProjectEntries = {{
 
 namespace {
 int gUntitledCounter = 0;
-// The replacement keeps the old file's permissions and, where allowed, its owner; a new
-// file gets the permissions a plain create would give it. Failures leave the private
-// mode of the temporary file, which is safe.
-void GiveModeOf(int handle, const struct stat* old) {
-    int failures = 0;
-    if (old) {
-        failures += ::fchmod(handle, old->st_mode & 07777) != 0;
-        failures += ::fchown(handle, old->st_uid, old->st_gid) != 0;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        failures += ::fchmod(handle, 0666 & ~mask) != 0;
-    }
-    (void)failures;
-}
-
 } // namespace
 
-namespace testing {
-void SetUntitledCounter(int value) {
+namespace test_hooks {
+TUntitledCounter::TUntitledCounter(int value) : FPrevious(gUntitledCounter) {
     gUntitledCounter = value;
 }
-} // namespace testing
+
+TUntitledCounter::~TUntitledCounter() {
+    gUntitledCounter = FPrevious;
+}
+} // namespace test_hooks
 
 TProject::TProject() {
     FFileName = UntitledName + std::to_string(++gUntitledCounter);
@@ -94,6 +79,8 @@ TProject::TProject(std::string_view fileName) {
     } else {
         FFileName = std::string(fileName);
         LoadFromFile(FFileName);
+        if (LoadStoppedAtNul())
+            FLoadedWithNul = FFileName;
         FNew = false;
     }
     FModified = false;
@@ -146,33 +133,22 @@ void TProject::UpdateHomePageState() {
     FHasHomePage = !Value(entry::HomePage).empty();
 }
 
-void TProject::Save() {
+void TProject::Save(const std::function<void()>& beforeChunk) {
+    if (FFileName == FLoadedWithNul)
+        throw EVlmError("\"" + FFileName +
+                        "\" is not a project file (it holds a NUL byte); it is not overwritten");
     // Through a link the file where it lives is replaced; the link stays a link.
-    const std::string target = ResolveFileLink(FFileName);
-    const std::string folder = ExtractFilePath(target);
-
-    struct stat old {};
-    const bool existed = ::stat(target.c_str(), &old) == 0;
-
-    std::string tempPath;
-    try {
-        tempPath = CreateUniqueTempFile(folder.empty() ? "." : folder,
-                                        "." + ExtractFileName(target) + ".");
-    } catch (const EFCreateError& e) {
-        throw EFCreateError(FFileName, e.ErrorNumber);
+    const std::string text = Text();
+    TSafeFile file(FFileName);
+    constexpr size_t ChunkSize = 65536;
+    for (size_t done = 0; done < text.size(); done += ChunkSize) {
+        if (beforeChunk)
+            beforeChunk();
+        file.WriteText(std::string_view(text).substr(done, ChunkSize));
     }
-    try {
-        TFileStream stream(tempPath, TFileMode::OpenReadWrite);
-        GiveModeOf(stream.Handle(), existed ? &old : nullptr);
-        stream.WriteText(Text());
-        stream.Sync();
-        stream.Close();
-        if (!RenameFile(tempPath, target))
-            throw EFCreateError(FFileName, errno);
-    } catch (...) {
-        DeleteFile(tempPath);
-        throw;
-    }
+    if (beforeChunk)
+        beforeChunk();
+    file.Commit();
     FNew = false;
     FModified = false;
 }

@@ -109,8 +109,11 @@ public:
     // Writes all lines to FileName and clears New and Modified. The file is replaced as a
     // whole: the new bytes go to a temporary file beside it, which is then renamed over it,
     // so a failed save leaves the old file as it was. Raises EFCreateError or EWriteError
-    // and then keeps New and Modified as they were.
-    void Save();
+    // and then keeps New and Modified as they were. A file whose loading stopped at a NUL
+    // byte is not a project file and is never overwritten (EVlmError). beforeChunk, when
+    // given, runs before each chunk is written and before the file takes its name; an
+    // exception from it (a cancel) ends the save with the old file untouched.
+    void Save(const std::function<void()>& beforeChunk = {});
 
     // The one change listener; called before Modified and HasHomePage reflect the change.
     TChangeEvent OnChange;
@@ -122,14 +125,25 @@ private:
     void UpdateHomePageState();
 
     std::string FFileName;
+    std::string FLoadedWithNul; // the file this project was loaded from when it held a NUL
     bool FNew = false;
     bool FModified = false;
     bool FHasHomePage = false;
 };
 
-namespace testing {
-// Sets the process-wide untitled counter (the next untitled project gets value + 1).
-void SetUntitledCounter(int value);
-} // namespace testing
+namespace test_hooks {
+// Sets the process-wide untitled counter while it lives (the next untitled project gets
+// value + 1); the counter's previous value comes back when it ends.
+class TUntitledCounter {
+public:
+    explicit TUntitledCounter(int value);
+    ~TUntitledCounter();
+    TUntitledCounter(const TUntitledCounter&) = delete;
+    TUntitledCounter& operator=(const TUntitledCounter&) = delete;
+
+private:
+    int FPrevious;
+};
+} // namespace test_hooks
 
 } // namespace vlm

@@ -112,6 +112,7 @@ void TStringList::LoadFromFile(std::string_view fileName) {
     while (const size_t n = stream.Read(buffer, sizeof buffer))
         bytes.append(buffer, n);
     SetText(bytes);
+    FStoppedAtNul = bytes.find('\0') != std::string::npos;
 }
 
 void TStringList::SaveToFile(std::string_view fileName) const {

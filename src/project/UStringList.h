@@ -42,6 +42,9 @@ public:
 
     // Loads the whole file as one text. Raises EFOpenError or EReadError.
     void LoadFromFile(std::string_view fileName);
+    // Whether the last LoadFromFile stopped at a NUL byte, leaving the rest of the file
+    // unread: such a file is no text file, and writing the lines back would lose the rest.
+    bool LoadStoppedAtNul() const { return FStoppedAtNul; }
     // Writes the text in place (creating or truncating the file). Raises EFCreateError or
     // EWriteError. For temporary files; project files are saved atomically.
     void SaveToFile(std::string_view fileName) const;
@@ -60,6 +63,7 @@ protected:
 private:
     std::vector<std::string> FLines;
     int FUpdateCount = 0;
+    bool FStoppedAtNul = false;
 };
 
 } // namespace vlm

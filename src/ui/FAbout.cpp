@@ -1,10 +1,12 @@
 #include "ui/FAbout.h"
 
 #include "ui/UDialogService.h"
+#include "ui/UFontFit.h"
 #include "ui/UProductInfo.h"
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -20,6 +22,7 @@ QLabel* AddLabel(QWidget* parent, const char* name, int x, int y, const QString&
     label->setObjectName(QString::fromLatin1(name));
     label->move(x, y);
     label->adjustSize();
+    MarkSizedToText(label);
     return label;
 }
 
@@ -44,7 +47,7 @@ TfrmAbout::TfrmAbout(QWidget* owner)
     auto* image = new QLabel(box);
     image->setObjectName(QStringLiteral("Image1"));
     image->setGeometry(16, 48, 32, 32);
-    image->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(32, 32));
+    image->setPixmap(QIcon(QStringLiteral(":/icons/VLMPack.svg")).pixmap(32, 32));
     AddLabel(box, "lblVersion", 120, 40, QStringLiteral("Version: 1.3"));
     AddLabel(box, "lblPlatform", 76, 64, QStringLiteral("for Win 95/98/2000/NT/ME/XP"));
     AddLabel(box, "lblNotice", 63, 88, QStringLiteral("Copyright (C) Vellumar"));
@@ -65,6 +68,7 @@ TfrmAbout::TfrmAbout(QWidget* owner)
     ok->setGeometry(224, 176, 75, 25);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    FitToFont(this, QSize(312, 216));
 }
 
 void TfrmAbout::lnkWebSiteClick() {

@@ -1,5 +1,7 @@
 #include "ui/FBuildingProgress.h"
 
+#include "ui/UDesktopHabits.h"
+#include "ui/UFontFit.h"
 #include "ui/UProcessMessages.h"
 
 #include <QFontMetrics>
@@ -8,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace vlm::ui {
 
@@ -44,6 +48,19 @@ TfmBuildingProgress::TfmBuildingProgress(QWidget* owner)
     setWindowTitle(QStringLiteral("Building..."));
     setFixedSize(350, 250);
     CreateControls();
+    WidenSizeBox();
+    // Room for the widest texts the build shows here.
+    const QStringList stages = {QStringLiteral("Loading settings..."),
+                                QStringLiteral("Parsing files..."),
+                                QStringLiteral("Compressing files..."),
+                                QStringLiteral("Integrating..."), QStringLiteral("Finished")};
+    FitToFont(
+        this, QSize(350, 250),
+        {{gbProgress, stages},
+         {gbOutputSize, {QStringLiteral("Current file size"), QStringLiteral("Output file size")}},
+         {lblOutputSize, {QStringLiteral("1023.99 MB")}},
+         {lblOutputFile, {QStringLiteral("/...")}},
+         {btnCancel, {QStringLiteral("Cancel"), QStringLiteral("Finished")}}});
 }
 
 void TfmBuildingProgress::CreateControls() {
@@ -68,6 +85,21 @@ void TfmBuildingProgress::CreateControls() {
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
 }
 
+// The size box's longer title, "Current file size", outgrows its 101 pixels with common Linux
+// fonts; the box takes the room it needs from the progress box beside it, which has room
+// to spare, so that the window keeps its size.
+void TfmBuildingProgress::WidenSizeBox() {
+    const int need = GroupBoxTitleRight(gbOutputSize, QStringLiteral("Current file size"));
+    const int extra = std::clamp(need - gbOutputSize->width(), 0, 60);
+    if (extra == 0)
+        return;
+    gbOutputSize->resize(gbOutputSize->width() + extra, gbOutputSize->height());
+    lblOutputSize->resize(lblOutputSize->width() + extra, lblOutputSize->height());
+    gbProgress->setGeometry(gbProgress->x() + extra, gbProgress->y(), gbProgress->width() - extra,
+                            gbProgress->height());
+    ProgressBar->resize(ProgressBar->width() - extra, ProgressBar->height());
+}
+
 void TfmBuildingProgress::btnCancelClick() {
     FCancelled = true;
     if (FModal)
@@ -80,7 +112,7 @@ void TfmBuildingProgress::reject() {
 
 bool TfmBuildingProgress::AskOutputFile(std::string& fileName) {
     QString chosen = Text(fileName);
-    if (!Dialogs().ExecFileDialog(FOwner, OutputFileDialogSpec(), chosen))
+    if (!ExecFileDialogRemembering(FOwner, OutputFileDialogSpec(), chosen))
         return false;
     fileName = chosen.toStdString();
     return true;

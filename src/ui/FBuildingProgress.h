@@ -49,6 +49,7 @@ public:
 
 private:
     void CreateControls();
+    void WidenSizeBox();
     void btnCancelClick();
     QLabel* LabelOf(TProgressLabel label) const;
 

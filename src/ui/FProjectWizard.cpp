@@ -6,6 +6,7 @@
 #include "ui/UWizardPictures.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -119,6 +120,9 @@ QPlainTextEdit* NewLinesBox(QWidget* parent, const char* name, const QString& te
         widest = std::max(widest, box->fontMetrics().horizontalAdvance(line));
     const int margins = 2 * static_cast<int>(box->document()->documentMargin()) + 4;
     box->setMinimumWidth(widest + margins);
+    // Every line shows: the box never scrolls, whatever the font.
+    const auto lines = static_cast<int>(text.count(QLatin1Char('\n'))) + 1;
+    box->setMinimumHeight(lines * box->fontMetrics().lineSpacing() + margins);
     return box;
 }
 
@@ -160,9 +164,11 @@ TfmProjectWizard::TfmProjectWizard(QWidget* owner, TProject& project)
     CreatePages();
     CreateActions();
     CreateButtons();
-    // 480 by 360, or wider where the desktop's font needs it for a caption or a line.
+    FitButtons();
+    // 480 by 360, or larger where the desktop's font needs it for a caption or a line.
     layout->activate();
-    setFixedSize(std::max(480, layout->totalMinimumSize().width()), 360);
+    const int width = std::max(480, layout->totalMinimumSize().width());
+    setFixedSize(width, std::max(360, PagesHeight(width) + FButtons->height()));
     FControls->LoadControls();
     actFinish->setEnabled(false);
     FPages->setCurrentIndex(pgWelcome);
@@ -232,7 +238,7 @@ QWidget* TfmProjectWizard::NewPage(const TPageDef& def) {
 
 void TfmProjectWizard::FillPage(int index, QWidget* content) {
     auto* layout = new QVBoxLayout(content);
-    layout->setContentsMargins(12, 8, 12, 4);
+    layout->setContentsMargins(12, 8, 12, 2);
     if (index == pgWelcome || index == pgFinish) {
         FillEndPage(index, layout);
         return;
@@ -331,9 +337,35 @@ void TfmProjectWizard::CreateActions() {
         [this] { return actFinishUpdate(); });
 }
 
+// The height the tallest page needs at width, its wrapped paragraphs whole. The page stack
+// does not pass its pages' height-for-width on, so each page is asked.
+int TfmProjectWizard::PagesHeight(int width) const {
+    int height = 0;
+    for (int index = 0; index < FPages->count(); ++index) {
+        const QWidget* page = FPages->widget(index);
+        height = std::max(height, page->hasHeightForWidth() ? page->heightForWidth(width)
+                                                            : page->minimumSizeHint().height());
+    }
+    return height;
+}
+
+void TfmProjectWizard::FitButtons() {
+    QWidget* strip = FButtons;
+    QSize size(75, 25);
+    for (const QPushButton* button : strip->findChildren<QPushButton*>()) {
+        const QFontMetrics metrics(button->font());
+        size = size.expandedTo(
+            QSize(metrics.horizontalAdvance(button->text()) + 16, metrics.height() + 6));
+    }
+    for (QPushButton* button : strip->findChildren<QPushButton*>())
+        button->setFixedSize(size);
+    strip->setFixedHeight(std::max(45, size.height() + 20));
+}
+
 void TfmProjectWizard::CreateButtons() {
     auto* strip = new QWidget(this);
     strip->setObjectName(QStringLiteral("pnButtons"));
+    FButtons = strip;
     strip->setFixedHeight(45);
     layout()->addWidget(strip);
     auto* column = new QVBoxLayout(strip);

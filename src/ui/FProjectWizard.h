@@ -42,6 +42,8 @@ private:
     void FillPage(int index, QWidget* content);
     void FillEndPage(int index, QVBoxLayout* layout);
     void CreateButtons();
+    void FitButtons(); // the buttons and their strip grow with a large font
+    int PagesHeight(int width) const;
     void CreateActions();
     void GoTo(int step);
 
@@ -56,6 +58,7 @@ private:
     TProjectControls* FControls = nullptr;
     TActionList* FActions = nullptr;
     QStackedWidget* FPages = nullptr;
+    QWidget* FButtons = nullptr; // the strip of the buttons at the bottom
     std::vector<bool> FPageVisible;
 
     TAction* actBack = nullptr;

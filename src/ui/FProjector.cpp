@@ -6,6 +6,7 @@
 #include "platform/UPaths.h"
 #include "project/UProject.h"
 #include "ui/FBuildingProgress.h"
+#include "ui/UDesktopHabits.h"
 #include "ui/UFrameViewer.h"
 #include "ui/UProductInfo.h"
 
@@ -49,7 +50,7 @@ const TfmProjector::TActionDef TfmProjector::ActionDefs[] = {
      &P::actFileOpenExecute, nullptr, QStyle::SP_DialogOpenButton, "Open"},
     {&P::actFileSave, {"actFileSave", "&Save", "Save", QKeySequence(QStringLiteral("Ctrl+S"))},
      &P::actFileSaveExecute, &P::CanSave, QStyle::SP_DialogSaveButton, "Save"},
-    {&P::actFileSaveAs, {"actFileSaveAs", "Save &As...", "Save As", QKeySequence()},
+    {&P::actFileSaveAs, {"actFileSaveAs", "Save &As...", "Save As", QKeySequence(QStringLiteral("Ctrl+Shift+S"))},
      &P::actFileSaveAsExecute, &P::HasProject, QStyle::SP_DialogSaveButton, nullptr},
     {&P::actFileClose, {"actFileClose", "&Close", "Close", QKeySequence()},
      &P::actFileCloseExecute, &P::HasProject, QStyle::SP_DialogCloseButton, nullptr},
@@ -61,7 +62,7 @@ const TfmProjector::TActionDef TfmProjector::ActionDefs[] = {
      &P::actFileBuildExecute, &P::CanBuild, QStyle::SP_DialogApplyButton, "Build"},
     {&P::actFileRun, {"actFileRun", "&Run", "Run", QKeySequence(QStringLiteral("F9"))},
      &P::actFileRunExecute, &P::CanBuild, QStyle::SP_MediaPlay, "Run"},
-    {&P::actFileExit, {"actFileExit", "E&xit", "Exit", QKeySequence()},
+    {&P::actFileExit, {"actFileExit", "E&xit", "Exit", QKeySequence(QStringLiteral("Ctrl+Q"))},
      &P::actFileExitExecute, nullptr, QStyle::SP_TitleBarCloseButton, nullptr},
     {&P::actHelpHelp, {"actHelpHelp", "&Help", "Help", QKeySequence(QStringLiteral("F1"))},
      &P::actHelpHelpExecute, &P::HelpExists, QStyle::SP_DialogHelpButton, nullptr},
@@ -117,7 +118,11 @@ void TfmProjector::CreateMenus() {
     QMenu* newMenu = project->addMenu(QStringLiteral("&New"));
     newMenu->setObjectName(QStringLiteral("miNew"));
     newMenu->addActions({actFileNewBlank, actFileNewWizard});
-    project->addActions({actFileOpen, actFileSave, actFileSaveAs, actFileClose});
+    project->addAction(actFileOpen);
+    QMenu* reopen = project->addMenu(QStringLiteral("R&eopen"));
+    reopen->setObjectName(QStringLiteral("miReopen"));
+    SetUpReopenMenu(reopen, [this](const QString& fileName) { ReopenProject(fileName); });
+    project->addActions({actFileSave, actFileSaveAs, actFileClose});
     project->addSeparator();
     project->addActions({actFileSelectHomePage, actFileOptions, actFileBuild, actFileRun});
     project->addSeparator();
@@ -178,9 +183,12 @@ void TfmProjector::CreateToolBar() {
             bar->addAction(action);
             QWidget* button = bar->widgetForAction(action);
             button->setObjectName(QStringLiteral("tb") + action->iconText().remove(' '));
-            button->setFixedSize(ButtonSize);
+            // Taller where a large font needs more room under the image.
+            const int height = bar->iconSize().height() + QFontMetrics(font).height() + 4;
+            button->setFixedSize(ButtonSize.width(), std::max(ButtonSize.height(), height));
         }
     }
+    ShowShortcutsInHints(bar);
 }
 
 void TfmProjector::FormCreate(const QStringList& args) {
@@ -189,6 +197,10 @@ void TfmProjector::FormCreate(const QStringList& args) {
     FHelpFile = QString::fromStdString(
         ChangeFileExt(ProgramFolder() + ExtractFileName(ProgramPath()), ".chm"));
     FHelpExists = FileExists(FHelpFile.toStdString());
+    // Without one, Help shows the user manual that the build packs beside the program.
+    FManualFile = QString::fromStdString(
+        ChangeFileExt(ProgramFolder() + ExtractFileName(ProgramPath()), ".vlm"));
+    FManualExists = FileExists(FManualFile.toStdString());
     FRunInProgress = false;
     FBuilder = std::make_unique<TBuilder>();
 
@@ -221,9 +233,10 @@ void TfmProjector::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (RunCommand(this, [this] { actFileClose->Execute(); }))
+    if (RunCommand(this, [this] { actFileClose->Execute(); })) {
+        SaveWindowGeometry(*this);
         event->accept();
-    else
+    } else
         event->ignore();
 }
 

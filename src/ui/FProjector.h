@@ -36,12 +36,16 @@ public:
     TFrameViewer* Viewer() const { return FViewer; }
     TActionList* ActionList() const { return FActions; }
     const QString& HelpFile() const { return FHelpFile; }
+    const QString& ManualFile() const { return FManualFile; }
     bool RunInProgress() const { return FRunInProgress; }
     // The build's progress window while a build runs, else nullptr.
     TfmBuildingProgress* BuildingProgress() const { return FProgress; }
 
     void UpdateCaption();
     void ShowHomePage();
+    // Project > Reopen: closes the open project (asking to save it) and opens fileName; a
+    // file that cannot be opened leaves the recent list.
+    void ReopenProject(const QString& fileName);
 
 protected:
     void closeEvent(QCloseEvent* event) override; // FormClose
@@ -71,7 +75,7 @@ private:
     bool HasProject() const;
     bool CanSave() const;
     bool CanBuild() const;
-    bool HelpExists() const { return FHelpExists; }
+    bool HelpExists() const { return FHelpExists || FManualExists; }
 
     // Execute handlers.
     void actFileNewBlankExecute();
@@ -98,6 +102,8 @@ private:
     TfmBuildingProgress* FProgress = nullptr;
     QString FHelpFile;
     bool FHelpExists = false;
+    QString FManualFile; // the packed user manual, shown in the viewer when no help file exists
+    bool FManualExists = false;
     bool FRunInProgress = false;
 
     TAction* actFileNewBlank = nullptr;

@@ -54,7 +54,10 @@ void TfmProjector::actFileRunExecute() {
 }
 
 void TfmProjector::actHelpHelpExecute() {
-    Dialogs().OpenUrl(this, QUrl::fromLocalFile(FHelpFile));
+    if (FHelpExists)
+        Dialogs().OpenUrl(this, QUrl::fromLocalFile(FHelpFile));
+    else
+        Dialogs().StartProgram(Q(ProgramFolder() + "VLMView.exe"), {FManualFile});
 }
 
 void TfmProjector::actHelpHomePageProductExecute() {

@@ -7,6 +7,7 @@
 #include "project/UProject.h"
 #include "ui/FProjectEditor.h"
 #include "ui/FProjectWizard.h"
+#include "ui/UDesktopHabits.h"
 #include "ui/UFrameViewer.h"
 
 #include <QApplication>
@@ -64,6 +65,8 @@ void TfmProjector::OpenProject(const std::string& fileName) {
     FProject =
         fileName.empty() ? std::make_unique<TProject>() : std::make_unique<TProject>(fileName);
     FProject->OnChange = [this](TProject&) { ProjectChanged(); };
+    if (!fileName.empty())
+        TRecentProjects::Add(Q(fileName));
     UpdateCaption();
     ShowHomePage();
 }
@@ -129,7 +132,7 @@ void TfmProjector::actFileNewWizardExecute() {
 
 void TfmProjector::actFileOpenExecute() {
     QString fileName;
-    if (!Dialogs().ExecFileDialog(this, OpenDialogSpec(), fileName))
+    if (!ExecFileDialogRemembering(this, OpenDialogSpec(), fileName))
         return;
     ReplaceProject(fileName.toStdString());
 }
@@ -137,6 +140,20 @@ void TfmProjector::actFileOpenExecute() {
 void TfmProjector::ReplaceProject(const std::string& fileName) {
     actFileClose->Execute(); // nothing when no project is open
     OpenProject(fileName);
+}
+
+void TfmProjector::ReopenProject(const QString& fileName) {
+    RunCommand(this, [&] {
+        actFileClose->Execute();
+        try {
+            OpenProject(fileName.toStdString());
+        } catch (const EAbort&) {
+            throw;
+        } catch (...) {
+            TRecentProjects::Remove(fileName);
+            throw;
+        }
+    });
 }
 
 void TfmProjector::actFileSaveExecute() {
@@ -150,10 +167,11 @@ void TfmProjector::actFileSaveAsExecute() {
     TFileDialogSpec spec = SaveDialogSpec();
     spec.FileName = Q(FProject->FileName());
     QString fileName;
-    if (!Dialogs().ExecFileDialog(this, spec, fileName))
+    if (!ExecFileDialogRemembering(this, spec, fileName))
         throw EAbort();
     FProject->SetFileName(fileName.toStdString());
     FProject->Save();
+    TRecentProjects::Add(fileName);
     UpdateCaption();
     // A relative home page now lies beside the project's new file.
     ProjectChanged();
@@ -188,7 +206,7 @@ void TfmProjector::actFileSelectHomePageExecute() {
     spec.InitialDir = Q(ExtractFilePath(homePage));
     spec.FileName = Q(ExtractFileName(homePage));
     QString fileName;
-    if (!Dialogs().ExecFileDialog(this, spec, fileName))
+    if (!ExecFileDialogRemembering(this, spec, fileName))
         throw EAbort();
     FProject->SetValue(entry::HomePage, fileName.toStdString());
     ShowHomePage();

@@ -8,3 +8,11 @@ namespace vlm::ui {
 void PrepareApplication();
 
 } // namespace vlm::ui
+
+namespace vlm::ui {
+
+// Once the QApplication exists: the packer's icon for every window and the name of its
+// desktop entry, by which desktops find the same icon and group its windows.
+void SetUpDesktopIdentity();
+
+} // namespace vlm::ui

@@ -37,8 +37,12 @@ void ProcessMessagesNow() {
     QCoreApplication::processEvents();
 }
 
-void testing::SetMessageInterval(std::chrono::milliseconds interval) {
+test_hooks::TMessageInterval::TMessageInterval(std::chrono::milliseconds interval) {
     Throttle().SetInterval(interval);
+}
+
+test_hooks::TMessageInterval::~TMessageInterval() {
+    Throttle().SetInterval(TMessageThrottle::DefaultInterval);
 }
 
 } // namespace vlm::ui

@@ -31,10 +31,17 @@ void ProcessMessages();
 // Processes pending messages now (stage changes, the end of a build).
 void ProcessMessagesNow();
 
-namespace testing {
-// Sets the interval of the process-wide throttle; zero lets every call through, so that a
-// test sees every point at which a long job lets messages in.
-void SetMessageInterval(std::chrono::milliseconds interval);
-} // namespace testing
+namespace test_hooks {
+// Sets the interval of the process-wide throttle while it lives (zero lets every call
+// through, so that a test sees every point at which a long job lets messages in); the
+// default interval comes back when it ends.
+class TMessageInterval {
+public:
+    explicit TMessageInterval(std::chrono::milliseconds interval);
+    ~TMessageInterval();
+    TMessageInterval(const TMessageInterval&) = delete;
+    TMessageInterval& operator=(const TMessageInterval&) = delete;
+};
+} // namespace test_hooks
 
 } // namespace vlm::ui

@@ -5,6 +5,7 @@
 #include "project/UProject.h"
 #include "ui/FBuildingProgress.h"
 #include "ui/FProjector.h"
+#include "ui/UDesktopHabits.h"
 #include "ui/UDialogService.h"
 #include "ui/ULanguageList.h"
 
@@ -258,7 +259,7 @@ void TProjectControls::btnHomePageClick() {
     spec.InitialDir = Q(ExtractFilePath(current));
     spec.FileName = Q(ExtractFileName(current));
     QString chosen;
-    if (!Dialogs().ExecFileDialog(FForm, spec, chosen))
+    if (!ExecFileDialogRemembering(FForm, spec, chosen))
         return;
     edHomePage->setText(chosen);
     edHomePage->setFocus();
@@ -271,7 +272,7 @@ void TProjectControls::btnOutputFileClick() {
     spec.InitialDir = Q(ExtractFilePath(current));
     spec.FileName = Q(ExtractFileName(current));
     QString chosen;
-    if (!Dialogs().ExecFileDialog(FForm, spec, chosen))
+    if (!ExecFileDialogRemembering(FForm, spec, chosen))
         return;
     edOutputFile->setText(chosen);
     edOutputFile->setFocus();

@@ -69,8 +69,9 @@ bool TQtDialogService::ExecFileDialog(QWidget* owner, const TFileDialogSpec& spe
                                       QString& fileName) {
     QFileDialog dialog(owner, spec.Title, spec.InitialDir);
     dialog.setObjectName(spec.Name);
-    // Qt's own dialog, so that the filters read as the program spells them everywhere.
-    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+    // The desktop's own dialog where the platform offers one (a portal or the desktop's
+    // theme), else Qt's.
+    dialog.setOptions(QFileDialog::HideNameFilterDetails);
     const QStringList nameFilters = QtNameFilters(spec.Filter);
     dialog.setNameFilters(nameFilters);
     if (spec.FilterIndex >= 1 && spec.FilterIndex <= nameFilters.size())

@@ -2,6 +2,7 @@
 #include "ZipTestSupport.h"
 #include "archive/arcReader.h"
 #include "platform/UFileSys.h"
+#include "platform/UTestHooks.h"
 
 #include <cerrno>
 
@@ -114,9 +115,10 @@ TEST_P(ZipComment, AnArchiveThatCannotBeReadIsLeftAlone) {
 
 TEST_P(ZipComment, AFailedRewriteKeepsTheArchive) {
     const std::string before = ReadFile(Dir / "out.vlm");
-    vlm::testing::FailWritesAfter(before.size() - 10, ENOSPC);
-    EXPECT_FALSE(Edit("comment", 7));
-    vlm::testing::FailWritesAfter(-1, 0);
+    {
+        const test_hooks::TFailWrites full(static_cast<int64_t>(before.size()) - 10, ENOSPC);
+        EXPECT_FALSE(Edit("comment", 7));
+    }
     EXPECT_EQ(errors.Codes(), std::vector<int>{errDiskFull});
     EXPECT_EQ(ReadFile(Dir / "out.vlm"), before);
     EXPECT_TRUE(ListNames(Dir / "tmp").empty());

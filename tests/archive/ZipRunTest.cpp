@@ -2,6 +2,7 @@
 #include "ZipTestSupport.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
+#include "platform/UTestHooks.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,9 +21,11 @@ int64_t LeastWriteBudget(TZip& zip, int expected) {
     int64_t low = 0, high = 1 << 20;
     while (low < high) {
         const int64_t mid = (low + high) / 2;
-        vlm::testing::FailWritesAfter(mid, ENOSPC);
-        const bool ok = zip.Compress() == expected;
-        vlm::testing::FailWritesAfter(-1, 0);
+        bool ok = false;
+        {
+            const test_hooks::TFailWrites budget(mid, ENOSPC);
+            ok = zip.Compress() == expected;
+        }
         ok ? high = mid : low = mid + 1;
     }
     return low;
@@ -265,9 +268,10 @@ TEST_F(ZipRun, FailedWritesNeverReplaceTheArchive) {
         SCOPED_TRACE(std::to_string(c.Budget) + " " + std::to_string(c.Errno));
         WriteFile(Dir / "out.zip", "the previous archive");
         errors.Entries.clear();
-        vlm::testing::FailWritesAfter(c.Budget, c.Errno);
-        EXPECT_EQ(zip.Compress(), 0);
-        vlm::testing::FailWritesAfter(-1, 0);
+        {
+            const test_hooks::TFailWrites budget(c.Budget, c.Errno);
+            EXPECT_EQ(zip.Compress(), 0);
+        }
         EXPECT_EQ(errors.Codes(), std::vector<int>{c.Code});
         EXPECT_EQ(errors.Entries[0].FileName, Dir / "out.zip");
         EXPECT_EQ(ReadFile(Dir / "out.zip"), "the previous archive");
@@ -386,9 +390,10 @@ TEST_F(ZipRun, AcrossFileSystemsTheCopyGoesBesideTheArchiveFirst) {
     // The last bytes written are the copy's: a failure there keeps the archive.
     WriteFile(Dir / "out.zip", "the previous archive");
     errors.Entries.clear();
-    vlm::testing::FailWritesAfter(low - 5, ENOSPC);
-    EXPECT_EQ(zip.Compress(), 0);
-    vlm::testing::FailWritesAfter(-1, 0);
+    {
+        const test_hooks::TFailWrites budget(low - 5, ENOSPC);
+        EXPECT_EQ(zip.Compress(), 0);
+    }
     EXPECT_EQ(errors.Codes(), std::vector<int>{errDiskFull});
     EXPECT_EQ(ReadFile(Dir / "out.zip"), "the previous archive");
     EXPECT_EQ(ListNames(Dir.Path()), (std::vector<std::string>{"out.zip", "site", "tmp"}));

@@ -6,6 +6,7 @@
 #include "archive/arcReader.h"
 #include "pipeline/UBuild.h"
 #include "platform/UFileSys.h"
+#include "platform/UTestHooks.h"
 #include "project/UProject.h"
 
 #include "RecordingHost.h"
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,7 @@ public:
     std::string Out = Dir / "out/";
     std::string ViewerBytes = RandomBytes(3000, 11);
     std::unique_ptr<TProject> Project;
+    std::optional<test_hooks::TFailWrites> FailWrites; // a full disk while it is set
     TBuilder Builder;
     TRecordingHost Host;
 

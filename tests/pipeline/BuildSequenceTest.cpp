@@ -172,7 +172,7 @@ TEST_F(BuildSequence, ErrorsComeAfterTheFinishedWindowAndNameTheFile) {
         {"an invalid include mask", [](auto& f) { f.Project->SetValue("MaskInclude", "*.(htm"); },
          "site.vlm", "MaskInclude"},
         {"a full disk while the settings member is written",
-         [](auto&) { vlm::testing::FailWritesAfter(10, ENOSPC); }, "site.vlm",
+         [](auto& f) { f.FailWrites.emplace(10, ENOSPC); }, "site.vlm",
          "Cannot write file \"TMP/VLM.settings\". No space left on device"},
         {"an empty exclude list in parse mode",
          [](auto& f) { f.Project->SetValue("MaskExclude", ""); }, "site.vlm",
@@ -200,7 +200,7 @@ TEST_F(BuildSequence, ErrorsComeAfterTheFinishedWindowAndNameTheFile) {
         } catch (const std::exception& e) {
             EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
         }
-        vlm::testing::FailWritesAfter(-1, 0);
+        FailWrites.reset();
         EXPECT_EQ(Names(Host.Events.end() - 2, Host.Events.end()),
                   (Names{"Finished:modal", "CloseProgress"}));
         EXPECT_EQ(ListNames(Temp), Names{});

@@ -4,6 +4,7 @@
 #include "platform/UErrors.h"
 #include "platform/UFileStream.h"
 #include "platform/UFileSys.h"
+#include "platform/UTestHooks.h"
 
 #include "RecordingHost.h"
 #include "TestSupport.h"
@@ -162,8 +163,8 @@ TEST(Output, AFailedJoinLeavesNoOutput) {
         if (c.RemoveViewer)
             DeleteFile(f.Viewer);
         TRecordingHost host;
-        vlm::testing::FailWritesAfter(c.FailAfter, ENOSPC);
         try {
+            const test_hooks::TFailWrites full(c.FailAfter, ENOSPC);
             JoinExecutable(host, f.Viewer, f.Archive, f.Output);
             ADD_FAILURE() << c.What << ": no error";
         } catch (const EVlmError& e) {
@@ -171,7 +172,6 @@ TEST(Output, AFailedJoinLeavesNoOutput) {
             EXPECT_NE(std::string(e.what()).find(c.Message + named), std::string::npos)
                 << c.What << ": " << e.what();
         }
-        vlm::testing::FailWritesAfter(-1, 0);
         EXPECT_EQ(ListNames(f.Dir / "out"), std::vector<std::string>{"keep.txt"}) << c.What;
     }
 }

@@ -1,6 +1,7 @@
 #include "platform/UErrors.h"
 #include "platform/UFileStream.h"
 #include "platform/UFileSys.h"
+#include "platform/UTestHooks.h"
 #include "project/UProject.h"
 
 #include "TestSupport.h"
@@ -101,7 +102,7 @@ TEST_F(ProjectTest, AFolderNamedLikeTheTemplateIsNoTemplate) {
 }
 
 TEST_F(ProjectTest, UntitledCounterNumbersEveryProjectMadeWithoutAFile) {
-    vlm::testing::SetUntitledCounter(0);
+    const test_hooks::TUntitledCounter counter(0);
     TProject first;
     EXPECT_EQ(first.FileName(), "Untitled1");
     first.SetFileName(Dir / "saved.vlp");
@@ -332,14 +333,14 @@ TEST_F(ProjectTest, WriteFailureLeavesTheOldFileIntactAndNoTemporaryFile) {
     TProject project(path);
     project.SetValue("New", std::string(5000, 'x'));
     for (const int failAfter : {0, 100, 4000}) {
-        vlm::testing::FailWritesAfter(failAfter, ENOSPC);
         try {
+            const test_hooks::TFailWrites full(failAfter, ENOSPC);
             project.Save();
             ADD_FAILURE() << "no error after " << failAfter;
         } catch (const EWriteError& e) {
-            EXPECT_EQ(std::string(e.what()), "Stream write error");
+            EXPECT_EQ(std::string(e.what()),
+                      "Stream write error: \"" + path + "\". No space left on device");
         }
-        vlm::testing::FailWritesAfter(-1, 0);
         EXPECT_EQ(ReadFile(path), "Old=1\r\n");
         EXPECT_EQ(vlm::test::ListNames(Dir.Path()), std::vector<std::string>{"p.vlp"});
         EXPECT_TRUE(project.IsModified());

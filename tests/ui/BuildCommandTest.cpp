@@ -73,13 +73,15 @@ protected:
         std::filesystem::create_directories(Dir / "tmp");
         std::filesystem::create_directories(Dir / "out");
         SetTempFolder(Dir / "tmp/");
-        ui::testing::SetMessageInterval(0ms);
+        Interval.emplace(0ms);
     }
     void TearDown() override {
-        ui::testing::SetMessageInterval(ui::TMessageThrottle::DefaultInterval);
+        Interval.reset();
         SetTempFolder("");
         ProjectorTest::TearDown();
     }
+
+    std::optional<ui::test_hooks::TMessageInterval> Interval;
 
     // The site with some bulk, so that compressing it takes several progress reports, and a
     // project with the given output that is open in the window.

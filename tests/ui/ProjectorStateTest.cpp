@@ -65,7 +65,7 @@ TEST_F(ProjectorTest, CommandsAreEnabledByTheProjectState) {
 }
 
 TEST_F(ProjectorTest, ABlankProjectIsNamedUntitledInTheCaption) {
-    vlm::testing::SetUntitledCounter(6);
+    const test_hooks::TUntitledCounter counter(6);
     Start();
     EXPECT_EQ(Window->windowTitle(), "Untitled7 - Vellumar(R) Packer");
     Trigger("actFileNewBlank");

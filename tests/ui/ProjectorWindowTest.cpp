@@ -26,13 +26,13 @@ TEST_F(ProjectorTest, EveryActionHasItsCaptionHintAndShortcut) {
         {"actFileNewWizard", "&Wizard...", "Wizard", "Ctrl+W"},
         {"actFileOpen", "&Open...", "Open", "Ctrl+O"},
         {"actFileSave", "&Save", "Save", "Ctrl+S"},
-        {"actFileSaveAs", "Save &As...", "Save As", ""},
+        {"actFileSaveAs", "Save &As...", "Save As", "Ctrl+Shift+S"},
         {"actFileClose", "&Close", "Close", ""},
         {"actFileSelectHomePage", "Select Home &Page...", "Select Home Page", "Ctrl+H"},
         {"actFileOptions", "&Options...", "Options", "F11"},
         {"actFileBuild", "&Build", "Build", "Ctrl+F9"},
         {"actFileRun", "&Run", "Run", "F9"},
-        {"actFileExit", "E&xit", "Exit", ""},
+        {"actFileExit", "E&xit", "Exit", "Ctrl+Q"},
         {"actHelpHelp", "&Help", "Help", "F1"},
         {"actHelpHomePageProduct", "&Product Home Page", "Product Home Page", ""},
         {"actHelpHomePageCompany", "&Company Home Page", "Company Home Page", ""},
@@ -65,7 +65,7 @@ TEST_F(ProjectorTest, MenusHoldTheCommandsInOrder) {
     ASSERT_TRUE(project && newMenu && help);
     EXPECT_EQ(project->title(), "&Project");
     EXPECT_EQ(Items(project),
-              QStringList({"&New", "&Open...", "&Save", "Save &As...", "&Close", "-",
+              QStringList({"&New", "&Open...", "R&eopen", "&Save", "Save &As...", "&Close", "-",
                            "Select Home &Page...", "&Options...", "&Build", "&Run", "-", "E&xit"}));
     EXPECT_EQ(Items(newMenu), QStringList({"&Blank", "&Wizard..."}));
     EXPECT_EQ(help->title(), "&Help");

@@ -5,14 +5,17 @@
 #include "project/UProject.h"
 
 #include <cerrno>
-#include <sys/stat.h>
 
 namespace vlm::cli {
 
 namespace {
-bool AnythingAt(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
+// Ctrl+C stops a save between chunks; the temporary file then goes and the file stays.
+void SaveUnlessInterrupted(TProject& project) {
+    const TInterruptGuard interrupts;
+    project.Save([] {
+        if (Interrupted())
+            throw EAbort();
+    });
 }
 
 // The project file argument; an empty name would silently mean an untitled project.
@@ -28,7 +31,7 @@ int RunNew(const TArgs& args, std::ostream& out, std::ostream& err) {
     const TParsedArgs parsed = ParseArgs(args, {{"--force", false}});
     RequirePositionals(parsed, 1, 1);
     const std::string& fileName = ProjectFileArg(parsed);
-    if (AnythingAt(fileName) && !parsed.Has("--force")) {
+    if (PathEntryExists(fileName) && !parsed.Has("--force")) {
         err << "vlm new: \"" << fileName << "\" already exists (use --force to replace it)\n";
         return ExitError;
     }
@@ -36,7 +39,7 @@ int RunNew(const TArgs& args, std::ostream& out, std::ostream& err) {
         throw EFCreateError(fileName, EISDIR);
     TProject project;
     project.SetFileName(fileName);
-    project.Save();
+    SaveUnlessInterrupted(project);
     return ExitOK;
 }
 
@@ -56,7 +59,7 @@ int RunSet(const TArgs& args, std::ostream& out, std::ostream& err) {
     TProject project(ProjectFileArg(parsed));
     for (const auto& [name, value] : entries)
         project.SetValue(name, value);
-    project.Save();
+    SaveUnlessInterrupted(project);
     return ExitOK;
 }
 

@@ -1,0 +1,64 @@
+#include "platform/UTestHooks.h"
+
+#include <atomic>
+
+namespace vlm {
+
+namespace {
+// Writes may come from worker threads, so the counters are atomic.
+std::atomic<int64_t> gWritesLeft{-1};
+std::atomic<int> gWriteErrno{0};
+std::atomic<int> gStepErrno[4] = {0, 0, 0, 0};
+
+std::atomic<int>& StepSlot(TFileStep step) {
+    return gStepErrno[static_cast<int>(step)];
+}
+} // namespace
+
+namespace test_hooks {
+
+TFailWrites::TFailWrites(int64_t bytes, int errorNumber) {
+    gWriteErrno = errorNumber;
+    gWritesLeft = bytes < 0 ? 0 : bytes;
+}
+
+TFailWrites::~TFailWrites() {
+    gWritesLeft = -1;
+}
+
+TFailStep::TFailStep(TFileStep step, int errorNumber) : FStep(step) {
+    StepSlot(step) = errorNumber;
+}
+
+TFailStep::~TFailStep() {
+    StepSlot(FStep) = 0;
+}
+
+} // namespace test_hooks
+
+namespace hook_state {
+
+uint64_t AllowedWrite(uint64_t count, int& errorNumber) {
+    if (const int stepError = StepSlot(TFileStep::Write); stepError != 0) {
+        errorNumber = stepError;
+        return 0;
+    }
+    int64_t left = gWritesLeft.load();
+    while (left >= 0) {
+        const auto allowed = static_cast<int64_t>(
+            static_cast<uint64_t>(left) < count ? static_cast<uint64_t>(left) : count);
+        if (gWritesLeft.compare_exchange_weak(left, left - allowed)) {
+            errorNumber = gWriteErrno;
+            return static_cast<uint64_t>(allowed);
+        }
+    }
+    return count;
+}
+
+int StepFailure(TFileStep step) {
+    return StepSlot(step);
+}
+
+} // namespace hook_state
+
+} // namespace vlm
