@@ -63,6 +63,7 @@ private:
     void AskOutputFile();
     void FormPaths();
     void Steps();
+    void CheckHomePage() const;
     void ConfirmReplace();
     void PrepareFolders();
     void WriteSettings();
@@ -120,7 +121,7 @@ void TBuildRun::FormPaths() {
     FHomeRoot = paths.HomeRoot;
     FLanguagesFolder = paths.LanguagesFolder;
     FOutside.Folder = FHomeRoot;
-    FOutputFile = FProject.Value(entry::OutputFile);
+    FOutputFile = FProject.FullPathOf(entry::OutputFile);
     FOutputFolder = ExtractFilePath(FOutputFile);
     FCollection = std::make_unique<TSiteCollection>(FProject, paths);
 }
@@ -143,6 +144,7 @@ void TBuildRun::Execute() {
 }
 
 void TBuildRun::Steps() {
+    CheckHomePage();
     ConfirmReplace();
     PrepareFolders();
     WriteSettings();
@@ -154,6 +156,13 @@ void TBuildRun::Steps() {
     if (FExe)
         Join();
     FComplete = true;
+}
+
+// Without its home page the site is not there: an output of the settings member alone would
+// be no build at all. The build ends with the error before anything is replaced or written.
+void TBuildRun::CheckHomePage() const {
+    if (const int reason = FileMissingReason(FHomePage); reason != 0)
+        throw EFOpenError(FHomePage, reason);
 }
 
 // The old output stays until the new one replaces it, so a build that fails or is

@@ -2,6 +2,7 @@
 // progress window, vlm with a progress line on the terminal, tests with a recorder.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace vlm {
@@ -33,6 +34,17 @@ public:
     // Width of a label and of a text in that label's font (any consistent measure).
     virtual int LabelWidth(TProgressLabel label) const = 0;
     virtual int TextWidth(TProgressLabel label, const std::string& text) const = 0;
+
+    // Link discovery's counts, after the home page is listed, after each file it appends
+    // and after each page it scanned: pages scanned, pages found so far (the ".htm" and
+    // ".html" entries of the file list) and files found so far (the whole list). A site
+    // can run to tens of thousands of pages, which the bar of the current page does not
+    // tell. Optional: the progress window shows none of it.
+    virtual void LinksFound(size_t pagesParsed, size_t pagesFound, size_t filesFound) {
+        (void)pagesParsed;
+        (void)pagesFound;
+        (void)filesFound;
+    }
 
     // Lets pending window messages be processed. Called very often (per byte read during
     // link discovery): implementations return at once unless some time has passed.

@@ -237,7 +237,7 @@ TLinkParser::TLinkParser(TBuildHost& host, TRegExpr& includeMatcher, TRegExpr& e
     : FHost(host), FInclude(includeMatcher), FExclude(excludeMatcher) {}
 
 TReferenceOutcome TLinkParser::Resolve(const std::string& path, TFileList& list,
-                                       std::vector<std::string>& files) const {
+                                       std::vector<std::string>& files) {
     // An empty list includes every file and excludes none.
     if (FInclude.HasExpression() && !FInclude.Exec(path))
         return TReferenceOutcome::NotIncluded;
@@ -249,7 +249,7 @@ TReferenceOutcome TLinkParser::Resolve(const std::string& path, TFileList& list,
     }
     if (FileExists(path)) {
         files.push_back(path);
-        list.Add(path);
+        Append(path, list);
         return TReferenceOutcome::Taken;
     }
     // Only now is the folder listed: a reference that finds its file as written costs
@@ -259,7 +259,7 @@ TReferenceOutcome TLinkParser::Resolve(const std::string& path, TFileList& list,
         return FileGetAttr(path) >= 0 ? TReferenceOutcome::NotAFile : TReferenceOutcome::Missing;
     bool added = false;
     for (const std::string& file : files)
-        added = list.Add(file) || added;
+        added = Append(file, list) || added;
     return added ? TReferenceOutcome::TakenByCase : TReferenceOutcome::AlreadyListed;
 }
 
@@ -288,6 +288,27 @@ void TLinkParser::TakeReference(const std::string& tag, const std::string& folde
     if (files.empty() && IsExternalReference(reference))
         outcome = TReferenceOutcome::External;
     FObserver->OnReference({*FPage, FTagLine, reference, path, outcome, files});
+}
+
+namespace {
+// The pages link discovery scans: the extension exactly ".htm" or ".html".
+bool IsPage(const std::string& path) {
+    const std::string ext = ExtractFileExt(path);
+    return ext == ".htm" || ext == ".html";
+}
+} // namespace
+
+bool TLinkParser::Append(const std::string& path, TFileList& list) {
+    if (!list.Add(path))
+        return false;
+    if (IsPage(path))
+        ++FPagesFound;
+    ReportCounts(list);
+    return true;
+}
+
+void TLinkParser::ReportCounts(const TFileList& list) const {
+    FHost.LinksFound(FPagesParsed, FPagesFound, list.Count());
 }
 
 void TLinkParser::ParseLinks(const std::string& fileName, TFileList& list) {
@@ -348,12 +369,18 @@ void TLinkParser::ParseLinks(const std::string& fileName, TFileList& list) {
 }
 
 void TLinkParser::DiscoverFiles(const std::string& homePage, TFileList& list) {
-    list.Add(homePage);
+    FPagesParsed = 0;
+    FPagesFound = 0;
+    for (size_t i = 0; i < list.Count(); ++i)
+        FPagesFound += IsPage(list[i]);
+    Append(homePage, list);
     for (size_t i = 0; i < list.Count(); ++i) {
         const std::string page = list[i]; // the list grows while the page is scanned
-        const std::string ext = ExtractFileExt(page);
-        if (ext == ".htm" || ext == ".html")
+        if (IsPage(page)) {
             ParseLinks(page, list);
+            ++FPagesParsed;
+            ReportCounts(list);
+        }
     }
 }
 

@@ -105,7 +105,9 @@ public:
 private:
     void TakeReference(const std::string& tag, const std::string& folder, TFileList& list);
     TReferenceOutcome Resolve(const std::string& path, TFileList& list,
-                              std::vector<std::string>& files) const;
+                              std::vector<std::string>& files);
+    bool Append(const std::string& path, TFileList& list);
+    void ReportCounts(const TFileList& list) const;
 
     TBuildHost& FHost;
     TRegExpr& FInclude;
@@ -115,6 +117,8 @@ private:
     uint64_t FTagLine = 1;
     bool FIncludeRan = false;
     bool FExcludeRan = false;
+    size_t FPagesParsed = 0;
+    size_t FPagesFound = 0;
 };
 
 } // namespace vlm

@@ -11,7 +11,7 @@ namespace vlm {
 TSitePaths SitePathsOf(const TProject& project, const std::string& tempFolder,
                        const std::string& programFolder) {
     TSitePaths paths;
-    paths.HomePage = project.Value(entry::HomePage);
+    paths.HomePage = project.FullPathOf(entry::HomePage);
     paths.HomeRoot = ExtractFilePath(paths.HomePage);
     paths.SettingsPath = tempFolder + SettingsFileName;
     paths.LanguagesFolder = programFolder + "Languages" + PathDelim;

@@ -54,6 +54,16 @@ bool FileExists(std::string_view path) {
     return StatPath(path, st) && S_ISREG(st.st_mode);
 }
 
+int FileMissingReason(std::string_view path) {
+    struct stat st;
+    errno = 0;
+    if (!StatPath(path, st))
+        return errno != 0 ? errno : ENOENT;
+    if (S_ISREG(st.st_mode))
+        return 0;
+    return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+}
+
 bool DirectoryExists(std::string_view path) {
     struct stat st;
     return StatPath(path, st) && S_ISDIR(st.st_mode);

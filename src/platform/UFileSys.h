@@ -32,6 +32,10 @@ enum : uint32_t {
 // are not files.
 bool FileExists(std::string_view path);
 bool DirectoryExists(std::string_view path);
+// Why no regular file can be opened at path: 0 when one exists, else the system's error
+// number (ENOENT, ENOTDIR, EACCES...; EISDIR for a folder, EINVAL for a FIFO, socket or
+// device).
+int FileMissingReason(std::string_view path);
 // Creates one folder level; false when it cannot.
 bool CreateDir(std::string_view path);
 bool DeleteFile(std::string_view path);

@@ -99,6 +99,20 @@ void TProject::LoadDefaults() {
         SetValue(e.Name, e.Default);
 }
 
+std::string TProject::Folder() const {
+    if (FNew)
+        return GetCurrentFolder();
+    return ExtractFilePath(ExpandFileName(FFileName));
+}
+
+std::string TProject::FullPathOf(std::string_view name) const {
+    const std::string value = Value(name);
+    // A full path stays as written: the archive's member names follow its spelling.
+    if (value.empty() || IsAbsolutePath(value))
+        return value;
+    return ExpandFileName(value, Folder());
+}
+
 void TProject::Changed() {
     try {
         if (!InBatch() && OnChange)

@@ -89,6 +89,16 @@ public:
     bool IsModified() const { return FModified; }
     bool HasHomePage() const { return FHasHomePage; }
 
+    // The folder that relative file names of the project are taken against: the project
+    // file's folder, with its trailing delimiter; the current folder for a project that has
+    // no file yet (New).
+    std::string Folder() const;
+    // The full path an entry's file name stands for (HomePage, OutputFile): a relative
+    // name is taken against Folder(), so that a project moves with its site to another
+    // folder or machine; a full path is returned as written. The entry itself keeps what
+    // the user wrote. Empty for an empty entry.
+    std::string FullPathOf(std::string_view name) const;
+
     bool Flag(std::string_view name) const { return TextToFlag(Value(name)); }
     void SetFlag(std::string_view name, bool on) { SetValue(name, FlagToText(on)); }
 

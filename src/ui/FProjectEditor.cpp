@@ -1,5 +1,6 @@
 #include "ui/FProjectEditor.h"
 
+#include "platform/UErrors.h"
 #include "ui/UActionList.h"
 #include "ui/UProjectControls.h"
 
@@ -156,7 +157,14 @@ void TfmProjectEditor::HandleDataChange() {
 }
 
 void TfmProjectEditor::actApplyExecute() {
-    FControls->StoreControls();
+    try {
+        FControls->StoreControls();
+    } catch (const EAbort&) {
+        // The preview's question ended the command after every entry was written: there is
+        // nothing left to apply.
+        actApply->setEnabled(false);
+        throw;
+    }
     actApply->setEnabled(false);
 }
 

@@ -12,11 +12,14 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QFontMetrics>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -90,6 +93,8 @@ TfmProjector::TfmProjector(QWidget* parent) : QMainWindow(parent) {
     const QToolBar* bar = findChild<QToolBar*>(QStringLiteral("ToolBar"));
     resize(std::max(500, bar->sizeHint().width()), 400);
     UpdateCaption();
+    // The browser engine inside the preview takes drops itself; they are seen first here.
+    qApp->installEventFilter(this);
 }
 
 TfmProjector::~TfmProjector() = default;
@@ -209,6 +214,9 @@ void TfmProjector::FormCreate(const QStringList& args) {
             OpenProject(ExpandFileName(args.constFirst().toStdString()));
         resize(width() + 1, height() + 1);
     });
+    if (!FProject)
+        ShowNoProject(); // the project named could not be opened
+
     FActions->UpdateAll();
 }
 
@@ -233,6 +241,42 @@ void TfmProjector::closeEvent(QCloseEvent* event) {
         event->accept();
     } else
         event->ignore();
+}
+
+QString TfmProjector::DroppedProject(const QMimeData* data) {
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl& url : data->urls()) {
+        const QString file = url.isLocalFile() ? url.toLocalFile() : QString();
+        if (file.endsWith(QStringLiteral(".vlp"), Qt::CaseInsensitive))
+            return file;
+    }
+    return {};
+}
+
+bool TfmProjector::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return QMainWindow::eventFilter(watched, event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || (widget != this && !isAncestorOf(widget)))
+        return QMainWindow::eventFilter(watched, event);
+    auto* drop = static_cast<QDropEvent*>(event);
+    const QString project = DroppedProject(drop->mimeData());
+    // Nothing is taken while a build runs or a dialog of this window is up.
+    if (project.isEmpty() || FProgress || !isEnabled() || QApplication::activeModalWidget()) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop) {
+        // Opened once the drag has ended: the save question must not run inside it.
+        QTimer::singleShot(0, this, [this, project] {
+            RunCommand(this, [&] { ReplaceProject(ExpandFileName(project.toStdString())); });
+            FActions->UpdateAll();
+        });
+    }
+    return true;
 }
 
 bool TfmProjector::HasProject() const {

@@ -6,6 +6,7 @@
 #include "ui/UDialogService.h"
 
 #include <QMainWindow>
+#include <QMimeData>
 #include <QStringList>
 
 #include <memory>
@@ -48,6 +49,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override; // FormClose
+    // Files dragged onto the window, the preview included: a project file opens, anything
+    // else is refused without a word (the preview would take it as a navigation).
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct TActionDef;
@@ -57,7 +61,14 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void OpenProject(const std::string& fileName); // empty: a blank project
+    // Open and a dropped project file: the open project is closed (with its save question)
+    // first.
+    void ReplaceProject(const std::string& fileName);
+    // The project file among dropped URLs; empty when there is none.
+    static QString DroppedProject(const QMimeData* data);
     void ProjectChanged();
+    // The empty preview in the application-workspace colour: no project is open.
+    void ShowNoProject();
     void ViewerHotSpotTargetClick(const QUrl& url, bool& handled);
 
     // Update handlers.

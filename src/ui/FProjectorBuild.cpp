@@ -62,7 +62,7 @@ void TfmProjector::actFileRunExecute() {
     FRunInProgress = false;
     if (!built)
         return;
-    const std::string outputFile = FProject->Value(entry::OutputFile);
+    const std::string outputFile = FProject->FullPathOf(entry::OutputFile);
     if (UpperCase(FProject->Value(entry::OutputType)) != value::EXE)
         Dialogs().StartProgram(Q(ProgramFolder() + "VLMView.exe"), {Q(outputFile)});
     else

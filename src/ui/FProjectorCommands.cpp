@@ -72,13 +72,13 @@ void TfmProjector::OpenProject(const std::string& fileName) {
 }
 
 void TfmProjector::ProjectChanged() {
-    if (Q(FProject->Value(entry::HomePage)) != FViewer->CurrentFile())
+    if (Q(FProject->FullPathOf(entry::HomePage)) != FViewer->CurrentFile())
         ShowHomePage();
 }
 
 void TfmProjector::ShowHomePage() {
     FViewer->SetDefBackground(WindowColour());
-    const std::string homePage = FProject->Value(entry::HomePage);
+    const std::string homePage = FProject->FullPathOf(entry::HomePage);
     if (homePage.empty()) {
         FViewer->Clear();
         return;
@@ -134,8 +134,12 @@ void TfmProjector::actFileOpenExecute() {
     QString fileName;
     if (!ExecFileDialogRemembering(this, OpenDialogSpec(), fileName))
         return;
-    actFileClose->Execute();
-    OpenProject(fileName.toStdString());
+    ReplaceProject(fileName.toStdString());
+}
+
+void TfmProjector::ReplaceProject(const std::string& fileName) {
+    actFileClose->Execute(); // nothing when no project is open
+    OpenProject(fileName);
 }
 
 void TfmProjector::ReopenProject(const QString& fileName) {
@@ -169,6 +173,8 @@ void TfmProjector::actFileSaveAsExecute() {
     FProject->Save();
     TRecentProjects::Add(fileName);
     UpdateCaption();
+    // A relative home page now lies beside the project's new file.
+    ProjectChanged();
 }
 
 void TfmProjector::actFileCloseExecute() {
@@ -185,12 +191,16 @@ void TfmProjector::actFileCloseExecute() {
     }
     FProject.reset();
     UpdateCaption();
+    ShowNoProject();
+}
+
+void TfmProjector::ShowNoProject() {
     FViewer->Clear();
     FViewer->SetDefBackground(WorkspaceColour());
 }
 
 void TfmProjector::actFileSelectHomePageExecute() {
-    const std::string homePage = FProject->Value(entry::HomePage);
+    const std::string homePage = FProject->FullPathOf(entry::HomePage);
     TFileDialogSpec spec = HomePageDialogSpec();
     spec.Title = actFileSelectHomePage->statusTip();
     spec.InitialDir = Q(ExtractFilePath(homePage));

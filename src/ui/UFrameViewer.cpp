@@ -2,9 +2,11 @@
 
 #include "platform/UErrors.h"
 
+#include <QChildEvent>
 #include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPalette>
 #include <QPointer>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
@@ -59,12 +61,38 @@ TFrameViewer::TFrameViewer(QWidget* parent) : QWebEngineView(parent) {
     settings->setFontFamily(QWebEngineSettings::SerifFont, QStringLiteral("Times New Roman"));
     settings->setFontFamily(QWebEngineSettings::FixedFont, QStringLiteral("Courier New"));
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    FBlank = new QWidget(this);
+    FBlank->setObjectName(QStringLiteral("Blank"));
+    FBlank->setAutoFillBackground(true);
+    ShowBlank(true);
+}
+
+void TFrameViewer::ShowBlank(bool blank) {
+    FBlank->setGeometry(rect());
+    FBlank->setVisible(blank);
+    if (blank)
+        FBlank->raise();
+}
+
+void TFrameViewer::resizeEvent(QResizeEvent* event) {
+    QWebEngineView::resizeEvent(event);
+    if (FBlank)
+        FBlank->setGeometry(rect());
+}
+
+void TFrameViewer::childEvent(QChildEvent* event) {
+    QWebEngineView::childEvent(event);
+    // The engine makes its drawing surface anew as pages come and go; the panel stays on
+    // top of it while nothing is shown.
+    if (FBlank && event->added() && event->child() != FBlank && FBlank->isVisible())
+        FBlank->raise();
 }
 
 void TFrameViewer::LoadFromFile(const QString& fileName) {
     if (!QFileInfo(fileName).isFile())
         throw EVlmError("Can't locate file: " + fileName.toStdString());
     FCurrentFile = fileName;
+    ShowBlank(false);
     load(QUrl::fromLocalFile(fileName));
     emit LoadingFile(fileName);
 }
@@ -72,6 +100,7 @@ void TFrameViewer::LoadFromFile(const QString& fileName) {
 void TFrameViewer::Clear() {
     FCurrentFile.clear();
     setHtml(QString());
+    ShowBlank(true);
 }
 
 QColor TFrameViewer::DefBackground() const {
@@ -80,6 +109,9 @@ QColor TFrameViewer::DefBackground() const {
 
 void TFrameViewer::SetDefBackground(const QColor& color) {
     page()->setBackgroundColor(color);
+    QPalette palette = FBlank->palette();
+    palette.setColor(QPalette::Window, color);
+    FBlank->setPalette(palette);
 }
 
 bool TFrameViewer::HotSpotClick(const QUrl& url) {

@@ -41,9 +41,16 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void childEvent(QChildEvent* event) override;
 
 private:
+    void ShowBlank(bool blank);
+
     QString FCurrentFile;
+    // What the empty control shows: a plain panel in DefBackground over the engine, whose
+    // own empty page would be drawn in its default white.
+    QWidget* FBlank = nullptr;
 };
 
 } // namespace vlm::ui

@@ -25,6 +25,8 @@ namespace {
 // How a control and its entry meet.
 enum class TTransfer {
     Text,        // an edit or the language box: the text as stored and as typed
+    Path,        // an edit of a file name: shown as the full path it stands for (a relative
+                 // name lies in the project's folder), written back as stored when unchanged
     Flag,        // a check box: flag text
     InverseFlag, // a check box that is checked exactly when the flag reads false
     Choice,      // radio buttons standing for an enumeration
@@ -53,8 +55,8 @@ constexpr TChoice WindowSizeChoices[] = {{"rbWindowSizeDefault", value::Default}
 // rewrites the file's extension.
 // clang-format off
 const TTransferRow TransferTable[] = {
-    {entry::HomePage,              TTransfer::Text,        "edHomePage", {}},
-    {entry::OutputFile,            TTransfer::Text,        "edOutputFile", {}},
+    {entry::HomePage,              TTransfer::Path,        "edHomePage", {}},
+    {entry::OutputFile,            TTransfer::Path,        "edOutputFile", {}},
     {entry::OutputType,            TTransfer::Choice,      nullptr, OutputTypeChoices},
     {entry::WindowSize,            TTransfer::Choice,      nullptr, WindowSizeChoices},
     {entry::WindowHeight,          TTransfer::Text,        "edWindowHeight", {}},
@@ -139,8 +141,9 @@ QWidget* TProjectControls::Control(const char* name) const {
     return control;
 }
 
-QString TProjectControls::LoadText(const char* controlName, const std::string& stored) {
-    const QString shown = Q(stored);
+QString TProjectControls::LoadText(const char* controlName, const std::string& stored,
+                                   const std::string& shownText) {
+    const QString shown = Q(shownText);
     FLoadedTexts.insert(QString::fromLatin1(controlName), {shown, stored});
     return shown;
 }
@@ -157,7 +160,11 @@ void TProjectControls::LoadControls() {
         const std::string stored = FProject.Value(row.Entry);
         switch (row.Kind) {
         case TTransfer::Text:
-            SetControlText(Control(row.Control), LoadText(row.Control, stored));
+            SetControlText(Control(row.Control), LoadText(row.Control, stored, stored));
+            break;
+        case TTransfer::Path:
+            SetControlText(Control(row.Control),
+                           LoadText(row.Control, stored, FProject.FullPathOf(row.Entry)));
             break;
         case TTransfer::Flag:
             qobject_cast<QAbstractButton*>(Control(row.Control))->setChecked(TextToFlag(stored));
@@ -180,9 +187,24 @@ void TProjectControls::LoadControls() {
 }
 
 void TProjectControls::StoreControls() {
+    // Every entry is written before anyone hears of the change: the main window's preview
+    // may ask about a missing home page and end the command there, which must not leave
+    // the entries after HomePage unwritten.
+    FProject.BeginUpdate();
+    try {
+        WriteEntries();
+    } catch (...) {
+        FProject.EndUpdate();
+        throw;
+    }
+    FProject.EndUpdate();
+}
+
+void TProjectControls::WriteEntries() {
     for (const TTransferRow& row : TransferTable) {
         switch (row.Kind) {
         case TTransfer::Text:
+        case TTransfer::Path:
             FProject.SetValue(row.Entry,
                               StoredText(row.Control, ControlText(Control(row.Control))));
             break;

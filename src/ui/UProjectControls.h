@@ -54,7 +54,8 @@ public:
     QGroupBox* AddExclude(QWidget* parent);
     QLabel* AddFilesNote(QWidget* parent);
 
-    // Project to controls and back, in the order of the transfer table.
+    // Project to controls and back, in the order of the transfer table. StoreControls
+    // writes every entry and only then lets the project's listener know (once).
     void LoadControls();
     void StoreControls();
     // The controls that depend on a check box or the custom window size.
@@ -74,11 +75,13 @@ private:
         std::string Stored;
     };
 
+    void WriteEntries();
     void HandleDataChange();
     void Watch(QAbstractButton* button);
     void Watch(QLineEdit* edit);
     QWidget* Control(const char* name) const;
-    QString LoadText(const char* controlName, const std::string& stored);
+    // Records what a text control shows (shown) for the entry's bytes (stored).
+    QString LoadText(const char* controlName, const std::string& stored, const std::string& shown);
     std::string StoredText(const char* controlName, const QString& text) const;
 
     QWidget* FForm;

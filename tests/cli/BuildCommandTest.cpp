@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -241,6 +242,147 @@ TEST_F(BuildCommand, CtrlCIsCancel) {
     EXPECT_EQ(vlm.Wait(), 130);
     EXPECT_EQ(ReadFile(output), "old");
     EXPECT_EQ(TempLeftovers(), Names{});
+}
+
+TEST_F(BuildCommand, RelativeFileNamesLieBesideTheProjectFromAnyFolder) {
+    ASSERT_EQ(
+        Vlm({"set", Project, "HomePage=site/index.htm", "OutputFile=out/rel.vlm", "OutputType=VLM"})
+            .ExitCode,
+        0);
+    std::filesystem::create_directories(Dir / "elsewhere");
+    for (const std::string& workDir : {Dir.Path(), Dir / "elsewhere"}) {
+        const TProcessResult r =
+            RunProcess(VLM_BINARY, {"build", Project, "--yes"}, Env(), "", workDir);
+        ASSERT_EQ(r.ExitCode, 0) << workDir << "\n" << r.Err;
+        EXPECT_NE(r.Err.find("Finished: " + Dir / "out/rel.vlm ("), std::string::npos) << r.Err;
+        vlm::TArchiveReader reader(Dir / "out/rel.vlm");
+        EXPECT_EQ(reader.Members().size(), 12u) << workDir << ": the home page once";
+        const auto& members = reader.Members();
+        EXPECT_EQ(std::count_if(members.begin(), members.end(),
+                                [&](const auto& m) { return m.Name == Site + "index.htm"; }),
+                  1)
+            << workDir << ": under its full path";
+    }
+    EXPECT_EQ(Vlm({"get", Project, "HomePage"}).Out, "site/index.htm\n");
+    EXPECT_EQ(TempLeftovers(), Names{});
+}
+
+TEST_F(BuildCommand, AMissingHomePageFailsAndWritesNothing) {
+    for (const char* parsing : {"ParsingEnabled=1", "ParsingEnabled=0"}) {
+        ASSERT_EQ(Vlm({"set", Project, "HomePage=gone.htm", parsing}).ExitCode, 0);
+        const TProcessResult r = Vlm({"build", Project, "-o", Dir / "out/site.vlm"});
+        EXPECT_EQ(r.ExitCode, 1) << parsing;
+        EXPECT_EQ(r.Err, "vlm build: Cannot open file \"" + Dir / "gone.htm\". No such file or "
+                                                                  "directory\n");
+        EXPECT_FALSE(PathExists(Dir / "out/site.vlm")) << parsing;
+    }
+    EXPECT_EQ(TempLeftovers(), Names{});
+}
+
+TEST_F(BuildCommand, OnATerminalParsingCountsPagesAndFiles) {
+    TPtyProcess vlm({"build", Project, "-o", Dir / "out/site.vlm"}, Env());
+    EXPECT_EQ(vlm.Wait(), 0);
+    const std::string shown = vlm.ReadUntil("");
+    // The example: seven pages (README.HTM is taken, not scanned) among eleven files.
+    EXPECT_NE(shown.find("\rParsing files... 7/7 pages, 11 files "), std::string::npos) << shown;
+}
+
+// vlm without a terminal, its standard error read as it comes, so that a test can act
+// at a stage of the build.
+class TWatchedProcess {
+public:
+    TWatchedProcess(const std::vector<std::string>& args,
+                    const std::map<std::string, std::string>& env) {
+        int err[2];
+        if (::pipe(err) != 0)
+            throw std::runtime_error("no pipe");
+        FPid = ::fork();
+        if (FPid == 0) {
+            // The signals arrive as the test sends them, whatever the test runner ignores.
+            for (const int sig : {SIGINT, SIGTERM, SIGHUP})
+                ::signal(sig, SIG_DFL);
+            const int null = ::open("/dev/null", O_RDWR);
+            ::dup2(null, 0);
+            ::dup2(null, 1);
+            ::dup2(err[1], 2);
+            ::close(err[0]);
+            for (const auto& [name, value] : env)
+                ::setenv(name.c_str(), value.c_str(), 1);
+            std::vector<char*> argv{const_cast<char*>(VLM_BINARY)};
+            for (const std::string& arg : args)
+                argv.push_back(const_cast<char*>(arg.c_str()));
+            argv.push_back(nullptr);
+            ::execv(VLM_BINARY, argv.data());
+            ::_exit(127);
+        }
+        ::close(err[1]);
+        FErr = err[0];
+    }
+    ~TWatchedProcess() {
+        if (FPid > 0 && !FWaited) {
+            ::kill(FPid, SIGKILL);
+            ::waitpid(FPid, nullptr, 0);
+        }
+        ::close(FErr);
+    }
+    // Reads standard error until text has appeared; false when it ended first.
+    bool WaitFor(const std::string& text) {
+        while (FOutput.find(text) == std::string::npos) {
+            pollfd fd{FErr, POLLIN, 0};
+            if (::poll(&fd, 1, 60000) <= 0)
+                return false;
+            char buffer[4096];
+            const ssize_t n = ::read(FErr, buffer, sizeof buffer);
+            if (n <= 0)
+                return false;
+            FOutput.append(buffer, static_cast<size_t>(n));
+        }
+        return true;
+    }
+    void Send(int sig) { ::kill(FPid, sig); }
+    int Wait() {
+        while (WaitFor("\x01never")) {
+        }
+        int status = 0;
+        ::waitpid(FPid, &status, 0);
+        FWaited = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    const std::string& Output() const { return FOutput; }
+
+private:
+    pid_t FPid = -1;
+    int FErr = -1;
+    bool FWaited = false;
+    std::string FOutput;
+};
+
+TEST_F(BuildCommand, StopSignalsCancelMidBuildAndLeaveNothing) {
+    // Enough incompressible data that compressing it outlasts the delivery of a signal by
+    // far, also with a fast encoder.
+    const std::string blob = RandomBytes(1 << 20, 7);
+    for (int i = 0; i < 48; ++i)
+        WriteFile(Site + "data/blob" + std::to_string(i) + ".bin", blob);
+    ASSERT_EQ(Vlm({"set", Project, "ParsingEnabled=0", "MaskInclude=", "PasswordEnabled=1",
+                   "Password=secret"})
+                  .ExitCode,
+              0);
+    const struct {
+        int Signal;
+        int ExitCode;
+    } cases[] = {{SIGTERM, 143}, {SIGHUP, 129}, {SIGINT, 130}};
+    for (const auto& c : cases) {
+        const std::string output = Dir / "out/site.exe";
+        TWatchedProcess vlm({"build", Project, "-o", output}, Env());
+        ASSERT_TRUE(vlm.WaitFor("Compressing files...\n")) << vlm.Output();
+        vlm.Send(c.Signal);
+        EXPECT_EQ(vlm.Wait(), c.ExitCode) << c.Signal << "\n" << vlm.Output();
+        EXPECT_EQ(vlm.Output().find("Finished"), std::string::npos) << vlm.Output();
+        EXPECT_FALSE(PathExists(output)) << c.Signal;
+        EXPECT_EQ(TempLeftovers(), Names{}) << c.Signal
+                                            << ": the settings member (with the "
+                                               "password) and the archive stay";
+    }
 }
 
 } // namespace

@@ -26,6 +26,8 @@ public:
     std::vector<std::string> Events;
     std::string Stage;
     int MessageCalls = 0;
+    // Link discovery's counts as reported: pages parsed, pages found, files found.
+    std::vector<std::vector<size_t>> Links;
 
     bool AskOutputFile(std::string& fileName) override {
         Events.push_back("AskOutputFile");
@@ -62,6 +64,9 @@ public:
     int LabelWidth(TProgressLabel) const override { return Width; }
     int TextWidth(TProgressLabel, const std::string& text) const override {
         return static_cast<int>(text.size());
+    }
+    void LinksFound(size_t pagesParsed, size_t pagesFound, size_t filesFound) override {
+        Links.push_back({pagesParsed, pagesFound, filesFound});
     }
     void ProcessMessages() override {
         ++MessageCalls;

@@ -117,7 +117,7 @@ int RunZip(const TArgs& args, std::ostream& out, std::ostream& err) {
         out << "added " << added << (added == 1 ? " file" : " files") << " to \"" << archive
             << "\"\n";
     if (cancelled)
-        return ExitCancelled;
+        return CancelledExitCode();
     return failed ? ExitError : ExitOK;
 }
 

@@ -48,6 +48,7 @@ public:
     void SetCurrentFileText(const std::string& text) override { FCurrentFile = text; }
     int LabelWidth(TProgressLabel label) const override;
     int TextWidth(TProgressLabel, const std::string& text) const override { return Columns(text); }
+    void LinksFound(size_t pagesParsed, size_t pagesFound, size_t filesFound) override;
     void ProcessMessages() override;
     bool Cancelled() const override { return FCancelled || Interrupted(); }
     void SetCancelled() override { FCancelled = true; }
@@ -56,7 +57,7 @@ public:
     void CloseProgress() override { ClearLine(); }
 
 private:
-    std::string Prefix() const { return FStage + " " + std::to_string(FBar) + "% "; }
+    std::string Prefix() const;
     void Draw();
     void ClearLine();
 
@@ -67,6 +68,9 @@ private:
     std::string FStage;
     std::string FCurrentFile;
     int FBar = 0;
+    // Link discovery's counts while it runs: a site can hold tens of thousands of pages.
+    bool FCounting = false;
+    size_t FPagesParsed = 0, FPagesFound = 0, FFilesFound = 0;
     bool FCancelled = false;
     bool FLineShown = false;
     std::chrono::steady_clock::time_point FLastDraw{};
@@ -90,7 +94,26 @@ bool TTerminalHost::AskReplace(const std::string& question) {
     return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
 
+std::string TTerminalHost::Prefix() const {
+    std::string prefix = FStage + " ";
+    if (FCounting)
+        prefix += std::to_string(FPagesParsed) + "/" + std::to_string(FPagesFound) + " pages, " +
+                  std::to_string(FFilesFound) + (FFilesFound == 1 ? " file " : " files ");
+    return prefix + std::to_string(FBar) + "% ";
+}
+
+void TTerminalHost::LinksFound(size_t pagesParsed, size_t pagesFound, size_t filesFound) {
+    FCounting = true;
+    FPagesParsed = pagesParsed;
+    FPagesFound = pagesFound;
+    FFilesFound = filesFound;
+}
+
 void TTerminalHost::SetStageCaption(const std::string& caption) {
+    // The counts that link discovery ended with are shown once more before the next stage.
+    if (FCounting && FMode == TProgressMode::Line)
+        Draw();
+    FCounting = false;
     FStage = caption;
     FCurrentFile.clear();
     if (FMode == TProgressMode::Lines)
@@ -152,7 +175,7 @@ int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
     } else if (project.Value(entry::OutputFile).empty()) {
         throw EUsage("the project names no output file; give one with -o OUTPUT");
     }
-    const std::string output = project.Value(entry::OutputFile);
+    const std::string output = project.FullPathOf(entry::OutputFile);
     const TProgressMode mode = ModeOf(parsed);
     TTerminalHost host(err, mode, parsed.Has("--yes"), output);
     const TInterruptGuard interrupts;

@@ -1,27 +1,20 @@
 #include "vlm/vlmCommon.h"
 
-#include <csignal>
-
-namespace {
-volatile std::sig_atomic_t gInterrupted = 0;
-} // namespace
-
-extern "C" void VlmOnInterrupt(int) {
-    gInterrupted = 1;
-}
+#include "platform/USignals.h"
 
 namespace vlm::cli {
 
-TInterruptGuard::TInterruptGuard() : FPrevious(std::signal(SIGINT, VlmOnInterrupt)) {
-    gInterrupted = 0;
-}
+TInterruptGuard::TInterruptGuard() : FSignals(std::make_unique<TStopSignalGuard>()) {}
 
-TInterruptGuard::~TInterruptGuard() {
-    std::signal(SIGINT, FPrevious);
-}
+TInterruptGuard::~TInterruptGuard() = default;
 
 bool Interrupted() {
-    return gInterrupted != 0;
+    return StopSignalCaught();
+}
+
+int CancelledExitCode() {
+    const int sig = CaughtStopSignal();
+    return sig != 0 ? 128 + sig : ExitCancelled;
 }
 
 std::string TParsedArgs::Get(const std::string& name, const std::string& fallback) const {

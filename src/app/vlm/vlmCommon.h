@@ -4,10 +4,15 @@
 
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+namespace vlm {
+class TStopSignalGuard;
+} // namespace vlm
 
 namespace vlm::cli {
 
@@ -61,8 +66,8 @@ int JobsOption(const TParsedArgs& parsed);
 // Raises EUsage unless the number of positionals lies in [min, max] (max < 0: no limit).
 void RequirePositionals(const TParsedArgs& parsed, int min, int max);
 
-// While one lives, Ctrl+C only sets a flag that long work checks between chunks, so that
-// it can stop cleanly; the previous handler comes back when it ends.
+// While one lives, Ctrl+C, SIGTERM and SIGHUP only set a flag that long work checks
+// between chunks, so that it can stop cleanly; the previous handlers come back when it ends.
 class TInterruptGuard {
 public:
     TInterruptGuard();
@@ -71,10 +76,15 @@ public:
     TInterruptGuard& operator=(const TInterruptGuard&) = delete;
 
 private:
-    void (*FPrevious)(int);
+    std::unique_ptr<TStopSignalGuard> FSignals;
 };
 
-// Whether Ctrl+C was pressed since the guard was made.
+// Whether one of those signals arrived since the guard was made.
 bool Interrupted();
+
+// The exit code of a cancelled command: 128 + the number of the signal that stopped it, as a
+// shell reports a process that the signal ended; 130 (Ctrl+C) when the user cancelled
+// otherwise.
+int CancelledExitCode();
 
 } // namespace vlm::cli

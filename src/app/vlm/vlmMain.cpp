@@ -59,7 +59,7 @@ void PrintUsage(std::ostream& out) {
             << "      " << command.Description << "\n";
     }
     out << "\nExit codes: 0 done, 1 error, 2 usage, 3 broken references (report), 130 "
-           "cancelled.\n";
+           "cancelled by Ctrl+C (129 by SIGHUP, 143 by SIGTERM).\n";
 }
 
 int UsageError(std::ostream& err, const std::string& message) {
@@ -93,7 +93,7 @@ int VlmMain(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             err << "Usage: vlm " << command.Name << " " << command.Synopsis << "\n";
             return ExitUsage;
         } catch (const EAbort&) {
-            return ExitCancelled;
+            return CancelledExitCode();
         } catch (const std::exception& e) {
             err << "vlm " << command.Name << ": " << e.what() << "\n";
             return ExitError;
