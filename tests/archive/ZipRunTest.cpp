@@ -166,15 +166,17 @@ TEST_F(ZipRun, FileChangedBetweenCrcPassAndDataIsLeftOut) {
     EXPECT_EQ(MemberNames(), std::set<std::string>{"small.txt"});
 }
 
+// Files up to the whole-buffer limit are read in one piece before their events are raised,
+// so a file that grows during the events is archived as it was read; a larger one is
+// streamed while its events run, and its growth is caught.
 TEST_F(ZipRun, FileThatGrowsWhileItIsReadIsLeftOut) {
+    const size_t large = static_cast<size_t>(WholeBufferLimit) + 300000;
     const struct {
         size_t Size;
         const char* Password;
         TCompressMethod Method;
-    } cases[] = {{5000, "", cmDeflate},
-                 {5000, "pw", cmStore},
-                 {300000, "", cmStore},
-                 {300000, "pw", cmDeflate}};
+    } cases[] = {{large, "", cmStore}, {large, "pw", cmDeflate}};
+    zip.Jobs = 1;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.Size) + " " + c.Password);
         errors.Entries.clear();
