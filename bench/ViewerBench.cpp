@@ -7,6 +7,8 @@
 #include "platform/UFileSys.h"
 #include "project/UProject.h"
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <filesystem>
 #include <memory>
@@ -15,36 +17,8 @@
 
 namespace {
 
-class TNullHost : public vlm::TBuildHost {
-public:
-    bool AskOutputFile(std::string&) override { return false; }
-    bool AskReplace(const std::string&) override { return true; }
-    void ShowProgress() override {}
-    void SetOutputFileText(const std::string&) override {}
-    void SetStageCaption(const std::string&) override {}
-    void SetProgress(int position) override { FBar = position; }
-    int Progress() const override { return FBar; }
-    void SetSizeCaption(const std::string&) override {}
-    void SetSizeText(const std::string&) override {}
-    void SetCurrentFileText(const std::string&) override {}
-    int LabelWidth(vlm::TProgressLabel) const override { return 300; }
-    int TextWidth(vlm::TProgressLabel, const std::string& text) const override {
-        return static_cast<int>(text.size());
-    }
-    void ProcessMessages() override {}
-    bool Cancelled() const override { return false; }
-    void SetCancelled() override {}
-    void EnableMainWindow() override {}
-    void ShowFinished(bool) override {}
-    void CloseProgress() override {}
-
-private:
-    int FBar = 0;
-};
-
-void Write(const std::string& path, const std::string& bytes) {
-    vlm::TFileStream(path, vlm::TFileMode::Create).WriteText(bytes);
-}
+using vlm::bench::TNullHost;
+using vlm::bench::Write;
 
 std::string PagePath(int i) {
     return "f" + std::to_string(i / 100) + "/p" + std::to_string(i) + ".htm";

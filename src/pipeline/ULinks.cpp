@@ -69,16 +69,6 @@ std::string FindReference(std::string_view tag) {
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Decodes escapes as a loop that restarts at the text's first "%" after every decoding
 // would, but in one pass: nothing before the decoded character can hold a "%", so the
 // search may go on from there; a decoded "%" is put back into the input so that it can
@@ -91,8 +81,8 @@ std::string PercentDecode(std::string_view text) {
         const size_t j = input.find('%', i);
         if (j == std::string::npos || done.size() + (j - i) == 0 || input.size() - j < 3)
             break;
-        const int high = HexDigit(input[j + 1]);
-        const int low = HexDigit(input[j + 2]);
+        const int high = HexDigitValue(input[j + 1]);
+        const int low = HexDigitValue(input[j + 2]);
         if (high < 0 || low < 0)
             break;
         const char decoded = static_cast<char>(high * 16 + low);

@@ -29,6 +29,16 @@ std::string LowerCase(std::string_view text) {
     return result;
 }
 
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 bool SameText(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;

@@ -9,6 +9,8 @@ namespace vlm {
 std::string UpperCase(std::string_view text); // ASCII letters only
 std::string LowerCase(std::string_view text); // ASCII letters only
 bool SameText(std::string_view a, std::string_view b);
+// The value of a hexadecimal digit (either letter case), or -1.
+int HexDigitValue(char c);
 bool StartsText(std::string_view prefix, std::string_view text);
 // Position of the first occurrence of needle in text without regard to ASCII case, or npos.
 size_t FindText(std::string_view text, std::string_view needle, size_t from = 0);
