@@ -57,15 +57,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Parse(args, {});
     Parse(args, {{"--force", false}});
     Parse(args, {{"--password", true}, {"--force", false}});
-    Parse(args, {{"-o", true}, {"--yes", false}, {"--save", false}, {"--quiet", false}});
+    Parse(
+        args,
+        {{"-o", true}, {"--yes", false}, {"--save", false}, {"--quiet", false}, {"--jobs", true}});
+    Parse(args, {{"--json", false}, {"--html", true}, {"--quiet", false}});
     Parse(args, {{"--exclude", true},
                  {"--password", true},
                  {"--plain-headers", false},
                  {"--store", false},
                  {"--level", true},
                  {"--absolute", false},
-                 {"--no-recurse", false}});
-    static const char* const Commands[] = {"new",  "set",    "get",     "build",
+                 {"--no-recurse", false},
+                 {"--jobs", true}});
+    static const char* const Commands[] = {"new",  "set",    "get",     "build", "report",
                                            "list", "verify", "extract", "zip"};
     if (!args.empty() &&
         std::find(std::begin(Commands), std::end(Commands), args[0]) == std::end(Commands)) {
