@@ -113,17 +113,15 @@ void TBuildRun::AskOutputFile() {
 }
 
 void TBuildRun::FormPaths() {
-    FTempFolder = TempFolder();
+    // The settings member's path waits for the private folder, made when the build starts.
     FProgramFolder = ProgramFolder();
-    const TSitePaths paths = SitePathsOf(FProject, FTempFolder, FProgramFolder);
-    FSettingsPath = paths.SettingsPath;
+    const TSitePaths paths = SitePathsOf(FProject, {}, FProgramFolder);
     FHomePage = paths.HomePage;
     FHomeRoot = paths.HomeRoot;
     FLanguagesFolder = paths.LanguagesFolder;
     FOutside.Folder = FHomeRoot;
     FOutputFile = FProject.FullPathOf(entry::OutputFile);
     FOutputFolder = ExtractFilePath(FOutputFile);
-    FCollection = std::make_unique<TSiteCollection>(FProject, paths);
 }
 
 void TBuildRun::Execute() {
@@ -184,10 +182,9 @@ void TBuildRun::PrepareFolders() {
     // private folder of this process, which is never made again under its known name in
     // a shared folder (one that has gone is made anew under a new name).
     FTempFolder = RequireTempFolder();
-    FSettingsPath = FTempFolder + SettingsFileName;
-    if (FSettingsPath != FCollection->Paths().SettingsPath)
-        FCollection = std::make_unique<TSiteCollection>(
-            FProject, SitePathsOf(FProject, FTempFolder, FProgramFolder));
+    const TSitePaths paths = SitePathsOf(FProject, FTempFolder, FProgramFolder);
+    FSettingsPath = paths.SettingsPath;
+    FCollection = std::make_unique<TSiteCollection>(FProject, paths);
     if (!FOutputFolder.empty() && !DirectoryExists(FOutputFolder))
         CreateDir(FOutputFolder);
     const std::string language = FProject.Value(entry::Language);
