@@ -62,4 +62,35 @@ public:
     virtual void CloseProgress() = 0;
 };
 
+// A window that shows nothing and asks nothing (both questions are declined): for the
+// report, benchmarks and fuzzing. It keeps the bar and the Cancel flag; texts are measured
+// by their length against wide labels.
+class TSilentBuildHost : public TBuildHost {
+public:
+    bool AskOutputFile(std::string&) override { return false; }
+    bool AskReplace(const std::string&) override { return false; }
+    void ShowProgress() override {}
+    void SetOutputFileText(const std::string&) override {}
+    void SetStageCaption(const std::string&) override {}
+    void SetProgress(int position) override { FBar = position; }
+    int Progress() const override { return FBar; }
+    void SetSizeCaption(const std::string&) override {}
+    void SetSizeText(const std::string&) override {}
+    void SetCurrentFileText(const std::string&) override {}
+    int LabelWidth(TProgressLabel) const override { return 1000; }
+    int TextWidth(TProgressLabel, const std::string& text) const override {
+        return static_cast<int>(text.size());
+    }
+    void ProcessMessages() override {}
+    bool Cancelled() const override { return FCancelled; }
+    void SetCancelled() override { FCancelled = true; }
+    void EnableMainWindow() override {}
+    void ShowFinished(bool) override {}
+    void CloseProgress() override {}
+
+private:
+    int FBar = 0;
+    bool FCancelled = false;
+};
+
 } // namespace vlm

@@ -14,39 +14,19 @@ namespace {
 
 // The report's window on a terminal: a line per stage on standard error unless quiet;
 // Ctrl+C is the Cancel button. The report asks nothing.
-class TReportHost : public TBuildHost {
+class TReportHost : public TSilentBuildHost {
 public:
     TReportHost(std::ostream& err, bool quiet) : FErr(err), FQuiet(quiet) {}
 
-    bool AskOutputFile(std::string&) override { return false; }
-    bool AskReplace(const std::string&) override { return false; }
-    void ShowProgress() override {}
-    void SetOutputFileText(const std::string&) override {}
     void SetStageCaption(const std::string& caption) override {
         if (!FQuiet)
             FErr << caption << "\n" << std::flush;
     }
-    void SetProgress(int position) override { FBar = position; }
-    int Progress() const override { return FBar; }
-    void SetSizeCaption(const std::string&) override {}
-    void SetSizeText(const std::string&) override {}
-    void SetCurrentFileText(const std::string&) override {}
-    int LabelWidth(TProgressLabel) const override { return 1000; }
-    int TextWidth(TProgressLabel, const std::string& text) const override {
-        return static_cast<int>(text.size());
-    }
-    void ProcessMessages() override {}
-    bool Cancelled() const override { return FCancelled || Interrupted(); }
-    void SetCancelled() override { FCancelled = true; }
-    void EnableMainWindow() override {}
-    void ShowFinished(bool) override {}
-    void CloseProgress() override {}
+    bool Cancelled() const override { return TSilentBuildHost::Cancelled() || Interrupted(); }
 
 private:
     std::ostream& FErr;
     const bool FQuiet;
-    int FBar = 0;
-    bool FCancelled = false;
 };
 
 } // namespace
