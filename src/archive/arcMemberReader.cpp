@@ -66,6 +66,10 @@ void TMemberReader::Fail(const std::string& reason) const {
 
 void TMemberReader::StartDecryption(const std::string& password) {
     const TCentralHeader& c = FMember.Central;
+    // Nothing here encrypts under an empty password, and its check byte matches one time
+    // in 256: without a password the member is never tried.
+    if (password.empty())
+        Fail("it is encrypted and no password was given.");
     if (FRemaining < EncryptionHeaderSize)
         Fail("its encryption header is cut short.");
     uint8_t header[EncryptionHeaderSize];
@@ -81,8 +85,7 @@ void TMemberReader::StartDecryption(const std::string& password) {
     const uint8_t check = (c.Flags & FlagDataDescriptor) ? static_cast<uint8_t>(c.Time >> 8)
                                                          : static_cast<uint8_t>(c.Crc >> 24);
     if (header[EncryptionHeaderSize - 1] != check)
-        Fail(password.empty() ? "it is encrypted and no password was given."
-                              : "the password is wrong.");
+        Fail("the password is wrong.");
 }
 
 size_t TMemberReader::ReadChunk() {
@@ -106,8 +109,9 @@ size_t TMemberReader::Read(char* buffer, size_t count) {
     const size_t got = FInflate ? ReadDeflated(buffer, count) : ReadStored(buffer, count);
     FProduced += got;
     if (FProduced > FMember.UncompressedSize)
-        Fail("its data are longer than its recorded size of " +
-             std::to_string(FMember.UncompressedSize) + " bytes.");
+        Fail(DataFault("its data are longer than its recorded size of " +
+                           std::to_string(FMember.UncompressedSize) + " bytes",
+                       FCipher.has_value()));
     FCrc = Crc32Update(FCrc, buffer, got);
     if (FEnded)
         Finish();
@@ -144,22 +148,27 @@ size_t TMemberReader::ReadDeflated(char* buffer, size_t count) {
         const uInt inBefore = zs.avail_in;
         const int rc = ::inflate(&zs, Z_NO_FLUSH);
         if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
-            Fail(std::string("its deflated data are damaged (") +
-                 (zs.msg ? zs.msg : "inflate error") + ").");
+            Fail(DataFault(std::string("its deflated data are damaged (") +
+                               (zs.msg ? zs.msg : "inflate error") + ")",
+                           FCipher.has_value()));
         FEnded = rc == Z_STREAM_END;
         // Without progress and without more input the stream can never end.
         if (!FEnded && zs.avail_out == outBefore && zs.avail_in == inBefore && FRemaining == 0)
-            Fail("its deflated data end before the end of the stream.");
+            Fail(DataFault("its deflated data end before the end of the stream",
+                           FCipher.has_value()));
     }
     if (FEnded && (zs.avail_in != 0 || FRemaining != 0))
-        Fail("its deflated data end before its recorded compressed size.");
+        Fail(DataFault("its deflated data end before its recorded compressed size",
+                       FCipher.has_value()));
     return outBefore - zs.avail_out;
 }
 
 void TMemberReader::Finish() {
     if (FProduced != FMember.UncompressedSize)
-        Fail("its data are " + std::to_string(FProduced) + " bytes long, not the recorded " +
-             std::to_string(FMember.UncompressedSize) + ".");
+        Fail(DataFault("its data are " + std::to_string(FProduced) +
+                           " bytes long, not the recorded " +
+                           std::to_string(FMember.UncompressedSize),
+                       FCipher.has_value()));
     if ((FCrc ^ CrcInit) != FMember.Central.Crc)
         Fail(FCipher ? "CRC error (wrong password or damaged data)." : "CRC error (damaged data).");
 }

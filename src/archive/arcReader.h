@@ -27,6 +27,13 @@ public:
 // A member name fit for a message or a terminal: control characters become "?".
 std::string PrintableName(std::string_view name);
 
+// The reason data that do not decode are refused for, ending the sentence. The check byte
+// of an encryption header lets one wrong password in 256 through, so for an encrypted
+// member the password is named as a possible cause.
+inline std::string DataFault(const std::string& reason, bool encrypted) {
+    return reason + (encrypted ? "; the password may be wrong." : ".");
+}
+
 struct TArchiveMember {
     std::string Name;       // the written name, deciphered ("/" separators)
     TCentralHeader Central; // deciphered

@@ -50,6 +50,10 @@ struct TArchiveReader::TMemberData {
 
 void TArchiveReader::StartDecryption(TMemberData& data, const std::string& password) {
     const TCentralHeader& c = data.Member.Central;
+    // Nothing here encrypts under an empty password, and its check byte matches one time
+    // in 256: without a password the member is never tried.
+    if (password.empty())
+        FailMember(data.Member, "it is encrypted and no password was given.");
     if (data.Remaining < EncryptionHeaderSize)
         FailMember(data.Member, "its encryption header is cut short.");
     uint8_t header[EncryptionHeaderSize];
@@ -64,8 +68,7 @@ void TArchiveReader::StartDecryption(TMemberData& data, const std::string& passw
     const uint8_t check = (c.Flags & FlagDataDescriptor) ? static_cast<uint8_t>(c.Time >> 8)
                                                          : static_cast<uint8_t>(c.Crc >> 24);
     if (header[EncryptionHeaderSize - 1] != check)
-        FailMember(data.Member, password.empty() ? "it is encrypted and no password was given."
-                                                 : "the password is wrong.");
+        FailMember(data.Member, "the password is wrong.");
 }
 
 size_t TArchiveReader::ReadChunk(TMemberData& data) {
@@ -81,8 +84,10 @@ size_t TArchiveReader::ReadChunk(TMemberData& data) {
 void TArchiveReader::Deliver(TMemberData& data, const char* bytes, size_t size) {
     data.Produced += size;
     if (data.Produced > data.Member.UncompressedSize)
-        FailMember(data.Member, "its data are longer than its recorded size of " +
-                                    std::to_string(data.Member.UncompressedSize) + " bytes.");
+        FailMember(data.Member,
+                   DataFault("its data are longer than its recorded size of " +
+                                 std::to_string(data.Member.UncompressedSize) + " bytes",
+                             data.Cipher.has_value()));
     data.Crc = Crc32Update(data.Crc, bytes, size);
     data.Sink(bytes, size);
 }
@@ -104,16 +109,20 @@ void TArchiveReader::Inflate(TMemberData& data) {
         const int rc = ::inflate(&zs, Z_NO_FLUSH);
         const size_t got = output.size() - zs.avail_out;
         if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
-            FailMember(data.Member, std::string("its deflated data are damaged (") +
-                                        (zs.msg ? zs.msg : "inflate error") + ").");
+            FailMember(data.Member, DataFault(std::string("its deflated data are damaged (") +
+                                                  (zs.msg ? zs.msg : "inflate error") + ")",
+                                              data.Cipher.has_value()));
         Deliver(data, output.data(), got);
         ended = rc == Z_STREAM_END;
         // Without progress and without more input the stream can never end.
         if (!ended && got == 0 && zs.avail_in == inBefore && data.Remaining == 0)
-            FailMember(data.Member, "its deflated data end before the end of the stream.");
+            FailMember(data.Member, DataFault("its deflated data end before the end of the stream",
+                                              data.Cipher.has_value()));
     }
     if (zs.avail_in != 0 || data.Remaining != 0)
-        FailMember(data.Member, "its deflated data end before its recorded compressed size.");
+        FailMember(data.Member,
+                   DataFault("its deflated data end before its recorded compressed size",
+                             data.Cipher.has_value()));
 }
 
 void TArchiveReader::ReadMember(size_t index, const std::string& password,
@@ -143,9 +152,10 @@ void TArchiveReader::ReadMember(size_t index, const std::string& password,
         Inflate(data);
     }
     if (data.Produced != member.UncompressedSize)
-        FailMember(member, "its data are " + std::to_string(data.Produced) +
-                               " bytes long, not the recorded " +
-                               std::to_string(member.UncompressedSize) + ".");
+        FailMember(member, DataFault("its data are " + std::to_string(data.Produced) +
+                                         " bytes long, not the recorded " +
+                                         std::to_string(member.UncompressedSize),
+                                     encrypted));
     if ((data.Crc ^ CrcInit) != c.Crc)
         FailMember(member, encrypted ? "CRC error (wrong password or damaged data)."
                                      : "CRC error (damaged data).");

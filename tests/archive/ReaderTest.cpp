@@ -155,7 +155,8 @@ TEST_F(Reader, ReadsTraditionalEncryptionOf7Zip) {
             EXPECT_TRUE(reader.ReadMemberText(i, "PASS word") == entries[i].Data);
         }
     }
-    EXPECT_NE(ErrorOf(plain, "pass word").find("password is wrong"), std::string::npos);
+    // One wrong password in 256 passes a member's check byte and fails on its data.
+    EXPECT_NE(ErrorOf(plain, "pass word").find("password"), std::string::npos);
     EXPECT_NE(ErrorOf(plain, "").find("no password was given"), std::string::npos);
 }
 
