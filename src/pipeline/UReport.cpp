@@ -7,12 +7,10 @@
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
-#include "platform/USafeFile.h"
 #include "platform/UText.h"
 #include "project/UProject.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -54,7 +52,7 @@ public:
         case TReferenceOutcome::Excluded:
         case TReferenceOutcome::NotAFile:
         case TReferenceOutcome::Missing:
-            FReport.Broken.push_back({e.Page, e.Line, e.Written, e.Path, e.Outcome, false});
+            FReport.Broken.Add(e.Page, e.Line, e.Written, e.Path, e.Outcome, false);
             return;
         }
     }
@@ -65,7 +63,7 @@ private:
     void Found(const TReferenceEvent& e) {
         const bool byCase = e.Files.size() != 1 || e.Files[0] != e.Path;
         if (FCheckOnly && Untaken(e)) {
-            FReport.Broken.push_back({e.Page, e.Line, e.Written, e.Path, e.Outcome, true});
+            FReport.Broken.Add(e.Page, e.Line, e.Written, e.Path, e.Outcome, true);
             return;
         }
         if (byCase)
@@ -234,11 +232,12 @@ void TReportRun::Explain(std::vector<TListedFile>& listed) {
             item.By = TTakenBy::HomePage;
         } else if (FObserver) {
             item.By = TTakenBy::Reference;
-            if (const auto it = FObserver->First.find(item.Path); it != FObserver->First.end()) {
-                item.Page = it->second.Page;
-                item.Line = it->second.Line;
-                item.Written = it->second.Written;
-                item.ByLetterCase = it->second.ByCase;
+            // Moved, not copied: the map shrinks as the list grows.
+            if (auto node = FObserver->First.extract(item.Path); !node.empty()) {
+                item.Page = std::move(node.mapped().Page);
+                item.Line = node.mapped().Line;
+                item.Written = std::move(node.mapped().Written);
+                item.ByLetterCase = node.mapped().ByCase;
             }
         } else {
             item.By = TTakenBy::Mask;
@@ -386,50 +385,6 @@ void TReportRun::Totals() {
 
 TSiteReport MakeSiteReport(const TProject& project, TBuildHost& host) {
     return TReportRun(project, host).Execute();
-}
-
-namespace {
-
-// A device or a pipe named as the report's file (/dev/stdout, /dev/full) is written into as
-// it is: replacing it with a regular file would be wrong, and as root it would succeed.
-bool WriteIntoSpecialFile(const std::string& fileName, const std::string& text) {
-    if (FileExists(fileName) || DirectoryExists(fileName))
-        return false;
-    try {
-        // Opening for reading refuses anything but a regular file with EINVAL: only then is
-        // something other than a file or folder there.
-        const TFileStream probe(fileName, TFileMode::OpenReadWrite);
-        return false;
-    } catch (const EFOpenError& e) {
-        if (e.ErrorNumber != EINVAL)
-            return false; // nothing is there: a new file is made
-    }
-    TFileStream special(fileName, TFileMode::Create);
-    special.WriteText(text);
-    special.Close();
-    return true;
-}
-
-} // namespace
-
-void SaveReportFile(const std::string& fileName, const std::string& text) {
-    try {
-        if (DirectoryExists(fileName))
-            throw EVlmError("it is a folder");
-        if (WriteIntoSpecialFile(fileName, text))
-            return;
-        const std::string folder = ExtractFilePath(ExpandFileName(fileName));
-        if (!DirectoryExists(folder))
-            throw EVlmError("the folder \"" + folder + "\" does not exist");
-        TSafeFile output(fileName);
-        output.WriteText(text);
-        output.Commit();
-    } catch (const EWriteError& e) {
-        throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
-                                      {fileName, SysErrorMessage(e.ErrorNumber)}));
-    } catch (const std::exception& e) {
-        throw EVlmError("Cannot write file \"" + fileName + "\". " + e.what());
-    }
 }
 
 } // namespace vlm

@@ -6,8 +6,11 @@
 
 #include "pipeline/UBuildHost.h"
 #include "pipeline/ULinks.h"
+#include "pipeline/UReportSpool.h"
 
 #include <cstdint>
+#include <functional>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -29,16 +32,6 @@ struct TReportFile {
     uint64_t Line = 0;
     std::string Written;
     bool ByLetterCase = false; // the reference named it only by letter case
-};
-
-// A reference that took no file.
-struct TBrokenReference {
-    std::string Page;
-    uint64_t Line = 0;
-    std::string Written;
-    std::string Path;
-    TReferenceOutcome Why = TReferenceOutcome::Missing; // or NotIncluded, Excluded, NotAFile
-    bool Untaken = false; // a file is there, but the output does not hold it (mask mode)
 };
 
 // A file under the home page's folder that the build would not take.
@@ -68,7 +61,7 @@ struct TSiteReport {
     bool Parsing = false;
     bool Executable = false;
     std::vector<TReportFile> Files; // in member order
-    std::vector<TBrokenReference> Broken;
+    TBrokenReferences Broken; // spooled to a file: a large site holds very many
     std::vector<TOrphanFile> Orphans;
     std::vector<std::vector<std::string>> CaseOnlyNames; // groups of two or more paths
     std::vector<TCaseReference> CaseReferences;
@@ -90,17 +83,25 @@ struct TSiteReport {
 // listing and removed again.
 TSiteReport MakeSiteReport(const TProject& project, TBuildHost& host);
 
+// The writers go through the report once, from the first byte to the last, and write as
+// they go: a report of a large site is never held whole in memory. A write error of the
+// stream (its exception, or its bad state) ends the writing.
+//
 // The report as text for a terminal: a summary and the problems.
-std::string ReportText(const TSiteReport& report);
+void WriteReportText(const TSiteReport& report, std::ostream& out);
 // The report as one JSON object (the README lists its fields).
-std::string ReportJson(const TSiteReport& report);
+void WriteReportJson(const TSiteReport& report, std::ostream& out);
 // The report as one self-contained HTML page: sortable tables and a bar of sizes by type,
 // no network access needed.
-std::string ReportHtml(const TSiteReport& report);
+void WriteReportHtml(const TSiteReport& report, std::ostream& out);
 
-// Writes text to fileName safely: into a new private file beside it that then takes its
-// name, so that fileName never holds a partial page. Raises an error naming the file.
-void SaveReportFile(const std::string& fileName, const std::string& text);
+// Writes what write puts into its stream to fileName safely: into a new private file
+// beside it that then takes its name, so that fileName never holds a partial page; a
+// device or pipe there (/dev/stdout) is written into as it is. Raises an error naming the
+// file and the reason.
+void SaveReportFile(const std::string& fileName, const std::function<void(std::ostream&)>& write);
+// The HTML page of report, saved so.
+void SaveReportHtml(const std::string& fileName, const TSiteReport& report);
 
 // The words of a broken reference's reason ("missing", "excluded by a mask"...).
 std::string BrokenReason(const TBrokenReference& broken);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdio>
+#include <ostream>
 
 namespace vlm {
 
@@ -69,16 +70,21 @@ std::string Where(const std::string& page, uint64_t line) {
     return Shown(page) + ":" + std::to_string(line);
 }
 
-template <typename T, typename F>
-void TextList(std::string& out, const std::vector<T>& items, const std::string& heading, F line) {
+// A heading with the count and the first items, a line each.
+template <typename List, typename F>
+void TextList(std::ostream& out, const List& items, const std::string& heading, F line) {
     if (items.empty())
         return;
-    out += "\n" + heading + " (" + std::to_string(items.size()) + "):\n";
-    for (size_t i = 0; i < items.size() && i < TextListLimit; ++i)
-        out += "  " + line(items[i]) + "\n";
+    out << "\n" << heading << " (" << std::to_string(items.size()) << "):\n";
+    size_t shown = 0;
+    for (const auto& item : items) {
+        if (shown++ == TextListLimit)
+            break;
+        out << "  " << line(item) << "\n";
+    }
     if (items.size() > TextListLimit)
-        out += "  ... and " + std::to_string(items.size() - TextListLimit) +
-               " more (--json or --html list them all)\n";
+        out << "  ... and " << std::to_string(items.size() - TextListLimit)
+            << " more (--json or --html list them all)\n";
 }
 
 uint64_t OrphanBytes(const TSiteReport& report) {
@@ -133,27 +139,27 @@ std::string BrokenReason(const TBrokenReference& broken) {
     }
 }
 
-std::string ReportText(const TSiteReport& r) {
-    std::string out = "Site report of \"" + Shown(r.ProjectFile) + "\"\n";
-    out += "Home page: " + Shown(r.HomePage) + "\n";
-    out += std::string("Files found by: ") + (r.Parsing ? "following links" : "masks") + "\n";
-    out += "Files: " + std::to_string(r.Files.size()) + ", " + FormatSize(r.TotalBytes) +
-           "; estimated output: " + FormatSize(r.EstimatedOutputBytes) + "\n";
+void WriteReportText(const TSiteReport& r, std::ostream& out) {
+    out << "Site report of \"" << Shown(r.ProjectFile) << "\"\n";
+    out << "Home page: " << Shown(r.HomePage) << "\n";
+    out << "Files found by: " << (r.Parsing ? "following links" : "masks") << "\n";
+    out << "Files: " << std::to_string(r.Files.size()) << ", " << FormatSize(r.TotalBytes)
+        << "; estimated output: " << FormatSize(r.EstimatedOutputBytes) << "\n";
     if (!r.Types.empty()) {
-        out += "By type:";
+        out << "By type:";
         for (const TTypeTotal& type : r.Types)
-            out += " " + (type.Extension.empty() ? std::string("(none)") : Shown(type.Extension)) +
-                   " " + std::to_string(type.Files) + " (" + FormatSize(type.Bytes) + ")";
-        out += "\n";
+            out << " " << (type.Extension.empty() ? std::string("(none)") : Shown(type.Extension))
+                << " " << std::to_string(type.Files) << " (" << FormatSize(type.Bytes) << ")";
+        out << "\n";
     }
-    out += "Largest:";
+    out << "Largest:";
     for (size_t i = 0; i < r.Largest.size() && i < TextLargest; ++i) {
         const TReportFile& file = r.Files[r.Largest[i]];
-        out += "\n  " + Shown(file.StoredName) + " (" + FormatSize(file.Size) + ")";
+        out << "\n  " << Shown(file.StoredName) << " (" << FormatSize(file.Size) << ")";
     }
-    out += "\nBroken references: " + std::to_string(r.Broken.size()) +
-           "; files left out: " + std::to_string(r.Orphans.size()) + " (" +
-           FormatSize(OrphanBytes(r)) + ")\n";
+    out << "\nBroken references: " << std::to_string(r.Broken.size())
+        << "; files left out: " << std::to_string(r.Orphans.size()) << " (" << FormatSize(OrphanBytes(r))
+        << ")\n";
     TextList(out, r.Broken, "Broken references", [](const TBrokenReference& b) {
         return Where(b.Page, b.Line) + ": \"" + Shown(b.Written) + "\" -> " + Shown(b.Path) + ": " +
                BrokenReason(b);
@@ -181,73 +187,87 @@ std::string ReportText(const TSiteReport& r) {
              [](const std::string& path) { return Shown(path); });
     TextList(out, r.HiddenFolders, "Dot-folders under the home page's folder not looked into",
              [](const std::string& path) { return Shown(path); });
-    return out;
 }
 
-std::string ReportJson(const TSiteReport& r) {
-    std::string out = "{\n";
-    out += "\"project\": " + Json(r.ProjectFile) + ",\n\"homePage\": " + Json(r.HomePage) +
-           ",\n\"homeRoot\": " + Json(r.HomeRoot) +
-           ",\n\"mode\": " + (r.Parsing ? "\"links\"" : "\"masks\"") +
-           ",\n\"output\": " + (r.Executable ? "\"exe\"" : "\"vlm\"") + ",\n";
-    out += "\"totals\": {\"files\": " + std::to_string(r.Files.size()) +
-           ", \"bytes\": " + std::to_string(r.TotalBytes) +
-           ", \"estimatedOutputBytes\": " + std::to_string(r.EstimatedOutputBytes) +
-           ", \"brokenReferences\": " + std::to_string(r.Broken.size()) +
-           ", \"orphans\": " + std::to_string(r.Orphans.size()) +
-           ", \"orphanBytes\": " + std::to_string(OrphanBytes(r)) +
-           ", \"externalReferences\": " + std::to_string(r.ExternalReferences) + "},\n";
-    const auto list = [&out](const char* name, const auto& items, auto item, bool last = false) {
-        out += std::string("\"") + name + "\": [";
-        for (size_t i = 0; i < items.size(); ++i)
-            out += (i ? ",\n  " : "\n  ") + item(items[i]);
-        out += items.empty() ? "]" : "\n]";
-        out += last ? "\n" : ",\n";
-    };
-    const auto strings = [](const std::vector<std::string>& items) {
-        std::string text = "[";
-        for (size_t i = 0; i < items.size(); ++i)
-            text += (i ? ", " : "") + Json(items[i]);
-        return text + "]";
-    };
-    list("files", r.Files, [](const TReportFile& f) {
-        std::string item = "{\"path\": " + Json(f.Path) + ", \"member\": " + Json(f.StoredName) +
-                           ", \"size\": " + std::to_string(f.Size) +
-                           ", \"reason\": " + Json(TakenByText(f.By));
+namespace {
+
+// A JSON array of items, one a line, and the comma or line end after it.
+template <typename List, typename F>
+void JsonList(std::ostream& out, const char* name, const List& items, F item, bool last = false) {
+    out << "\"" << name << "\": [";
+    bool first = true;
+    for (const auto& value : items) {
+        out << (first ? "\n  " : ",\n  ");
+        item(value);
+        first = false;
+    }
+    out << (first ? "]" : "\n]") << (last ? "\n" : ",\n");
+}
+
+std::string JsonStrings(const std::vector<std::string>& items) {
+    std::string text = "[";
+    for (size_t i = 0; i < items.size(); ++i)
+        text += (i ? ", " : "") + Json(items[i]);
+    return text + "]";
+}
+
+void JsonFiles(std::ostream& out, const TSiteReport& r) {
+    JsonList(out, "files", r.Files, [&out](const TReportFile& f) {
+        out << "{\"path\": " << Json(f.Path) << ", \"member\": " << Json(f.StoredName)
+            << ", \"size\": " << std::to_string(f.Size) << ", \"reason\": " << Json(TakenByText(f.By));
         if (f.By == TTakenBy::Reference)
-            item += ", \"page\": " + Json(f.Page) + ", \"line\": " + std::to_string(f.Line) +
-                    ", \"reference\": " + Json(f.Written) +
-                    ", \"byLetterCase\": " + (f.ByLetterCase ? "true" : "false");
+            out << ", \"page\": " << Json(f.Page) << ", \"line\": " << std::to_string(f.Line)
+                << ", \"reference\": " << Json(f.Written)
+                << ", \"byLetterCase\": " << (f.ByLetterCase ? "true" : "false");
         if (f.By == TTakenBy::Mask)
-            item += ", \"mask\": " + Json(f.Page);
-        return item + "}";
+            out << ", \"mask\": " << Json(f.Page);
+        out << "}";
     });
-    list("broken", r.Broken, [](const TBrokenReference& b) {
-        return "{\"page\": " + Json(b.Page) + ", \"line\": " + std::to_string(b.Line) +
-               ", \"reference\": " + Json(b.Written) + ", \"path\": " + Json(b.Path) +
-               ", \"reason\": " + Json(BrokenReason(b)) + "}";
+}
+
+} // namespace
+
+void WriteReportJson(const TSiteReport& r, std::ostream& out) {
+    out << "{\n";
+    out << "\"project\": " << Json(r.ProjectFile) << ",\n\"homePage\": " << Json(r.HomePage)
+        << ",\n\"homeRoot\": " << Json(r.HomeRoot)
+        << ",\n\"mode\": " << (r.Parsing ? "\"links\"" : "\"masks\"")
+        << ",\n\"output\": " << (r.Executable ? "\"exe\"" : "\"vlm\"") << ",\n";
+    out << "\"totals\": {\"files\": " << std::to_string(r.Files.size()) << ", \"bytes\": " << std::to_string(r.TotalBytes)
+        << ", \"estimatedOutputBytes\": " << std::to_string(r.EstimatedOutputBytes)
+        << ", \"brokenReferences\": " << std::to_string(r.Broken.size()) << ", \"orphans\": " << std::to_string(r.Orphans.size())
+        << ", \"orphanBytes\": " << std::to_string(OrphanBytes(r))
+        << ", \"externalReferences\": " << std::to_string(r.ExternalReferences) << "},\n";
+    JsonFiles(out, r);
+    JsonList(out, "broken", r.Broken, [&out](const TBrokenReference& b) {
+        out << "{\"page\": " << Json(b.Page) << ", \"line\": " << std::to_string(b.Line)
+            << ", \"reference\": " << Json(b.Written) << ", \"path\": " << Json(b.Path)
+            << ", \"reason\": " << Json(BrokenReason(b)) << "}";
     });
-    list("orphans", r.Orphans, [](const TOrphanFile& o) {
-        return "{\"path\": " + Json(o.Path) + ", \"size\": " + std::to_string(o.Size) +
-               ", \"excludedBy\": " + Json(o.ExcludedBy) + "}";
+    JsonList(out, "orphans", r.Orphans, [&out](const TOrphanFile& o) {
+        out << "{\"path\": " << Json(o.Path) << ", \"size\": " << std::to_string(o.Size)
+            << ", \"excludedBy\": " << Json(o.ExcludedBy) << "}";
     });
-    list("caseOnlyNames", r.CaseOnlyNames, strings);
-    list("caseReferences", r.CaseReferences, [&strings](const TCaseReference& c) {
-        return "{\"page\": " + Json(c.Page) + ", \"line\": " + std::to_string(c.Line) +
-               ", \"reference\": " + Json(c.Written) + ", \"files\": " + strings(c.Files) + "}";
+    JsonList(out, "caseOnlyNames", r.CaseOnlyNames,
+             [&out](const std::vector<std::string>& g) { out << JsonStrings(g); });
+    JsonList(out, "caseReferences", r.CaseReferences, [&out](const TCaseReference& c) {
+        out << "{\"page\": " << Json(c.Page) << ", \"line\": " << std::to_string(c.Line)
+            << ", \"reference\": " << Json(c.Written) << ", \"files\": " << JsonStrings(c.Files)
+            << "}";
     });
-    list("outside", r.OutsideFiles, [](const std::string& p) { return Json(p); });
-    list("types", r.Types, [](const TTypeTotal& t) {
-        return "{\"extension\": " + Json(t.Extension) + ", \"files\": " + std::to_string(t.Files) +
-               ", \"bytes\": " + std::to_string(t.Bytes) + "}";
+    JsonList(out, "outside", r.OutsideFiles, [&out](const std::string& p) { out << Json(p); });
+    JsonList(out, "types", r.Types, [&out](const TTypeTotal& t) {
+        out << "{\"extension\": " << Json(t.Extension) << ", \"files\": " << std::to_string(t.Files)
+            << ", \"bytes\": " << std::to_string(t.Bytes) << "}";
     });
-    list("largest", r.Largest, [&r](size_t i) {
-        return "{\"path\": " + Json(r.Files[i].Path) +
-               ", \"size\": " + std::to_string(r.Files[i].Size) + "}";
+    JsonList(out, "largest", r.Largest, [&out, &r](size_t i) {
+        out << "{\"path\": " << Json(r.Files[i].Path) << ", \"size\": " << std::to_string(r.Files[i].Size)
+            << "}";
     });
-    list(
-        "hiddenFolders", r.HiddenFolders, [](const std::string& p) { return Json(p); }, true);
-    return out + "}\n";
+    JsonList(
+        out, "hiddenFolders", r.HiddenFolders, [&out](const std::string& p) { out << Json(p); },
+        true);
+    out << "}\n";
 }
 
 } // namespace vlm

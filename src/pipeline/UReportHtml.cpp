@@ -5,6 +5,7 @@
 #include "pipeline/UReport.h"
 
 #include <array>
+#include <ostream>
 
 namespace vlm {
 
@@ -85,28 +86,23 @@ std::string Bytes(uint64_t value) {
            "</td>";
 }
 
-// A sortable table: its heading and its rows (each a run of cells).
-std::string Table(std::initializer_list<const char*> heads, const std::vector<std::string>& rows) {
-    std::string out = "<table class=\"sortable\"><thead><tr>";
+// A section: its title with the count, and a sortable table of the items, a row each
+// (a run of cells), or "None.".
+template <typename List, typename F>
+void Section(std::ostream& out, const std::string& title, const List& items,
+             std::initializer_list<const char*> heads, F row) {
+    out << "<h2>" << Html(title) << " (" << std::to_string(items.size()) << ")</h2>\n";
+    if (items.empty()) {
+        out << "<p class=\"ok\">None.</p>\n";
+        return;
+    }
+    out << "<table class=\"sortable\"><thead><tr>";
     for (const char* head : heads)
-        out += std::string("<th>") + head + "</th>";
-    out += "</tr></thead><tbody>\n";
-    for (const std::string& row : rows)
-        out += "<tr>" + row + "</tr>\n";
-    return out + "</tbody></table>\n";
-}
-
-template <typename T, typename F>
-std::string Section(const std::string& title, const std::vector<T>& items,
-                    std::initializer_list<const char*> heads, F row) {
-    std::string out = "<h2>" + Html(title) + " (" + std::to_string(items.size()) + ")</h2>\n";
-    if (items.empty())
-        return out + "<p class=\"ok\">None.</p>\n";
-    std::vector<std::string> rows;
-    rows.reserve(items.size());
-    for (const T& item : items)
-        rows.push_back(row(item));
-    return out + Table(heads, rows);
+        out << "<th>" << head << "</th>";
+    out << "</tr></thead><tbody>\n";
+    for (const auto& item : items)
+        out << "<tr>" << row(item) << "</tr>\n";
+    out << "</tbody></table>\n";
 }
 
 std::string TypeBar(const TSiteReport& r) {
@@ -161,41 +157,39 @@ std::string Joined(const std::vector<std::string>& items) {
 
 } // namespace
 
-std::string ReportHtml(const TSiteReport& r) {
-    std::string out = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n"
-                      "<title>Site report: " +
-                      Html(r.ProjectFile) + "</title>\n" + PageStyle + "</head><body>\n";
-    out += "<h1>Site report</h1>\n" + Summary(r) + TypeBar(r);
-    out += Section("Broken references", r.Broken, {"Page", "Line", "Reference", "Path", "Why"},
-                   [](const TBrokenReference& b) {
-                       return Cell(b.Page) + Number(b.Line) + Cell(b.Written) + Cell(b.Path) +
-                              Cell(BrokenReason(b));
-                   });
-    out += Section("Files under the home page's folder that the build leaves out", r.Orphans,
-                   {"File", "Size", "Excluded by"}, [](const TOrphanFile& o) {
-                       return Cell(o.Path) + Bytes(o.Size) + Cell(o.ExcludedBy);
-                   });
-    out += Section("Names that differ only in letter case", r.CaseOnlyNames, {"Files"},
-                   [](const std::vector<std::string>& g) { return Cell(Joined(g)); });
-    out +=
-        Section("References that found their file only by letter case", r.CaseReferences,
-                {"Page", "Line", "Reference", "Files"}, [](const TCaseReference& c) {
-                    return Cell(c.Page) + Number(c.Line) + Cell(c.Written) + Cell(Joined(c.Files));
-                });
-    out += Section("Files taken from outside the home page's folder", r.OutsideFiles, {"File"},
-                   [](const std::string& p) { return Cell(p); });
-    out += Section("Sizes by type", r.Types, {"Type", "Files", "Size"}, [](const TTypeTotal& t) {
+void WriteReportHtml(const TSiteReport& r, std::ostream& out) {
+    out << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n"
+           "<title>Site report: "
+        << Html(r.ProjectFile) << "</title>\n"
+        << PageStyle << "</head><body>\n";
+    out << "<h1>Site report</h1>\n" << Summary(r) << TypeBar(r);
+    Section(out, "Broken references", r.Broken, {"Page", "Line", "Reference", "Path", "Why"},
+            [](const TBrokenReference& b) {
+                return Cell(b.Page) + Number(b.Line) + Cell(b.Written) + Cell(b.Path) +
+                       Cell(BrokenReason(b));
+            });
+    Section(out, "Files under the home page's folder that the build leaves out", r.Orphans,
+            {"File", "Size", "Excluded by"},
+            [](const TOrphanFile& o) { return Cell(o.Path) + Bytes(o.Size) + Cell(o.ExcludedBy); });
+    Section(out, "Names that differ only in letter case", r.CaseOnlyNames, {"Files"},
+            [](const std::vector<std::string>& g) { return Cell(Joined(g)); });
+    Section(out, "References that found their file only by letter case", r.CaseReferences,
+            {"Page", "Line", "Reference", "Files"}, [](const TCaseReference& c) {
+                return Cell(c.Page) + Number(c.Line) + Cell(c.Written) + Cell(Joined(c.Files));
+            });
+    Section(out, "Files taken from outside the home page's folder", r.OutsideFiles, {"File"},
+            [](const std::string& p) { return Cell(p); });
+    Section(out, "Sizes by type", r.Types, {"Type", "Files", "Size"}, [](const TTypeTotal& t) {
         return Cell(t.Extension.empty() ? "(none)" : t.Extension) + Number(t.Files) +
                Bytes(t.Bytes);
     });
-    out += Section("Largest files", r.Largest, {"Member", "Size"},
-                   [&r](size_t i) { return Cell(r.Files[i].StoredName) + Bytes(r.Files[i].Size); });
-    out +=
-        Section("Files the build takes", r.Files, {"Member", "Size", "Why", "File"},
-                [](const TReportFile& f) {
-                    return Cell(f.StoredName) + Bytes(f.Size) + Cell(FileReason(f)) + Cell(f.Path);
-                });
-    return out + SortScript + "</body></html>\n";
+    Section(out, "Largest files", r.Largest, {"Member", "Size"},
+            [&r](size_t i) { return Cell(r.Files[i].StoredName) + Bytes(r.Files[i].Size); });
+    Section(out, "Files the build takes", r.Files, {"Member", "Size", "Why", "File"},
+            [](const TReportFile& f) {
+                return Cell(f.StoredName) + Bytes(f.Size) + Cell(FileReason(f)) + Cell(f.Path);
+            });
+    out << SortScript << "</body></html>\n";
 }
 
 } // namespace vlm

@@ -94,7 +94,7 @@ void TfmProjector::actFileSiteReportExecute() {
         throw EVlmError("There is no private temporary folder for the site report");
     static int reports = 0;
     const std::string htmlFile = folder + "SiteReport" + std::to_string(++reports) + ".html";
-    SaveReportFile(htmlFile, ReportHtml(report));
+    SaveReportHtml(htmlFile, report);
     const QString name = Q(ExtractFileName(FProject->FileName()));
     auto* window = new TfmSiteReport(
         this,

@@ -47,8 +47,12 @@ int RunReport(const TArgs& args, std::ostream& out, std::ostream& err) {
     const TInterruptGuard interrupts;
     const TSiteReport report = MakeSiteReport(project, host);
     if (parsed.Has("--html"))
-        SaveReportFile(parsed.Get("--html"), ReportHtml(report));
-    out << (parsed.Has("--json") ? ReportJson(report) : ReportText(report)) << std::flush;
+        SaveReportHtml(parsed.Get("--html"), report);
+    if (parsed.Has("--json"))
+        WriteReportJson(report, out);
+    else
+        WriteReportText(report, out);
+    out << std::flush;
     return report.HasProblems() ? ExitBrokenReferences : ExitOK;
 }
 
