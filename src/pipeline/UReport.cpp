@@ -3,6 +3,7 @@
 #include "archive/arcFileScan.h"
 #include "archive/arcZip.h"
 #include "pipeline/UProgress.h"
+#include "pipeline/UReportObserver.h"
 #include "pipeline/USiteFiles.h"
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
@@ -21,76 +22,6 @@ namespace vlm {
 namespace {
 
 constexpr size_t LargestListed = 20;
-
-// Where a taken file was first referenced.
-struct TFirstReference {
-    std::string Page;
-    uint64_t Line;
-    std::string Written;
-    bool ByCase;
-};
-
-// Keeps what the report needs of link discovery: the first reference of every file taken,
-// the references that took nothing and the ones that found their file by letter case.
-// Repeated references to listed files cost a hash lookup and nothing is kept for them.
-class TReportObserver : public TLinkObserver {
-public:
-    explicit TReportObserver(TSiteReport& report, bool checkOnly)
-        : FReport(report), FCheckOnly(checkOnly) {}
-
-    void OnReference(const TReferenceEvent& e) override {
-        switch (e.Outcome) {
-        case TReferenceOutcome::External:
-            ++FReport.ExternalReferences;
-            return;
-        case TReferenceOutcome::Taken:
-        case TReferenceOutcome::TakenByCase:
-        case TReferenceOutcome::AlreadyListed:
-            Found(e);
-            return;
-        case TReferenceOutcome::NotIncluded:
-        case TReferenceOutcome::Excluded:
-        case TReferenceOutcome::NotAFile:
-        case TReferenceOutcome::Missing:
-            FReport.Broken.Add(e.Page, e.Line, e.Written, e.Path, e.Outcome, false);
-            return;
-        }
-    }
-
-    std::unordered_map<std::string, TFirstReference> First;
-
-private:
-    void Found(const TReferenceEvent& e) {
-        const bool byCase = e.Files.size() != 1 || e.Files[0] != e.Path;
-        if (FCheckOnly && Untaken(e)) {
-            FReport.Broken.Add(e.Page, e.Line, e.Written, e.Path, e.Outcome, true);
-            return;
-        }
-        if (byCase)
-            FReport.CaseReferences.push_back({e.Page, e.Line, e.Written, e.Files});
-        if (FCheckOnly)
-            return;
-        for (const std::string& file : e.Files)
-            First.try_emplace(file, TFirstReference{e.Page, e.Line, e.Written, byCase});
-    }
-
-    // In a check of mask mode the list holds the output's files, so a file that the
-    // reference appends is one the output lacks; later references find it listed.
-    bool Untaken(const TReferenceEvent& e) {
-        if (e.Outcome != TReferenceOutcome::AlreadyListed) {
-            FUntaken.insert(e.Files.begin(), e.Files.end());
-            return true;
-        }
-        for (const std::string& file : e.Files)
-            if (FUntaken.count(file) != 0)
-                return true;
-        return false;
-    }
-
-    TSiteReport& FReport;
-    const bool FCheckOnly;
-    std::unordered_set<std::string> FUntaken;
-};
 
 // The include line of mask mode that takes path: the first whose folder holds the file
 // (the walk goes into subfolders) and whose mask matches its name.
@@ -140,7 +71,7 @@ private:
     TSiteReport FReport;
     TRegExpr FInclude{"MaskInclude"};
     TRegExpr FExclude{"MaskExclude"};
-    std::unique_ptr<TReportObserver> FObserver;
+    std::unique_ptr<TFirstReferences> FFirst; // parse mode
 };
 
 void TReportRun::Stage(const std::string& caption) {
@@ -170,8 +101,9 @@ TSiteReport TReportRun::Execute() {
 
 void TReportRun::Discover() {
     Stage("Parsing files...");
-    FObserver = std::make_unique<TReportObserver>(FReport, false);
-    FCollection.Discover(FHost, FInclude, FExclude, FObserver.get());
+    FFirst = std::make_unique<TFirstReferences>(FCollection.Discovered());
+    TReportObserver observer(FReport, FFirst.get());
+    FCollection.Discover(FHost, FInclude, FExclude, &observer);
 }
 
 // The settings member exists only while the files are listed, as in a build.
@@ -189,15 +121,16 @@ void TReportRun::List() {
     if (TempFolder().empty() || !DirectoryExists(ExtractFilePath(paths.SettingsPath)))
         throw EVlmError("The private temporary folder \"" + TempFolder() +
                         "\" does not exist; the settings member cannot be written");
-    TZip zip;
-    FCollection.ConfigureWriter(zip);
-    zip.ProcessMessages = [this, &zip] {
-        FHost.ProcessMessages();
-        if (FHost.Cancelled() && !zip.GetCancel())
-            zip.SetCancel(true);
-    };
     std::vector<TListedFile> listed;
     {
+        // The writer holds its own copy of every name; it goes before the list grows again.
+        TZip zip;
+        FCollection.ConfigureWriter(zip);
+        zip.ProcessMessages = [this, &zip] {
+            FHost.ProcessMessages();
+            if (FHost.Cancelled() && !zip.GetCancel())
+                zip.SetCancel(true);
+        };
         const TSettingsFile settings{paths.SettingsPath};
         try {
             SettingsList(FProject, paths).SaveToFile(paths.SettingsPath);
@@ -230,15 +163,9 @@ void TReportRun::Explain(std::vector<TListedFile>& listed) {
             item.By = TTakenBy::LanguageFile;
         } else if (SameFileName(item.Path, paths.HomePage)) {
             item.By = TTakenBy::HomePage;
-        } else if (FObserver) {
+        } else if (FFirst) {
             item.By = TTakenBy::Reference;
-            // Moved, not copied: the map shrinks as the list grows.
-            if (auto node = FObserver->First.extract(item.Path); !node.empty()) {
-                item.Page = std::move(node.mapped().Page);
-                item.Line = node.mapped().Line;
-                item.Written = std::move(node.mapped().Written);
-                item.ByLetterCase = node.mapped().ByCase;
-            }
+            FFirst->Take(item.Path, item);
         } else {
             item.By = TTakenBy::Mask;
             item.Page = MatchingLine(includeLines, item.Path);
@@ -249,8 +176,8 @@ void TReportRun::Explain(std::vector<TListedFile>& listed) {
             FReport.OutsideFiles.push_back(item.Path);
         FReport.Files.push_back(std::move(item));
     }
-    if (FObserver)
-        FObserver->First.clear();
+    if (FFirst)
+        FFirst->Clear();
 }
 
 // Mask mode follows no links, so the references of the pages it takes are checked
@@ -262,7 +189,7 @@ void TReportRun::CheckMaskModeLinks() {
         taken.Add(file.Path);
     FInclude.SetExpression("(?s).*");
     FExclude.SetExpression("(?!)");
-    TReportObserver observer(FReport, true);
+    TReportObserver observer(FReport, nullptr);
     TLinkParser parser(FHost, FInclude, FExclude);
     parser.SetObserver(&observer);
     for (size_t i = 0; i < FReport.Files.size(); ++i) {

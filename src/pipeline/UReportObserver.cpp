@@ -1,0 +1,109 @@
+#include "pipeline/UReportObserver.h"
+
+#include <algorithm>
+
+namespace vlm {
+
+bool TFirstReferences::Names(const TReferenceEvent& e, const std::string& file) {
+    return std::find(e.Files.begin(), e.Files.end(), file) != e.Files.end();
+}
+
+void TFirstReferences::Set(TEntry& entry, const TReferenceEvent& e, bool byCase) {
+    // A page's references come one after another: its name is kept once.
+    if (FPages.empty() || FPages.back() != e.Page)
+        FPages.push_back(e.Page);
+    entry.Page = static_cast<uint32_t>(FPages.size() - 1);
+    entry.Known = true;
+    entry.ByCase = byCase;
+    entry.Line = e.Line;
+    entry.Written = e.Written;
+}
+
+void TFirstReferences::Note(const TReferenceEvent& e, bool byCase) {
+    for (size_t i = FEntries.size(); i < FList.Count(); ++i) {
+        FEntries.emplace_back();
+        if (Names(e, FList[i]))
+            Set(FEntries.back(), e, byCase);
+        else
+            FWaiting.push_back(i);
+    }
+    for (auto it = FWaiting.begin(); it != FWaiting.end();) {
+        if (!FEntries[*it].Known && Names(e, FList[*it])) {
+            Set(FEntries[*it], e, byCase);
+            it = FWaiting.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+bool TFirstReferences::Take(const std::string& path, TReportFile& file) {
+    if (FIndex.empty()) {
+        FIndex.reserve(FEntries.size());
+        for (size_t i = 0; i < FEntries.size(); ++i)
+            FIndex.emplace(FList[i], i);
+    }
+    const auto it = FIndex.find(path);
+    if (it == FIndex.end() || !FEntries[it->second].Known)
+        return false;
+    TEntry& entry = FEntries[it->second];
+    file.Page = FPages[entry.Page];
+    file.Line = entry.Line;
+    file.Written = std::move(entry.Written);
+    file.ByLetterCase = entry.ByCase;
+    entry.Known = false;
+    return true;
+}
+
+void TFirstReferences::Clear() {
+    FEntries = {};
+    FPages = {};
+    FWaiting = {};
+    FIndex = {};
+}
+
+void TReportObserver::OnReference(const TReferenceEvent& e) {
+    switch (e.Outcome) {
+    case TReferenceOutcome::External:
+        ++FReport.ExternalReferences;
+        return;
+    case TReferenceOutcome::Taken:
+    case TReferenceOutcome::TakenByCase:
+    case TReferenceOutcome::AlreadyListed:
+        Found(e);
+        return;
+    case TReferenceOutcome::NotIncluded:
+    case TReferenceOutcome::Excluded:
+    case TReferenceOutcome::NotAFile:
+    case TReferenceOutcome::Missing:
+        FReport.Broken.Add(e.Page, e.Line, e.Written, e.Path, e.Outcome, false);
+        return;
+    }
+}
+
+void TReportObserver::Found(const TReferenceEvent& e) {
+    const bool byCase = e.Files.size() != 1 || e.Files[0] != e.Path;
+    if (FFirst == nullptr && Untaken(e)) {
+        FReport.Broken.Add(e.Page, e.Line, e.Written, e.Path, e.Outcome, true);
+        return;
+    }
+    if (byCase)
+        FReport.CaseReferences.push_back({e.Page, e.Line, e.Written, e.Files});
+    if (FFirst != nullptr)
+        FFirst->Note(e, byCase);
+}
+
+// In a check of mask mode the list holds the output's files, so a file that the
+// reference appends is one the output lacks; later references find it listed.
+bool TReportObserver::Untaken(const TReferenceEvent& e) {
+    if (e.Outcome != TReferenceOutcome::AlreadyListed) {
+        FUntaken.insert(e.Files.begin(), e.Files.end());
+        return true;
+    }
+    for (const std::string& file : e.Files)
+        if (FUntaken.count(file) != 0)
+            return true;
+    return false;
+}
+
+} // namespace vlm

@@ -1,0 +1,69 @@
+// What the site report keeps of link discovery: the first reference of every file taken,
+// the references that took nothing and the ones that found their file by letter case.
+#pragma once
+
+#include "pipeline/ULinks.h"
+#include "pipeline/UReport.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace vlm {
+
+// The first reference of every file of a discovered list, kept by the file's position in
+// the list rather than by its name (the list holds the name already), with each referring
+// page kept once: a documentation tree takes tens of thousands of files from a few hundred
+// pages.
+class TFirstReferences {
+public:
+    explicit TFirstReferences(const TFileList& list) : FList(list) {}
+
+    // A reference that names files: the files the list gained since the last one are its
+    // own (the home page, listed before any reference, waits for the first that names it).
+    void Note(const TReferenceEvent& e, bool byCase);
+    // Moves the first reference of path into file; false when there is none.
+    bool Take(const std::string& path, TReportFile& file);
+    void Clear();
+
+private:
+    struct TEntry {
+        uint32_t Page = 0; // in FPages
+        bool Known = false;
+        bool ByCase = false;
+        uint64_t Line = 0;
+        std::string Written;
+    };
+    static bool Names(const TReferenceEvent& e, const std::string& file);
+    void Set(TEntry& entry, const TReferenceEvent& e, bool byCase);
+
+    const TFileList& FList;
+    std::vector<TEntry> FEntries;  // by position in FList
+    std::vector<std::string> FPages;
+    std::vector<size_t> FWaiting; // listed without a reference so far
+    std::unordered_map<std::string_view, size_t> FIndex; // names of FList, made by Take
+};
+
+// Repeated references to listed files cost little and nothing is kept for them.
+class TReportObserver : public TLinkObserver {
+public:
+    // first: where the first references go (parse mode); none in a check of mask mode,
+    // where a reference to a file the output lacks is broken.
+    TReportObserver(TSiteReport& report, TFirstReferences* first)
+        : FReport(report), FFirst(first) {}
+
+    void OnReference(const TReferenceEvent& e) override;
+
+private:
+    void Found(const TReferenceEvent& e);
+    bool Untaken(const TReferenceEvent& e);
+
+    TSiteReport& FReport;
+    TFirstReferences* const FFirst;
+    std::unordered_set<std::string> FUntaken;
+};
+
+} // namespace vlm
