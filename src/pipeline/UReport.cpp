@@ -62,7 +62,7 @@ private:
     void CheckMaskModeLinks();
     void FindOrphans();
     void WalkSite(const std::string& folder, std::vector<std::pair<dev_t, ino_t>>& ancestors,
-                  const std::unordered_set<std::string>& taken);
+                  const std::unordered_set<std::string_view>& taken);
     void Totals();
 
     const TProject& FProject;
@@ -173,7 +173,7 @@ void TReportRun::Explain(std::vector<TListedFile>& listed) {
         const bool site = item.By == TTakenBy::HomePage || item.By == TTakenBy::Reference ||
                           item.By == TTakenBy::Mask;
         if (site && !StartsWithFileName(paths.HomeRoot, item.Path))
-            FReport.OutsideFiles.push_back(item.Path);
+            FReport.OutsideFiles.push_back(FReport.Files.size());
         FReport.Files.push_back(std::move(item));
     }
     if (FFirst)
@@ -202,9 +202,18 @@ void TReportRun::CheckMaskModeLinks() {
 
 void TReportRun::FindOrphans() {
     Stage("Looking for files left out...");
-    std::unordered_set<std::string> taken;
-    for (const TReportFile& file : FReport.Files)
-        taken.insert(FileNameKey(file.Path));
+    // Views of the report's own paths (or, where names ignore case, of their keys): a site's
+    // worth of names is not copied again.
+    std::vector<std::string> keys;
+    keys.reserve(FileNamesIgnoreCase ? FReport.Files.size() : 0); // the views stay valid
+    std::unordered_set<std::string_view> taken;
+    taken.reserve(FReport.Files.size());
+    for (const TReportFile& file : FReport.Files) {
+        if constexpr (FileNamesIgnoreCase)
+            taken.insert(keys.emplace_back(FileNameKey(file.Path)));
+        else
+            taken.insert(file.Path);
+    }
     TSearchRec top;
     if (!FindEntry(FReport.HomeRoot, top) || !top.IsDirectory())
         return;
@@ -214,7 +223,7 @@ void TReportRun::FindOrphans() {
 
 void TReportRun::WalkSite(const std::string& folder,
                           std::vector<std::pair<dev_t, ino_t>>& ancestors,
-                          const std::unordered_set<std::string>& taken) {
+                          const std::unordered_set<std::string_view>& taken) {
     FHost.ProcessMessages();
     CheckForCancel(FHost);
     std::vector<TSearchRec> entries;

@@ -65,7 +65,7 @@ struct TSiteReport {
     std::vector<TOrphanFile> Orphans;
     std::vector<std::vector<std::string>> CaseOnlyNames; // groups of two or more paths
     std::vector<TCaseReference> CaseReferences;
-    std::vector<std::string> OutsideFiles; // taken from outside the home page's folder
+    std::vector<size_t> OutsideFiles; // indices into Files: taken from outside the home page's folder
     uint64_t ExternalReferences = 0;
     uint64_t TotalBytes = 0;
     uint64_t EstimatedOutputBytes = 0;

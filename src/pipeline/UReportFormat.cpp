@@ -184,7 +184,7 @@ void WriteReportText(const TSiteReport& r, std::ostream& out) {
                  return line;
              });
     TextList(out, r.OutsideFiles, "Files taken from outside the home page's folder",
-             [](const std::string& path) { return Shown(path); });
+             [&r](size_t i) { return Shown(r.Files[i].Path); });
     TextList(out, r.HiddenFolders, "Dot-folders under the home page's folder not looked into",
              [](const std::string& path) { return Shown(path); });
 }
@@ -255,7 +255,7 @@ void WriteReportJson(const TSiteReport& r, std::ostream& out) {
             << ", \"reference\": " << Json(c.Written) << ", \"files\": " << JsonStrings(c.Files)
             << "}";
     });
-    JsonList(out, "outside", r.OutsideFiles, [&out](const std::string& p) { out << Json(p); });
+    JsonList(out, "outside", r.OutsideFiles, [&out, &r](size_t i) { out << Json(r.Files[i].Path); });
     JsonList(out, "types", r.Types, [&out](const TTypeTotal& t) {
         out << "{\"extension\": " << Json(t.Extension) << ", \"files\": " << std::to_string(t.Files)
             << ", \"bytes\": " << std::to_string(t.Bytes) << "}";

@@ -178,7 +178,7 @@ void WriteReportHtml(const TSiteReport& r, std::ostream& out) {
                 return Cell(c.Page) + Number(c.Line) + Cell(c.Written) + Cell(Joined(c.Files));
             });
     Section(out, "Files taken from outside the home page's folder", r.OutsideFiles, {"File"},
-            [](const std::string& p) { return Cell(p); });
+            [&r](size_t i) { return Cell(r.Files[i].Path); });
     Section(out, "Sizes by type", r.Types, {"Type", "Files", "Size"}, [](const TTypeTotal& t) {
         return Cell(t.Extension.empty() ? "(none)" : t.Extension) + Number(t.Files) +
                Bytes(t.Bytes);
