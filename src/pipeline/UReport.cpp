@@ -96,6 +96,7 @@ TSiteReport TReportRun::Execute() {
         CheckMaskModeLinks();
     FindOrphans();
     Totals();
+    FReport.Broken.Flush(); // a spool that cannot be written fails the report, not its output
     return std::move(FReport);
 }
 

@@ -61,11 +61,12 @@ struct TSiteReport {
     bool Parsing = false;
     bool Executable = false;
     std::vector<TReportFile> Files; // in member order
-    TBrokenReferences Broken; // spooled to a file: a large site holds very many
+    TBrokenReferences Broken;       // spooled to a file: a large site holds very many
     std::vector<TOrphanFile> Orphans;
     std::vector<std::vector<std::string>> CaseOnlyNames; // groups of two or more paths
     std::vector<TCaseReference> CaseReferences;
-    std::vector<size_t> OutsideFiles; // indices into Files: taken from outside the home page's folder
+    std::vector<size_t>
+        OutsideFiles; // indices into Files: taken from outside the home page's folder
     uint64_t ExternalReferences = 0;
     uint64_t TotalBytes = 0;
     uint64_t EstimatedOutputBytes = 0;

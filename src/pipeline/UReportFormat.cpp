@@ -158,8 +158,8 @@ void WriteReportText(const TSiteReport& r, std::ostream& out) {
         out << "\n  " << Shown(file.StoredName) << " (" << FormatSize(file.Size) << ")";
     }
     out << "\nBroken references: " << std::to_string(r.Broken.size())
-        << "; files left out: " << std::to_string(r.Orphans.size()) << " (" << FormatSize(OrphanBytes(r))
-        << ")\n";
+        << "; files left out: " << std::to_string(r.Orphans.size()) << " ("
+        << FormatSize(OrphanBytes(r)) << ")\n";
     TextList(out, r.Broken, "Broken references", [](const TBrokenReference& b) {
         return Where(b.Page, b.Line) + ": \"" + Shown(b.Written) + "\" -> " + Shown(b.Path) + ": " +
                BrokenReason(b);
@@ -214,7 +214,8 @@ std::string JsonStrings(const std::vector<std::string>& items) {
 void JsonFiles(std::ostream& out, const TSiteReport& r) {
     JsonList(out, "files", r.Files, [&out](const TReportFile& f) {
         out << "{\"path\": " << Json(f.Path) << ", \"member\": " << Json(f.StoredName)
-            << ", \"size\": " << std::to_string(f.Size) << ", \"reason\": " << Json(TakenByText(f.By));
+            << ", \"size\": " << std::to_string(f.Size)
+            << ", \"reason\": " << Json(TakenByText(f.By));
         if (f.By == TTakenBy::Reference)
             out << ", \"page\": " << Json(f.Page) << ", \"line\": " << std::to_string(f.Line)
                 << ", \"reference\": " << Json(f.Written)
@@ -233,9 +234,11 @@ void WriteReportJson(const TSiteReport& r, std::ostream& out) {
         << ",\n\"homeRoot\": " << Json(r.HomeRoot)
         << ",\n\"mode\": " << (r.Parsing ? "\"links\"" : "\"masks\"")
         << ",\n\"output\": " << (r.Executable ? "\"exe\"" : "\"vlm\"") << ",\n";
-    out << "\"totals\": {\"files\": " << std::to_string(r.Files.size()) << ", \"bytes\": " << std::to_string(r.TotalBytes)
+    out << "\"totals\": {\"files\": " << std::to_string(r.Files.size())
+        << ", \"bytes\": " << std::to_string(r.TotalBytes)
         << ", \"estimatedOutputBytes\": " << std::to_string(r.EstimatedOutputBytes)
-        << ", \"brokenReferences\": " << std::to_string(r.Broken.size()) << ", \"orphans\": " << std::to_string(r.Orphans.size())
+        << ", \"brokenReferences\": " << std::to_string(r.Broken.size())
+        << ", \"orphans\": " << std::to_string(r.Orphans.size())
         << ", \"orphanBytes\": " << std::to_string(OrphanBytes(r))
         << ", \"externalReferences\": " << std::to_string(r.ExternalReferences) << "},\n";
     JsonFiles(out, r);
@@ -255,14 +258,15 @@ void WriteReportJson(const TSiteReport& r, std::ostream& out) {
             << ", \"reference\": " << Json(c.Written) << ", \"files\": " << JsonStrings(c.Files)
             << "}";
     });
-    JsonList(out, "outside", r.OutsideFiles, [&out, &r](size_t i) { out << Json(r.Files[i].Path); });
+    JsonList(out, "outside", r.OutsideFiles,
+             [&out, &r](size_t i) { out << Json(r.Files[i].Path); });
     JsonList(out, "types", r.Types, [&out](const TTypeTotal& t) {
         out << "{\"extension\": " << Json(t.Extension) << ", \"files\": " << std::to_string(t.Files)
             << ", \"bytes\": " << std::to_string(t.Bytes) << "}";
     });
     JsonList(out, "largest", r.Largest, [&out, &r](size_t i) {
-        out << "{\"path\": " << Json(r.Files[i].Path) << ", \"size\": " << std::to_string(r.Files[i].Size)
-            << "}";
+        out << "{\"path\": " << Json(r.Files[i].Path)
+            << ", \"size\": " << std::to_string(r.Files[i].Size) << "}";
     });
     JsonList(
         out, "hiddenFolders", r.HiddenFolders, [&out](const std::string& p) { out << Json(p); },

@@ -41,9 +41,9 @@ private:
     void Set(TEntry& entry, const TReferenceEvent& e, bool byCase);
 
     const TFileList& FList;
-    std::vector<TEntry> FEntries;  // by position in FList
+    std::vector<TEntry> FEntries; // by position in FList
     std::vector<std::string> FPages;
-    std::vector<size_t> FWaiting; // listed without a reference so far
+    std::vector<size_t> FWaiting;                        // listed without a reference so far
     std::unordered_map<std::string_view, size_t> FIndex; // names of FList, made by Take
 };
 

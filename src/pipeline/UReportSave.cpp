@@ -97,9 +97,8 @@ bool WriteIntoSpecialFile(const std::string& fileName,
             return false; // nothing is there: a new file is made
     }
     TFileStream special(fileName, TFileMode::Create);
-    WriteThrough(write, [&special](const char* data, size_t count) {
-        special.WriteBuffer(data, count);
-    });
+    WriteThrough(write,
+                 [&special](const char* data, size_t count) { special.WriteBuffer(data, count); });
     special.Close();
     return true;
 }
@@ -116,9 +115,8 @@ void SaveReportFile(const std::string& fileName, const std::function<void(std::o
         if (!DirectoryExists(folder))
             throw EVlmError("the folder \"" + folder + "\" does not exist");
         TSafeFile output(fileName);
-        WriteThrough(write, [&output](const char* data, size_t count) {
-            output.Write(data, count);
-        });
+        WriteThrough(write,
+                     [&output](const char* data, size_t count) { output.Write(data, count); });
         output.Commit();
     } catch (const EWriteError& e) {
         throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",

@@ -109,8 +109,7 @@ struct TBrokenReferences::TState {
 
 // One reading: a chunk of the file in memory and the record it is at.
 struct TBrokenReferences::TCursor {
-    explicit TCursor(TState& state)
-        : State(state), Count(state.Count), Buffer(state.ChunkBytes) {}
+    explicit TCursor(TState& state) : State(state), Count(state.Count), Buffer(state.ChunkBytes) {}
 
     void Load() {
         uint64_t need = RecordBytes(Buffer.data() + Begin, End - Begin);
@@ -155,8 +154,7 @@ struct TBrokenReferences::TCursor {
     TBrokenReference Current;
 };
 
-TBrokenReferences::TBrokenReferences(size_t chunkBytes)
-    : F(std::make_unique<TState>(chunkBytes)) {}
+TBrokenReferences::TBrokenReferences(size_t chunkBytes) : F(std::make_unique<TState>(chunkBytes)) {}
 TBrokenReferences::~TBrokenReferences() = default;
 TBrokenReferences::TBrokenReferences(TBrokenReferences&&) noexcept = default;
 TBrokenReferences& TBrokenReferences::operator=(TBrokenReferences&&) noexcept = default;

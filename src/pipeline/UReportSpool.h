@@ -42,8 +42,8 @@ public:
     // Appends a reference. The spool file is made in the private temporary folder on the
     // first one. Raises EVlmError naming the spool file (or the temporary folder) and the
     // reason when it cannot be made or written.
-    void Add(std::string_view page, uint64_t line, std::string_view written,
-             std::string_view path, TReferenceOutcome why, bool untaken);
+    void Add(std::string_view page, uint64_t line, std::string_view written, std::string_view path,
+             TReferenceOutcome why, bool untaken);
     void push_back(const TBrokenReference& b) {
         Add(b.Page, b.Line, b.Written, b.Path, b.Why, b.Untaken);
     }

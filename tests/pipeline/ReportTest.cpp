@@ -5,6 +5,7 @@
 #include "pipeline/UReport.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace vlm::test {
@@ -123,6 +124,36 @@ TEST_F(ReportTest, ListsExactlyTheBrokenReferencesAndFilesLeftOut) {
         Build();
         EXPECT_EQ(ReportedMembers(report), MemberNames(Out + "site.vlm"));
     }
+}
+
+// Every file the links take names the first reference that named it: the page, the line and
+// the reference as written, and whether only letter case found it.
+TEST_F(ReportTest, EveryTakenFileNamesItsFirstReference) {
+    WriteFile(Site + "index.htm", "<a href=\"a.htm\">\n<img src=\"Logo.GIF\">\n"
+                                  "<a href=\"sub/b.htm\"><a href=\"Dup.htm\">");
+    WriteFile(Site + "a.htm", "<a href=\"index.htm\">\n\n<a href=\"c.htm\"><a href=\"sub/b.htm\">");
+    WriteFile(Site + "sub/b.htm", "<a href=\"../a.htm\">\n<a href=\"../c.htm\"><a href=\"d.htm\">");
+    for (const char* name : {"logo.gif", "c.htm", "sub/d.htm", "dup.htm", "DUP.htm"})
+        WriteFile(Site + name, name);
+    Project->SetFlag("ParsingEnabled", true);
+    const std::map<std::string, std::string> expected = {
+        {"site/index.htm", "home page"},
+        {"site/a.htm", "referenced by site/index.htm:1 as \"a.htm\""},
+        {"site/logo.gif", "referenced by site/index.htm:2 as \"Logo.GIF\" (by letter case)"},
+        {"site/sub/b.htm", "referenced by site/index.htm:3 as \"sub/b.htm\""},
+        {"site/dup.htm", "referenced by site/index.htm:3 as \"Dup.htm\" (by letter case)"},
+        {"site/DUP.htm", "referenced by site/index.htm:3 as \"Dup.htm\" (by letter case)"},
+        {"site/c.htm", "referenced by site/a.htm:3 as \"c.htm\""},
+        {"site/sub/d.htm", "referenced by site/sub/b.htm:2 as \"d.htm\""},
+    };
+    std::map<std::string, std::string> reasons;
+    for (const TReportFile& file : Report().Files)
+        if (file.By != TTakenBy::Settings && file.By != TTakenBy::LanguageFile) {
+            TReportFile shown = file;
+            shown.Page = Shorten(file.Page);
+            reasons[Shorten(file.Path)] = FileReason(shown);
+        }
+    EXPECT_EQ(reasons, expected);
 }
 
 } // namespace
