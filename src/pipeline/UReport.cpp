@@ -96,7 +96,9 @@ TSiteReport TReportRun::Execute() {
         CheckMaskModeLinks();
     FindOrphans();
     Totals();
-    FReport.Broken.Flush(); // a spool that cannot be written fails the report, not its output
+    // A spool that cannot be written fails the report, not its output.
+    FReport.Broken.Flush();
+    FReport.CaseReferences.Flush();
     return std::move(FReport);
 }
 

@@ -41,13 +41,6 @@ struct TOrphanFile {
     std::string ExcludedBy; // the exclude line that matches it, when one does
 };
 
-struct TCaseReference {
-    std::string Page;
-    uint64_t Line = 0;
-    std::string Written;
-    std::vector<std::string> Files;
-};
-
 struct TTypeTotal {
     std::string Extension; // lower case with its dot; empty for names without one
     uint64_t Files = 0;
@@ -64,7 +57,7 @@ struct TSiteReport {
     TBrokenReferences Broken;       // spooled to a file: a large site holds very many
     std::vector<TOrphanFile> Orphans;
     std::vector<std::vector<std::string>> CaseOnlyNames; // groups of two or more paths
-    std::vector<TCaseReference> CaseReferences;
+    TCaseReferences CaseReferences;                      // spooled as the broken ones
     std::vector<size_t>
         OutsideFiles; // indices into Files: taken from outside the home page's folder
     uint64_t ExternalReferences = 0;

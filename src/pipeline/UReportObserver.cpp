@@ -88,7 +88,7 @@ void TReportObserver::Found(const TReferenceEvent& e) {
         return;
     }
     if (byCase)
-        FReport.CaseReferences.push_back({e.Page, e.Line, e.Written, e.Files});
+        FReport.CaseReferences.Add(e.Page, e.Line, e.Written, e.Files);
     if (FFirst != nullptr)
         FFirst->Note(e, byCase);
 }

@@ -4,6 +4,7 @@
 #include "platform/UFileStream.h"
 #include "platform/UFileSys.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -11,17 +12,19 @@ namespace vlm {
 
 namespace {
 
-// A record: a flag byte (1: untaken, 2: on the same page as the record before, whose page
-// it then leaves out), the outcome byte, the line, the lengths of the page (unless left
-// out), the reference as written and the path, and then their bytes. Numbers are in the
-// machine's own order: the file lives as long as the list that writes it.
-enum : uint8_t { UntakenFlag = 1, SamePageFlag = 2 };
-constexpr size_t FixedBytes = 2 + 8;
+// Numbers are 8 bytes in the machine's own order: the file lives only as long as the list
+// that writes it, in the same process. Every record is preceded by its length.
+constexpr size_t NumberBytes = 8;
 
 void AppendNumber(std::string& out, uint64_t value) {
-    char bytes[8];
+    char bytes[NumberBytes];
     std::memcpy(bytes, &value, sizeof bytes);
     out.append(bytes, sizeof bytes);
+}
+
+void AppendText(std::string& out, std::string_view text) {
+    AppendNumber(out, text.size());
+    out.append(text);
 }
 
 uint64_t NumberAt(const char* data) {
@@ -30,47 +33,99 @@ uint64_t NumberAt(const char* data) {
     return value;
 }
 
-size_t LengthCount(uint8_t flags) {
-    return (flags & SamePageFlag) != 0 ? 2 : 3;
-}
-
-// The bytes the record at data takes, once the head of it is there (else the bytes of the
-// head, so that the caller reads at least that much).
-uint64_t RecordBytes(const char* data, size_t available) {
-    if (available < FixedBytes)
-        return FixedBytes;
-    const size_t lengths = LengthCount(static_cast<uint8_t>(data[0]));
-    const uint64_t head = FixedBytes + 8 * lengths;
-    if (available < head)
-        return head;
-    uint64_t total = head;
-    for (size_t i = 0; i < lengths; ++i)
-        total += NumberAt(data + FixedBytes + 8 * i);
-    return total;
-}
-
-// Reads a whole record into out; the page stays as it is when the record leaves it out.
-void DecodeRecord(const char* data, TBrokenReference& out) {
-    const auto flags = static_cast<uint8_t>(data[0]);
-    out.Untaken = (flags & UntakenFlag) != 0;
-    out.Why = static_cast<TReferenceOutcome>(data[1]);
-    out.Line = NumberAt(data + 2);
-    const size_t lengths = LengthCount(flags);
-    const char* text = data + FixedBytes + 8 * lengths;
-    const char* length = data + FixedBytes;
-    for (std::string* field : {&out.Page, &out.Written, &out.Path}) {
-        if (field == &out.Page && lengths == 2)
-            continue;
-        const auto size = static_cast<size_t>(NumberAt(length));
-        field->assign(text, size);
-        text += size;
-        length += 8;
+// Reads the fields of a record in order. The records are our own, written by this process,
+// so a short one is a fault of the program, not of the input: it reads as empty fields.
+class TRecordReader {
+public:
+    explicit TRecordReader(std::string_view record) : FRest(record) {}
+    uint8_t Byte() {
+        if (FRest.empty())
+            return 0;
+        const auto value = static_cast<uint8_t>(FRest[0]);
+        FRest.remove_prefix(1);
+        return value;
     }
+    uint64_t Number() {
+        if (FRest.size() < NumberBytes)
+            return 0;
+        const uint64_t value = NumberAt(FRest.data());
+        FRest.remove_prefix(NumberBytes);
+        return value;
+    }
+    void Text(std::string& out) {
+        const auto size = static_cast<size_t>(std::min<uint64_t>(Number(), FRest.size()));
+        out.assign(FRest.data(), size);
+        FRest.remove_prefix(size);
+    }
+
+private:
+    std::string_view FRest;
+};
+
+enum : uint8_t { SamePageFlag = 1, UntakenFlag = 2 };
+
+// The flag byte and the page, unless it is the last record's.
+void BeginRecord(std::string& record, std::string& lastPage, bool first, std::string_view page,
+                 uint8_t flags) {
+    record.clear();
+    const bool samePage = !first && page == lastPage;
+    record += static_cast<char>(flags | (samePage ? SamePageFlag : 0));
+    if (!samePage) {
+        AppendText(record, page);
+        lastPage.assign(page);
+    }
+}
+
+uint8_t BeginDecoding(TRecordReader& reader, std::string& page) {
+    const uint8_t flags = reader.Byte();
+    if ((flags & SamePageFlag) == 0)
+        reader.Text(page);
+    return flags;
 }
 
 } // namespace
 
-struct TBrokenReferences::TState {
+void EncodeBroken(std::string& record, std::string& lastPage, bool first, std::string_view page,
+                  uint64_t line, std::string_view written, std::string_view path,
+                  TReferenceOutcome why, bool untaken) {
+    BeginRecord(record, lastPage, first, page, untaken ? UntakenFlag : 0);
+    record += static_cast<char>(why);
+    AppendNumber(record, line);
+    AppendText(record, written);
+    AppendText(record, path);
+}
+
+void EncodeCase(std::string& record, std::string& lastPage, bool first, std::string_view page,
+                uint64_t line, std::string_view written, const std::vector<std::string>& files) {
+    BeginRecord(record, lastPage, first, page, 0);
+    AppendNumber(record, line);
+    AppendText(record, written);
+    AppendNumber(record, files.size());
+    for (const std::string& file : files)
+        AppendText(record, file);
+}
+
+void Decode(std::string_view record, TBrokenReference& item) {
+    TRecordReader reader(record);
+    item.Untaken = (BeginDecoding(reader, item.Page) & UntakenFlag) != 0;
+    item.Why = static_cast<TReferenceOutcome>(reader.Byte());
+    item.Line = reader.Number();
+    reader.Text(item.Written);
+    reader.Text(item.Path);
+}
+
+void Decode(std::string_view record, TCaseReference& item) {
+    TRecordReader reader(record);
+    BeginDecoding(reader, item.Page);
+    item.Line = reader.Number();
+    reader.Text(item.Written);
+    const uint64_t count = reader.Number();
+    item.Files.resize(static_cast<size_t>(std::min<uint64_t>(count, record.size())));
+    for (std::string& file : item.Files)
+        reader.Text(file);
+}
+
+struct TSpool::TState {
     explicit TState(size_t chunkBytes) : ChunkBytes(chunkBytes == 0 ? 1 : chunkBytes) {}
     ~TState() {
         Stream.reset();
@@ -79,7 +134,7 @@ struct TBrokenReferences::TState {
     }
 
     void Open() {
-        FileName = CreateUniqueTempFile(RequireTempFolder(), "broken");
+        FileName = CreateUniqueTempFile(RequireTempFolder(), "report");
         Stream = std::make_unique<TFileStream>(FileName, TFileMode::OpenReadWrite);
     }
 
@@ -104,121 +159,96 @@ struct TBrokenReferences::TState {
     std::string Pending; // records not yet written
     int64_t Written = 0; // bytes in the file
     size_t Count = 0;
-    std::string LastPage;
 };
 
-// One reading: a chunk of the file in memory and the record it is at.
-struct TBrokenReferences::TCursor {
-    explicit TCursor(TState& state) : State(state), Count(state.Count), Buffer(state.ChunkBytes) {}
+TSpool::TSpool(size_t chunkBytes) : F(std::make_unique<TState>(chunkBytes)) {}
+TSpool::~TSpool() = default;
+TSpool::TSpool(TSpool&&) noexcept = default;
+TSpool& TSpool::operator=(TSpool&&) noexcept = default;
 
-    void Load() {
-        uint64_t need = RecordBytes(Buffer.data() + Begin, End - Begin);
-        while (End - Begin < need) {
-            Fill(need);
-            need = RecordBytes(Buffer.data() + Begin, End - Begin);
-        }
-        DecodeRecord(Buffer.data() + Begin, Current);
-        Begin += static_cast<size_t>(need);
-    }
-
-    // Moves the unread bytes to the front and reads more after them, at least need bytes
-    // in all; the buffer grows for a record larger than a chunk.
-    void Fill(uint64_t need) {
-        std::memmove(Buffer.data(), Buffer.data() + Begin, End - Begin);
-        End -= Begin;
-        Begin = 0;
-        if (Buffer.size() < need)
-            Buffer.resize(static_cast<size_t>(need));
-        size_t read = 0;
-        try {
-            State.Stream->SetPosition(Offset);
-            read = State.Stream->Read(Buffer.data() + End, Buffer.size() - End);
-        } catch (const EStreamError& e) {
-            throw EVlmError(FormatMessage("Cannot read file \"%s\". %s",
-                                          {State.FileName, SysErrorMessage(e.ErrorNumber)}));
-        }
-        if (read == 0)
-            throw EVlmError("Cannot read file \"" + State.FileName +
-                            "\". It ends before the references written into it");
-        Offset += static_cast<int64_t>(read);
-        End += read;
-    }
-
-    TState& State;
-    const size_t Count;
-    std::vector<char> Buffer;
-    size_t Begin = 0;
-    size_t End = 0;
-    int64_t Offset = 0; // in the file, of the byte after the buffer's
-    size_t Index = 0;
-    TBrokenReference Current;
-};
-
-TBrokenReferences::TBrokenReferences(size_t chunkBytes) : F(std::make_unique<TState>(chunkBytes)) {}
-TBrokenReferences::~TBrokenReferences() = default;
-TBrokenReferences::TBrokenReferences(TBrokenReferences&&) noexcept = default;
-TBrokenReferences& TBrokenReferences::operator=(TBrokenReferences&&) noexcept = default;
-
-void TBrokenReferences::Add(std::string_view page, uint64_t line, std::string_view written,
-                            std::string_view path, TReferenceOutcome why, bool untaken) {
+void TSpool::Append(std::string_view record) {
     if (!F)
         F = std::make_unique<TState>(DefaultChunkBytes);
     if (!F->Stream)
         F->Open();
-    const bool samePage = F->Count > 0 && page == F->LastPage;
-    std::string& out = F->Pending;
-    out += static_cast<char>((untaken ? UntakenFlag : 0) | (samePage ? SamePageFlag : 0));
-    out += static_cast<char>(why);
-    AppendNumber(out, line);
-    if (!samePage)
-        AppendNumber(out, page.size());
-    AppendNumber(out, written.size());
-    AppendNumber(out, path.size());
-    if (!samePage) {
-        out.append(page);
-        F->LastPage.assign(page);
-    }
-    out.append(written);
-    out.append(path);
+    AppendText(F->Pending, record);
     ++F->Count;
-    if (out.size() >= F->ChunkBytes)
+    if (F->Pending.size() >= F->ChunkBytes)
         F->Flush();
 }
 
-void TBrokenReferences::Flush() const {
+void TSpool::Flush() const {
     if (F && F->Stream)
         F->Flush();
 }
 
-size_t TBrokenReferences::size() const {
+size_t TSpool::Count() const {
     return F ? F->Count : 0;
 }
 
-std::string TBrokenReferences::FileName() const {
+std::string TSpool::FileName() const {
     return F ? F->FileName : std::string();
 }
 
-TBrokenReferences::const_iterator TBrokenReferences::begin() const {
-    if (empty())
-        return end();
-    F->Flush();
-    auto cursor = std::make_shared<TCursor>(*F);
-    cursor->Load();
-    return const_iterator(std::move(cursor), F->Count);
+// A chunk of the file in memory and where the next record starts in it.
+struct TSpool::TReader::TState {
+    explicit TState(const TSpool::TState& spool) : Spool(spool), Buffer(spool.ChunkBytes) {}
+
+    // Moves the unread bytes to the front and reads more after them, at least need bytes in
+    // all; the buffer grows for a record larger than a chunk. False at the end of the file.
+    bool Fill(size_t need) {
+        std::memmove(Buffer.data(), Buffer.data() + Begin, End - Begin);
+        End -= Begin;
+        Begin = 0;
+        if (Buffer.size() < need)
+            Buffer.resize(need);
+        size_t read = 0;
+        try {
+            Spool.Stream->SetPosition(Offset);
+            read = Spool.Stream->Read(Buffer.data() + End, Buffer.size() - End);
+        } catch (const EStreamError& e) {
+            throw EVlmError(FormatMessage("Cannot read file \"%s\". %s",
+                                          {Spool.FileName, SysErrorMessage(e.ErrorNumber)}));
+        }
+        Offset += static_cast<int64_t>(read);
+        End += read;
+        return read > 0;
+    }
+
+    void Require(size_t need) {
+        while (End - Begin < need)
+            if (!Fill(need))
+                throw EVlmError("Cannot read file \"" + Spool.FileName +
+                                "\". It ends in the middle of a record");
+    }
+
+    const TSpool::TState& Spool;
+    std::vector<char> Buffer;
+    size_t Begin = 0;
+    size_t End = 0;
+    int64_t Offset = 0; // in the file, of the byte after the buffer's
+};
+
+TSpool::TReader::TReader(const TSpool& spool) {
+    spool.Flush();
+    if (spool.F && spool.F->Stream)
+        F = std::make_unique<TState>(*spool.F);
 }
 
-const TBrokenReference& TBrokenReferences::const_iterator::operator*() const {
-    return FCursor->Current;
-}
+TSpool::TReader::~TReader() = default;
 
-TBrokenReferences::const_iterator& TBrokenReferences::const_iterator::operator++() {
-    if (++FCursor->Index < FCursor->Count)
-        FCursor->Load();
-    return *this;
-}
-
-size_t TBrokenReferences::const_iterator::Index() const {
-    return FCursor ? FCursor->Index : FEnd;
+bool TSpool::TReader::Next(std::string_view& record) {
+    if (!F)
+        return false;
+    TState& s = *F;
+    if (s.End == s.Begin && !s.Fill(NumberBytes))
+        return false;
+    s.Require(NumberBytes);
+    const auto size = static_cast<size_t>(NumberAt(s.Buffer.data() + s.Begin));
+    s.Require(NumberBytes + size);
+    record = std::string_view(s.Buffer.data() + s.Begin + NumberBytes, size);
+    s.Begin += NumberBytes + size;
+    return true;
 }
 
 } // namespace vlm

@@ -15,13 +15,30 @@ public:
     std::vector<std::string> Spools() {
         std::vector<std::string> names;
         for (const std::string& name : ListNames(Temp))
-            if (name.rfind("broken", 0) == 0)
+            if (name.rfind("report", 0) == 0)
                 names.push_back(name);
         return names;
     }
     static std::string Describe(const TBrokenReference& b) {
         return b.Page + "|" + std::to_string(b.Line) + "|" + b.Written + "|" + b.Path + "|" +
                std::to_string(static_cast<int>(b.Why)) + (b.Untaken ? "|untaken" : "");
+    }
+    static std::string Describe(const TCaseReference& c) {
+        std::string text = c.Page + "|" + std::to_string(c.Line) + "|" + c.Written;
+        for (const std::string& file : c.Files)
+            text += "|" + file;
+        return text;
+    }
+    // Two readings of list, each whole and in order.
+    template <typename List>
+    void ExpectReadBack(const List& list, const std::vector<std::string>& expected) {
+        EXPECT_EQ(list.size(), expected.size());
+        for (int pass = 0; pass < 2; ++pass) {
+            std::vector<std::string> read;
+            for (const auto& item : list)
+                read.push_back(Describe(item));
+            EXPECT_EQ(read, expected) << "pass " << pass;
+        }
     }
 };
 
@@ -41,35 +58,30 @@ TEST_F(ReportSpoolTest, ReadsBackEveryReferenceInOrderAcrossChunks) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
-        std::vector<std::string> expected;
-        std::string spool;
+        std::vector<std::string> expectedBroken;
+        std::vector<std::string> expectedCase;
         {
-            TBrokenReferences list(c.Chunk);
+            TBrokenReferences broken(c.Chunk);
+            TCaseReferences byCase(c.Chunk);
             for (size_t i = 0; i < c.Count; ++i) {
                 // A page holds several references; the text has NULs and bytes above 0x7F.
-                TBrokenReference b{Site + "page" + std::to_string(i / 3) + ".htm",
-                                   i * 31 + 1,
-                                   std::string(i % 23, 'w') + std::string("\0\xC3", 2) +
-                                       std::to_string(i),
-                                   Site + "missing" + std::to_string(i),
-                                   whys[i % 4],
-                                   i % 5 == 0};
+                const std::string page = Site + "page" + std::to_string(i / 3) + ".htm";
+                const std::string written =
+                    std::string(i % 23, 'w') + std::string("\0\xC3", 2) + std::to_string(i);
+                std::string path = Site + "missing" + std::to_string(i);
                 if (c.LongEvery != 0 && i % c.LongEvery == 0)
-                    b.Path += std::string(3 * c.Chunk, 'p');
-                list.push_back(b);
-                expected.push_back(Describe(b));
+                    path += std::string(3 * c.Chunk, 'p');
+                const TBrokenReference b{page, i * 31 + 1, written, path, whys[i % 4], i % 5 == 0};
+                broken.push_back(b);
+                expectedBroken.push_back(Describe(b));
+                const TCaseReference r{page, i + 1, written, std::vector<std::string>(i % 4, path)};
+                byCase.push_back(r);
+                expectedCase.push_back(Describe(r));
             }
-            EXPECT_EQ(list.size(), c.Count);
-            spool = list.FileName();
-            EXPECT_EQ(spool.empty(), c.Count == 0);
-            EXPECT_EQ(Spools().size(), c.Count == 0 ? 0u : 1u);
-            // Two readings, each whole and in order.
-            for (int pass = 0; pass < 2; ++pass) {
-                std::vector<std::string> read;
-                for (const TBrokenReference& b : list)
-                    read.push_back(Describe(b));
-                EXPECT_EQ(read, expected) << "pass " << pass;
-            }
+            EXPECT_EQ(broken.FileName().empty(), c.Count == 0);
+            EXPECT_EQ(Spools().size(), c.Count == 0 ? 0u : 2u);
+            ExpectReadBack(broken, expectedBroken);
+            ExpectReadBack(byCase, expectedCase);
         }
         EXPECT_TRUE(Spools().empty());
     }
@@ -85,7 +97,7 @@ TEST_F(ReportSpoolTest, FailuresNameTheSpoolOrTheFolderAndTheReason) {
         int Reason;        // 0: the reason is not the system's
     } cases[] = {
         {"a full disk", FullDisk, "", ENOSPC},
-        {"no file can be made", NoFileMade, Temp + "broken", EMFILE},
+        {"no file can be made", NoFileMade, Temp + "report", EMFILE},
         {"a temporary folder under a file", FolderUnderAFile, Dir / "plain-file/tmp", 0},
     };
     for (const auto& c : cases) {
@@ -159,7 +171,7 @@ TEST_F(ReportSpoolTest, TheSpoolGoesOnEveryPathOutOfAReport) {
         } catch (const EVlmError& e) {
             ASSERT_TRUE(c.Error != nullptr) << e.what();
             EXPECT_NE(std::string(e.what()).find(c.Error), std::string::npos) << e.what();
-            EXPECT_NE(std::string(e.what()).find(Temp + "broken"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find(Temp + "report"), std::string::npos) << e.what();
         }
         EXPECT_TRUE(Spools().empty());
     }
