@@ -173,7 +173,7 @@ TSiteReport TReportRun::Execute() {
 void TReportRun::Discover() {
     Stage("Parsing files...");
     FObserver = std::make_unique<TReportObserver>(FReport, false);
-    FCollection.Discover(FHost, FInclude, FExclude, FObserver.get());
+    FCollection.Discover(FHost, FInclude, FExclude, FObserver.get(), 0);
 }
 
 // The settings member exists only while the files are listed, as in a build.
