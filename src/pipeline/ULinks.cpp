@@ -27,34 +27,37 @@ bool TFileList::Contains(std::string_view path) const {
 }
 
 namespace {
-// FindText for a name in lower case that starts with a letter: its letters match in
-// either case, anything else exactly. Most tags hold none of the names, so the search
-// mostly compares single bytes.
-size_t FindName(std::string_view tag, std::string_view name) {
-    const char lower = name[0];
-    const char upper = static_cast<char>(lower - 'a' + 'A');
-    for (size_t i = 0; i + name.size() <= tag.size(); ++i) {
-        if (tag[i] != lower && tag[i] != upper)
-            continue;
-        size_t j = 1;
-        while (j < name.size() &&
-               (tag[i + j] == name[j] ||
-                (tag[i + j] >= 'A' && tag[i + j] <= 'Z' && tag[i + j] - 'A' + 'a' == name[j])))
-            ++j;
-        if (j == name.size())
-            return i;
+
+// Whether the text before tag[end] is name (lower-case letters) in either letter case.
+bool NameEndsAt(std::string_view tag, size_t end, std::string_view name) {
+    if (end < name.size())
+        return false;
+    const char* p = tag.data() + end - name.size();
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = (p[i] >= 'A' && p[i] <= 'Z') ? static_cast<char>(p[i] - 'A' + 'a') : p[i];
+        if (c != name[i])
+            return false;
     }
-    return std::string_view::npos;
+    return true;
 }
+
 } // namespace
 
 std::string FindReference(std::string_view tag) {
-    static constexpr std::array<std::string_view, 3> Names = {"src=", "href=", "background="};
-    for (std::string_view name : Names) {
-        const size_t pos = FindName(tag, name);
-        if (pos == std::string_view::npos)
+    // Every name ends in "=": one pass over the "="s finds the first place of each name,
+    // and the first name in this order that occurs at all wins.
+    static constexpr std::array<std::string_view, 3> Names = {"src", "href", "background"};
+    std::array<size_t, 3> starts = {std::string_view::npos, std::string_view::npos,
+                                    std::string_view::npos};
+    for (size_t eq = tag.find('=');
+         eq != std::string_view::npos && starts[0] == std::string_view::npos;
+         eq = tag.find('=', eq + 1))
+        for (size_t k = 0; k < Names.size(); ++k)
+            if (starts[k] == std::string_view::npos && NameEndsAt(tag, eq, Names[k]))
+                starts[k] = eq + 1;
+    for (const size_t start : starts) {
+        if (start == std::string_view::npos)
             continue;
-        const size_t start = pos + name.size();
         std::string_view value;
         if (start < tag.size() && tag[start] == '"') {
             const size_t end = tag.find('"', start + 1);
