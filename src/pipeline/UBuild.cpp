@@ -214,7 +214,8 @@ void TBuildRun::DiscoverFiles() {
     FHost.SetSizeText("");
     FHost.SetCurrentFileText("");
     Stage("Parsing files...");
-    FCollection->Discover(FHost, FTools.IncludeMatcher(), FTools.ExcludeMatcher());
+    FCollection->Discover(FHost, FTools.IncludeMatcher(), FTools.ExcludeMatcher(), nullptr,
+                          FZip.Jobs);
 }
 
 void TBuildRun::ConfigureWriter() {

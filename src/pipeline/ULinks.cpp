@@ -1,5 +1,7 @@
 #include "pipeline/ULinks.h"
 
+#include "archive/arcPipeline.h"
+#include "pipeline/UPageScan.h"
 #include "pipeline/UProgress.h"
 #include "platform/UErrors.h"
 #include "platform/UFileStream.h"
@@ -25,34 +27,37 @@ bool TFileList::Contains(std::string_view path) const {
 }
 
 namespace {
-// FindText for a name in lower case that starts with a letter: its letters match in
-// either case, anything else exactly. Most tags hold none of the names, so the search
-// mostly compares single bytes.
-size_t FindName(std::string_view tag, std::string_view name) {
-    const char lower = name[0];
-    const char upper = static_cast<char>(lower - 'a' + 'A');
-    for (size_t i = 0; i + name.size() <= tag.size(); ++i) {
-        if (tag[i] != lower && tag[i] != upper)
-            continue;
-        size_t j = 1;
-        while (j < name.size() &&
-               (tag[i + j] == name[j] ||
-                (tag[i + j] >= 'A' && tag[i + j] <= 'Z' && tag[i + j] - 'A' + 'a' == name[j])))
-            ++j;
-        if (j == name.size())
-            return i;
+
+// Whether the text before tag[end] is name (lower-case letters) in either letter case.
+bool NameEndsAt(std::string_view tag, size_t end, std::string_view name) {
+    if (end < name.size())
+        return false;
+    const char* p = tag.data() + end - name.size();
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = (p[i] >= 'A' && p[i] <= 'Z') ? static_cast<char>(p[i] - 'A' + 'a') : p[i];
+        if (c != name[i])
+            return false;
     }
-    return std::string_view::npos;
+    return true;
 }
+
 } // namespace
 
 std::string FindReference(std::string_view tag) {
-    static constexpr std::array<std::string_view, 3> Names = {"src=", "href=", "background="};
-    for (std::string_view name : Names) {
-        const size_t pos = FindName(tag, name);
-        if (pos == std::string_view::npos)
+    // Every name ends in "=": one pass over the "="s finds the first place of each name,
+    // and the first name in this order that occurs at all wins.
+    static constexpr std::array<std::string_view, 3> Names = {"src", "href", "background"};
+    std::array<size_t, 3> starts = {std::string_view::npos, std::string_view::npos,
+                                    std::string_view::npos};
+    for (size_t eq = tag.find('=');
+         eq != std::string_view::npos && starts[0] == std::string_view::npos;
+         eq = tag.find('=', eq + 1))
+        for (size_t k = 0; k < Names.size(); ++k)
+            if (starts[k] == std::string_view::npos && NameEndsAt(tag, eq, Names[k]))
+                starts[k] = eq + 1;
+    for (const size_t start : starts) {
+        if (start == std::string_view::npos)
             continue;
-        const size_t start = pos + name.size();
         std::string_view value;
         if (start < tag.size() && tag[start] == '"') {
             const size_t end = tag.find('"', start + 1);
@@ -168,25 +173,6 @@ private:
     uint64_t FNextPoll = 0;
 };
 
-// Pages are read in pieces of this size; nearly every page is one piece.
-constexpr size_t ReadChunk = size_t{1} << 20;
-
-size_t ReadChunkOf(TFileStream& in, std::vector<char>& buffer, size_t want) {
-    try {
-        size_t got = 0;
-        while (got < want) {
-            const size_t n = in.Read(buffer.data() + got, want - got);
-            if (n == 0)
-                break;
-            got += n;
-        }
-        return got;
-    } catch (const EReadError& e) {
-        throw EVlmError(FormatMessage("Cannot read file \"%s\". %s",
-                                      {in.FileName(), SysErrorMessage(e.ErrorNumber)}));
-    }
-}
-
 } // namespace
 
 namespace {
@@ -215,11 +201,9 @@ std::vector<std::string> LetterCaseVariants(const std::string& path) {
     std::vector<std::string> variants;
     if (folder.empty() || name.empty())
         return variants;
-    ListFolder(folder, [&](const TSearchRec& rec) {
-        if (!rec.IsDirectory() && rec.Name != name && SameText(rec.Name, name))
-            variants.push_back(folder + rec.Name);
-        return true;
-    });
+    for (const std::string& entry : FolderNames(folder))
+        if (entry != name && SameText(entry, name) && FileExists(folder + entry))
+            variants.push_back(folder + entry);
     return variants;
 }
 
@@ -228,40 +212,49 @@ TLinkParser::TLinkParser(TBuildHost& host, TRegExpr& includeMatcher, TRegExpr& e
 
 TReferenceOutcome TLinkParser::Resolve(const std::string& path, TFileList& list,
                                        std::vector<std::string>& files) {
+    // A path that is not listed was looked at once, and its answer kept: pages name the
+    // same missing file or letter-case variant over and over. The matchers and the list
+    // give it the same answer again (a missing file is never listed later: only files
+    // that exist are).
+    if (const auto known = FUnlisted.find(path); known != FUnlisted.end()) {
+        files = known->second.Files;
+        return files.empty() ? known->second.Outcome : TReferenceOutcome::AlreadyListed;
+    }
     // An empty list includes every file and excludes none.
-    if (FInclude.HasExpression() && !FInclude.Exec(path))
-        return TReferenceOutcome::NotIncluded;
-    if (FExclude.HasExpression() && FExclude.Exec(path))
-        return TReferenceOutcome::Excluded;
-    if (list.Contains(path)) {
+    TReferenceOutcome outcome;
+    if (FInclude.HasExpression() && !FInclude.Exec(path)) {
+        outcome = TReferenceOutcome::NotIncluded;
+    } else if (FExclude.HasExpression() && FExclude.Exec(path)) {
+        outcome = TReferenceOutcome::Excluded;
+    } else if (list.Contains(path)) {
         files.push_back(path);
         return TReferenceOutcome::AlreadyListed;
-    }
-    if (FileExists(path)) {
+    } else if (FileExists(path)) {
         files.push_back(path);
         Append(path, list);
         return TReferenceOutcome::Taken;
+    } else {
+        // Only now is the folder listed: a reference that finds its file as written costs
+        // nothing more.
+        files = LetterCaseVariants(path);
+        if (files.empty()) {
+            outcome =
+                FileGetAttr(path) >= 0 ? TReferenceOutcome::NotAFile : TReferenceOutcome::Missing;
+        } else {
+            bool added = false;
+            for (const std::string& file : files)
+                added = Append(file, list) || added;
+            outcome = added ? TReferenceOutcome::TakenByCase : TReferenceOutcome::AlreadyListed;
+        }
     }
-    // Only now is the folder listed: a reference that finds its file as written costs
-    // nothing more.
-    files = LetterCaseVariants(path);
-    if (files.empty())
-        return FileGetAttr(path) >= 0 ? TReferenceOutcome::NotAFile : TReferenceOutcome::Missing;
-    bool added = false;
-    for (const std::string& file : files)
-        added = Append(file, list) || added;
-    return added ? TReferenceOutcome::TakenByCase : TReferenceOutcome::AlreadyListed;
+    if (FUnlisted.size() >= UnlistedLimit)
+        FUnlisted.clear();
+    FUnlisted.emplace(path, TUnlisted{outcome, files});
+    return outcome;
 }
 
-void TLinkParser::TakeReference(const std::string& tag, const std::string& folder,
-                                TFileList& list) {
-    const std::string reference = FindReference(tag);
-    if (reference.empty())
-        return;
-    const std::string relative = ReferenceToPath(reference);
-    if (relative.empty())
-        return;
-    const std::string path = ExpandFileName(relative, folder);
+void TLinkParser::TakeReference(const TPageReference& reference, TFileList& list) {
+    const std::string& path = reference.Path;
     // A listed path is the common case (every page names the same style sheets). Once
     // the matchers have run, they are known to have expressions that compile, so for a
     // listed path they could only say what the list says already. An observer hears
@@ -275,9 +268,9 @@ void TLinkParser::TakeReference(const std::string& tag, const std::string& folde
     if (FObserver == nullptr)
         return;
     // An address is only reported as such when no file answered to it.
-    if (files.empty() && IsExternalReference(reference))
+    if (files.empty() && IsExternalReference(reference.Written))
         outcome = TReferenceOutcome::External;
-    FObserver->OnReference({*FPage, FTagLine, reference, path, outcome, files});
+    FObserver->OnReference({*FPage, reference.Line, reference.Written, path, outcome, files});
 }
 
 namespace {
@@ -301,61 +294,39 @@ void TLinkParser::ReportCounts(const TFileList& list) const {
     FHost.LinksFound(FPagesParsed, FPagesFound, list.Count());
 }
 
-void TLinkParser::ParseLinks(const std::string& fileName, TFileList& list) {
-    const std::string folder = ExtractFilePath(ExpandFileName(fileName));
-    TFileStream in(fileName, TFileMode::OpenRead);
-    const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(in.Size(), 0));
+void TLinkParser::ShowPage(const std::string& fileName, uint64_t size) {
     FHost.SetCurrentFileText(MinimizeForLabel(FHost, TProgressLabel::CurrentFile, fileName));
     FHost.SetSizeText(FormatSize(size));
     FHost.SetProgress(0);
     FHost.ProcessMessages();
+}
 
+void TLinkParser::ParseLinks(const std::string& fileName, TFileList& list) {
+    const std::string folder = ExtractFilePath(ExpandFileName(fileName));
+    TFileStream in(fileName, TFileMode::OpenRead);
+    const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(in.Size(), 0));
+    ShowPage(fileName, size);
     TScanProgress progress(FHost, size);
-    std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(ReadChunk, size)));
-    std::string tag;
-    bool inTag = false;
-    uint64_t read = 0; // the bytes before buffer[0]
-    uint64_t line = 1; // counted only for an observer
     FPage = &fileName;
-    FTagLine = 1;
-    // A tag is the text between "<" and the next ">"; a "<" inside it is part of it. The
-    // progress goes as if bytes were counted one by one: before each byte, and after
-    // each ">".
-    while (read < size) {
-        const size_t got = ReadChunkOf(in, buffer, std::min<uint64_t>(buffer.size(), size - read));
-        if (got == 0)
-            break; // the file became shorter while it was read
-        const char* const begin = buffer.data();
-        const char* const end = begin + got;
-        const char* p = begin;
-        while (p < end) {
-            const char wanted = inTag ? '>' : '<';
-            const auto* hit = static_cast<const char*>(std::memchr(p, wanted, end - p));
-            const char* const stop = hit ? hit : end;
-            if (inTag)
-                tag.append(p, stop);
-            if (FObserver != nullptr)
-                line += static_cast<uint64_t>(std::count(p, stop, '\n'));
-            progress.AdvanceTo(read + static_cast<uint64_t>((hit ? hit : end - 1) - begin));
-            if (!hit)
-                break;
-            p = hit + 1;
-            if (!inTag) {
-                inTag = true;
-                tag.clear();
-                FTagLine = line;
-                continue;
-            }
-            inTag = false;
-            progress.AdvanceTo(read + static_cast<uint64_t>(p - begin));
-            TakeReference(tag, folder, list);
-        }
-        read += got;
+    ScanPage(
+        in, size, folder, FObserver != nullptr, [&](uint64_t n) { progress.AdvanceTo(n); },
+        [&](TPageReference&& reference) { TakeReference(reference, list); });
+}
+
+// The events of a page a worker scanned, as ParseLinks would have raised them.
+void TLinkParser::Replay(TScannedPage& page, TFileList& list) {
+    if (page.OpenFailed)
+        std::rethrow_exception(page.Error);
+    ShowPage(page.Page, page.Size);
+    TScanProgress progress(FHost, page.Size);
+    FPage = &page.Page;
+    for (const TPageReference& reference : page.References) {
+        progress.AdvanceTo(reference.Advance);
+        TakeReference(reference, list);
     }
-    if (inTag) { // the file ended inside a tag, which ends the tag
-        progress.AdvanceTo(read);
-        TakeReference(tag, folder, list);
-    }
+    progress.AdvanceTo(page.LastAdvance);
+    if (page.Error)
+        std::rethrow_exception(page.Error);
 }
 
 void TLinkParser::DiscoverFiles(const std::string& homePage, TFileList& list) {
@@ -364,13 +335,29 @@ void TLinkParser::DiscoverFiles(const std::string& homePage, TFileList& list) {
     for (size_t i = 0; i < list.Count(); ++i)
         FPagesFound += IsPage(list[i]);
     Append(homePage, list);
+    const unsigned threads = FJobs == 1 ? 0 : std::max(1u, WorkerCount(FJobs) - 1);
+    std::unique_ptr<TPageReader> reader;
+    if (threads > 0)
+        reader = std::make_unique<TPageReader>(threads, FObserver != nullptr);
+    size_t asked = 0; // the list entries looked at for the reader
     for (size_t i = 0; i < list.Count(); ++i) {
-        const std::string page = list[i]; // the list grows while the page is scanned
-        if (IsPage(page)) {
+        if (!IsPage(list[i]))
+            continue;
+        if (!reader) {
+            const std::string page = list[i]; // the list grows while the page is scanned
             ParseLinks(page, list);
-            ++FPagesParsed;
-            ReportCounts(list);
+        } else {
+            // The reader is kept busy with the pages that follow in the list.
+            for (size_t room = reader->Room(); asked < list.Count() && room > 0; ++asked)
+                if (IsPage(list[asked])) {
+                    reader->Ask(list[asked]);
+                    --room;
+                }
+            TScannedPage page = reader->Take();
+            Replay(page, list);
         }
+        ++FPagesParsed;
+        ReportCounts(list);
     }
 }
 

@@ -8,10 +8,14 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 namespace vlm {
+
+struct TPageReference;
+struct TScannedPage;
 
 // The build's ordered list of full paths. Two paths are one entry when they name the
 // same file under the platform's identity rule; the "already listed" test is a hash
@@ -86,6 +90,10 @@ public:
     TLinkParser(TBuildHost& host, TRegExpr& includeMatcher, TRegExpr& excludeMatcher);
 
     void SetObserver(TLinkObserver* observer) { FObserver = observer; }
+    // Threads for DiscoverFiles: 1 scans every page on the calling thread; more (0: as
+    // many as the machine runs at once) read and scan pages ahead on workers, while the
+    // calling thread takes their references in list order and raises every event.
+    void SetJobs(int jobs) { FJobs = jobs; }
 
     // Scans one HTML file and appends every referenced file that the include matcher
     // accepts, the exclude matcher does not (a matcher without an expression, from an
@@ -103,7 +111,16 @@ public:
     void DiscoverFiles(const std::string& homePage, TFileList& list);
 
 private:
-    void TakeReference(const std::string& tag, const std::string& folder, TFileList& list);
+    struct TUnlisted {
+        TReferenceOutcome Outcome;
+        std::vector<std::string> Files;
+    };
+    // Paths whose answer is kept at once at most; then the memory starts afresh.
+    static constexpr size_t UnlistedLimit = 32768;
+
+    void ShowPage(const std::string& fileName, uint64_t size);
+    void Replay(TScannedPage& page, TFileList& list);
+    void TakeReference(const TPageReference& reference, TFileList& list);
     TReferenceOutcome Resolve(const std::string& path, TFileList& list,
                               std::vector<std::string>& files);
     bool Append(const std::string& path, TFileList& list);
@@ -114,7 +131,8 @@ private:
     TRegExpr& FExclude;
     TLinkObserver* FObserver = nullptr;
     const std::string* FPage = nullptr;
-    uint64_t FTagLine = 1;
+    int FJobs = 1;
+    std::unordered_map<std::string, TUnlisted> FUnlisted;
     bool FIncludeRan = false;
     bool FExcludeRan = false;
     size_t FPagesParsed = 0;

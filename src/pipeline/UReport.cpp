@@ -106,7 +106,7 @@ void TReportRun::Discover() {
     Stage("Parsing files...");
     FFirst = std::make_unique<TFirstReferences>(FCollection.Discovered());
     TReportObserver observer(FReport, FFirst.get());
-    FCollection.Discover(FHost, FInclude, FExclude, &observer);
+    FCollection.Discover(FHost, FInclude, FExclude, &observer, 0);
 }
 
 // The settings member exists only while the files are listed, as in a build.

@@ -35,11 +35,12 @@ TSiteCollection::TSiteCollection(const TProject& project, TSitePaths paths)
     : FProject(project), FPaths(std::move(paths)), FParsing(project.Flag(entry::ParsingEnabled)) {}
 
 void TSiteCollection::Discover(TBuildHost& host, TRegExpr& include, TRegExpr& exclude,
-                               TLinkObserver* observer) {
+                               TLinkObserver* observer, int jobs) {
     SetMaskList(include, ConvertMasks(FProject.Value(entry::MaskInclude)));
     SetMaskList(exclude, ConvertMasks(FProject.Value(entry::MaskExclude)));
     TLinkParser parser(host, include, exclude);
     parser.SetObserver(observer);
+    parser.SetJobs(jobs);
     parser.DiscoverFiles(FPaths.HomePage, FDiscovered);
 }
 

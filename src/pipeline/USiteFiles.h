@@ -42,8 +42,9 @@ public:
 
     // Parse mode: loads the matchers from the project's masks and follows the links from
     // the home page. The observer, when given, sees every reference.
+    // jobs as for TLinkParser::SetJobs.
     void Discover(TBuildHost& host, TRegExpr& include, TRegExpr& exclude,
-                  TLinkObserver* observer = nullptr);
+                  TLinkObserver* observer = nullptr, int jobs = 1);
     const TFileList& Discovered() const { return FDiscovered; }
 
     // Gives the writer the member naming and the file specification: the discovered files as

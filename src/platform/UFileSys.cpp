@@ -151,6 +151,20 @@ bool ListFolder(std::string_view folder, const std::function<bool(const TSearchR
     return true;
 }
 
+std::vector<std::string> FolderNames(std::string_view folder) {
+    std::vector<std::string> names;
+    const std::string dirPath = IncludeTrailingPathDelimiter(folder);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(dirPath.c_str()), ::closedir);
+    if (!dir)
+        return names;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
+    return names;
+}
+
 uint32_t DateTimeToDosDateTime(time_t time) {
     struct tm local {};
     if (localtime_r(&time, &local) == nullptr || local.tm_year < 80)

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <vector>
 
 namespace vlm {
 
@@ -73,6 +74,10 @@ struct TSearchRec {
 // the system's error number when it could not.
 bool ListFolder(std::string_view folder, const std::function<bool(const TSearchRec&)>& onEntry,
                 int* errorNumber = nullptr);
+// The names of folder ("." and ".." left out), in the order the file system returns them,
+// without looking at what they name: the cheap listing for a search by name. Empty when
+// the folder cannot be listed.
+std::vector<std::string> FolderNames(std::string_view folder);
 // The record of one path (links followed); false when it is missing or not a file or folder.
 bool FindEntry(std::string_view path, TSearchRec& rec);
 

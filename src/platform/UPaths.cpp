@@ -2,6 +2,7 @@
 
 #include "platform/UText.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <unistd.h>
 #include <vector>
@@ -116,28 +117,27 @@ std::string ExpandFileName(std::string_view path, std::string_view base) {
         full = JoinPath(base.empty() ? GetCurrentFolder() : ExpandFileName(base), path);
 
     const bool trailing = !full.empty() && full.back() == PathDelim;
-    std::vector<std::string> parts;
+    // The result is built in place: "/" or "/a/b", without a trailing delimiter; ".."
+    // takes back the last name when there is one.
+    std::string result(1, PathDelim);
+    result.reserve(full.size() + 1);
     size_t pos = 1; // after the root delimiter
     while (pos <= full.size()) {
         size_t next = full.find(PathDelim, pos);
         if (next == std::string::npos)
             next = full.size();
-        const std::string part = full.substr(pos, next - pos);
+        const std::string_view part(full.data() + pos, next - pos);
         if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
+            if (result.size() > 1)
+                result.resize(std::max<size_t>(1, result.rfind(PathDelim)));
         } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
+            if (result.size() > 1)
+                result += PathDelim;
+            result += part;
         }
         pos = next + 1;
     }
-    std::string result(1, PathDelim);
-    for (size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0)
-            result += PathDelim;
-        result += parts[i];
-    }
-    if (trailing && !parts.empty())
+    if (trailing && result.size() > 1)
         result += PathDelim;
     return result;
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 using namespace vlm;
@@ -93,6 +94,8 @@ struct TSite {
     TRecordingHost Host;
     TRegExpr Include{"MaskInclude"};
     TRegExpr Exclude{"MaskExclude"};
+    int Jobs = 1;
+    TLinkObserver* Observer = nullptr;
 
     TSite(const char* include = "*.*", const char* exclude = "*.tmp,*.bak") {
         SetMaskList(Include, ConvertMasks(include));
@@ -103,6 +106,8 @@ struct TSite {
     std::vector<std::string> Discover(const std::string& home = "index.htm") {
         TFileList list;
         TLinkParser parser(Host, Include, Exclude);
+        parser.SetJobs(Jobs);
+        parser.SetObserver(Observer);
         parser.DiscoverFiles(Root() + home, list);
         std::vector<std::string> names;
         for (const std::string& path : list.Items())
@@ -368,6 +373,81 @@ TEST(Links, TheScanShowsAndFindsWhatAByteByByteScanDoes) {
             EXPECT_EQ(list.Items(), found) << "size " << size << ", seed " << seed;
         }
     }
+}
+
+// Pages read ahead on workers: the calling thread shows, finds and reports exactly what it
+// shows, finds and reports alone, and an error or Cancel ends the walk the same way.
+TEST(Links, WorkersChangeNothingTheCallerSees) {
+    struct TRecorder : TLinkObserver {
+        std::vector<std::string> Seen;
+        void OnReference(const TReferenceEvent& e) override {
+            Seen.push_back(e.Page + ":" + std::to_string(e.Line) + ":" + e.Written + ":" +
+                           std::to_string(static_cast<int>(e.Outcome)) + ":" +
+                           std::to_string(e.Files.size()));
+        }
+    };
+    const auto run = [](int jobs, bool observe, const std::string& home, int cancelAt) {
+        TSite site;
+        TRecorder recorder;
+        site.Jobs = jobs;
+        site.Observer = observe ? &recorder : nullptr;
+        // Repeated references to a missing file, an excluded one and a letter-case variant
+        // give every time the answer the first one got.
+        std::string index = "<a href=\"Case.HTM\">\n<a href=gone.htm><a href=x.bak>";
+        for (int i = 0; i < 40; ++i)
+            index += "<a href=\"p" + std::to_string(i) + ".htm\">\n<img src=gone.htm>";
+        site.Page("index.htm", index);
+        site.Page("case.htm", "<a href=x.bak><a href=\"CASE.htm\"><a href=index.htm>");
+        site.Page("x.bak", "");
+        for (int i = 0; i < 40; ++i)
+            site.Page("p" + std::to_string(i) + ".htm",
+                      GeneratedPage(static_cast<size_t>(i) * 3001, static_cast<uint32_t>(i)) +
+                          "<a href=\"p" + std::to_string((i * 7 + 1) % 40) + ".htm\">");
+        for (int i = 1; i <= 7; ++i)
+            site.Page("f" + std::to_string(i) + ".htm", "<a href=case.htm><a href=gone.htm>");
+        site.Host.CancelWhen = [&](const std::string&, int calls) {
+            site.Host.Events.push_back("Poll");
+            return calls == cancelAt;
+        };
+        std::vector<std::string> result;
+        try {
+            result = site.Discover(home);
+        } catch (const std::exception& e) {
+            result = {std::string("error: ") + e.what()};
+        }
+        result.insert(result.end(), site.Host.Events.begin(), site.Host.Events.end());
+        result.insert(result.end(), recorder.Seen.begin(), recorder.Seen.end());
+        for (std::string& line : result)
+            for (size_t at; (at = line.find(site.Root())) != std::string::npos;)
+                line.erase(at, site.Root().size());
+        return result;
+    };
+    for (const bool observe : {false, true})
+        for (const auto& [home, cancelAt] : std::vector<std::pair<std::string, int>>{
+                 {"index.htm", 0}, {"index.htm", 30}, {"missing.htm", 0}}) {
+            SCOPED_TRACE(home + ", cancel at " + std::to_string(cancelAt) +
+                         (observe ? ", observed" : ""));
+            const std::vector<std::string> alone = run(1, observe, home, cancelAt);
+            EXPECT_GT(alone.size(), home == "index.htm" ? 100u : 0u);
+            EXPECT_EQ(run(3, observe, home, cancelAt), alone);
+            if (!observe || cancelAt != 0 || home != "index.htm")
+                continue;
+            const std::map<std::string, std::pair<std::string, size_t>> outcomes = {
+                {":gone.htm:", {":7:0", 48}}, // missing
+                {":x.bak:", {":5:0", 2}},     // excluded
+                {":Case.HTM:", {":1:1", 1}},  // taken by letter case
+                {":CASE.htm:", {":2:1", 1}},  // already listed by letter case
+            };
+            for (const auto& [written, outcome] : outcomes) {
+                const size_t count =
+                    std::count_if(alone.begin(), alone.end(), [&](const std::string& line) {
+                        return line.find(written) != std::string::npos &&
+                               line.compare(line.size() - outcome.first.size(),
+                                            outcome.first.size(), outcome.first) == 0;
+                    });
+                EXPECT_EQ(count, outcome.second) << written;
+            }
+        }
 }
 
 } // namespace
