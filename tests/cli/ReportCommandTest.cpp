@@ -81,4 +81,21 @@ TEST_F(ReportCommand, ExitCodesAndOutputs) {
         EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
 }
 
+// Standard output that cannot take the report fails the command, whichever form it has.
+TEST_F(ReportCommand, AFullStandardOutputFailsTheReport) {
+    const std::string project = Project("<a href=\"a.htm\">");
+    for (const char* form : {"", " --json"}) {
+        SCOPED_TRACE(form);
+        const TProcessResult result = RunProcess(
+            "/bin/sh",
+            {"-c", std::string("\"$0\" report \"$1\"") + form + " >/dev/full", VLM_BINARY, project},
+            {{"VLM_PROGRAM_DIR", Program}, {"TMPDIR", Dir.Path()}});
+        EXPECT_EQ(result.ExitCode, 1) << result.Err;
+        EXPECT_NE(result.Err.find("Cannot write the report to standard output. No space left on "
+                                  "device"),
+                  std::string::npos)
+            << result.Err;
+    }
+}
+
 } // namespace

@@ -6,6 +6,7 @@
 #include "platform/UTerminal.h"
 #include "project/UProject.h"
 
+#include <cerrno>
 #include <ostream>
 
 namespace vlm::cli {
@@ -29,6 +30,29 @@ private:
     const bool FQuiet;
 };
 
+// Writes the report to standard output. One that cannot take it all (a full disk, a pipe
+// closed early) fails the command: a cut-off JSON object must not pass for a report.
+void WriteToOutput(const std::function<void(std::ostream&)>& write, std::ostream& out) {
+    struct TExceptions {
+        std::ostream& Out;
+        const std::ios::iostate Saved = Out.exceptions();
+        ~TExceptions() {
+            Out.clear();
+            Out.exceptions(Saved);
+        }
+    } restore{out};
+    try {
+        errno = 0;
+        out.exceptions(std::ios::badbit | std::ios::failbit);
+        write(out);
+        out.flush();
+    } catch (const std::ios_base::failure&) {
+        const int error = errno;
+        throw EVlmError("Cannot write the report to standard output" +
+                        (error != 0 ? ". " + SysErrorMessage(error) : std::string()));
+    }
+}
+
 } // namespace
 
 int RunReport(const TArgs& args, std::ostream& out, std::ostream& err) {
@@ -48,11 +72,14 @@ int RunReport(const TArgs& args, std::ostream& out, std::ostream& err) {
     const TSiteReport report = MakeSiteReport(project, host);
     if (parsed.Has("--html"))
         SaveReportHtml(parsed.Get("--html"), report);
-    if (parsed.Has("--json"))
-        WriteReportJson(report, out);
-    else
-        WriteReportText(report, out);
-    out << std::flush;
+    WriteToOutput(
+        [&](std::ostream& stream) {
+            if (parsed.Has("--json"))
+                WriteReportJson(report, stream);
+            else
+                WriteReportText(report, stream);
+        },
+        out);
     return report.HasProblems() ? ExitBrokenReferences : ExitOK;
 }
 
