@@ -8,6 +8,7 @@
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
+#include "platform/UProcessInfo.h"
 #include "platform/UText.h"
 #include "project/UProject.h"
 
@@ -107,6 +108,9 @@ void TReportRun::Discover() {
     FFirst = std::make_unique<TFirstReferences>(FCollection.Discovered());
     TReportObserver observer(FReport, FFirst.get());
     FCollection.Discover(FHost, FInclude, FExclude, &observer, 0);
+    // The workers' page buffers are gone; what they leave in their arenas would otherwise
+    // stay resident beside the lists that the listing makes next.
+    ReleaseFreedMemory();
 }
 
 // The settings member exists only while the files are listed, as in a build.

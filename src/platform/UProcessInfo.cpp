@@ -3,6 +3,9 @@
 #ifndef _WIN32
 #include <unistd.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace vlm {
 
@@ -11,6 +14,12 @@ bool RunningAsSuperUser() {
     return false;
 #else
     return ::geteuid() == 0;
+#endif
+}
+
+void ReleaseFreedMemory() {
+#ifdef __GLIBC__
+    ::malloc_trim(0);
 #endif
 }
 
