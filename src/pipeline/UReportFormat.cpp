@@ -14,7 +14,8 @@ namespace {
 constexpr size_t TextListLimit = 50;
 constexpr size_t TextLargest = 5;
 
-// Whether text[i...] starts a valid UTF-8 sequence; its length, or 0.
+// Whether text[i...] starts a valid UTF-8 sequence; its length, or 0. Overlong forms,
+// surrogates and code points above U+10FFFF are not valid: strict parsers refuse them.
 size_t Utf8Length(std::string_view text, size_t i) {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char c = byte(i);
@@ -23,39 +24,56 @@ size_t Utf8Length(std::string_view text, size_t i) {
                     : (c >> 4) == 0xE  ? 3
                     : (c >> 3) == 0x1E ? 4
                                        : 0;
-    if (length == 0 || i + length > text.size() || (length == 2 && c < 0xC2))
+    if (length == 0 || i + length > text.size() || (length == 2 && c < 0xC2) || c > 0xF4)
         return 0;
     for (size_t k = 1; k < length; ++k)
         if ((byte(i + k) & 0xC0) != 0x80)
             return 0;
+    const unsigned char second = length > 1 ? byte(i + 1) : 0;
+    if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) ||
+        (c == 0xF0 && second < 0x90) || (c == 0xF4 && second > 0x8F))
+        return 0;
     return length;
 }
 
 // A JSON string: quotes, backslashes and control characters escaped, bytes that are not
-// UTF-8 replaced by U+FFFD so that every parser takes the document.
-std::string Json(std::string_view text) {
-    std::string out = "\"";
+// UTF-8 replaced by U+FFFD so that every parser takes the document. Written straight into
+// the stream, the plain runs in one piece: a report holds hundreds of thousands of them.
+struct TJson {
+    std::string_view Text;
+};
+
+TJson Json(std::string_view text) {
+    return {text};
+}
+
+std::ostream& operator<<(std::ostream& out, TJson json) {
+    const std::string_view text = json.Text;
+    out.put('"');
+    size_t plain = 0; // where the bytes not written yet start
     for (size_t i = 0; i < text.size();) {
-        const char c = text[i];
-        const size_t length = Utf8Length(text, i);
-        if (length == 0) {
-            out += "\\ufffd";
-            ++i;
+        const auto c = static_cast<unsigned char>(text[i]);
+        const size_t length = c < 0x80 ? 1 : Utf8Length(text, i);
+        if (length > 1 || (length == 1 && c >= 0x20 && c != '"' && c != '\\')) {
+            i += length;
             continue;
         }
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
+        out.write(text.data() + plain, static_cast<std::streamsize>(i - plain));
+        if (length == 0) {
+            out << "\\ufffd";
+        } else if (c == '"' || c == '\\') {
+            out.put('\\');
+            out.put(static_cast<char>(c));
+        } else {
             std::array<char, 8> escape{};
             std::snprintf(escape.data(), escape.size(), "\\u%04x", c);
-            out += escape.data();
-        } else {
-            out.append(text, i, length);
+            out << escape.data();
         }
-        i += length;
+        plain = ++i;
     }
-    return out + "\"";
+    out.write(text.data() + plain, static_cast<std::streamsize>(text.size() - plain));
+    out.put('"');
+    return out;
 }
 
 // Paths on a terminal: control characters could move the cursor or change colours.
@@ -204,11 +222,19 @@ void JsonList(std::ostream& out, const char* name, const List& items, F item, bo
     out << (first ? "]" : "\n]") << (last ? "\n" : ",\n");
 }
 
-std::string JsonStrings(const std::vector<std::string>& items) {
-    std::string text = "[";
-    for (size_t i = 0; i < items.size(); ++i)
-        text += (i ? ", " : "") + Json(items[i]);
-    return text + "]";
+struct TJsonStrings {
+    const std::vector<std::string>& Items;
+};
+
+TJsonStrings JsonStrings(const std::vector<std::string>& items) {
+    return {items};
+}
+
+std::ostream& operator<<(std::ostream& out, TJsonStrings strings) {
+    out << "[";
+    for (size_t i = 0; i < strings.Items.size(); ++i)
+        out << (i ? ", " : "") << Json(strings.Items[i]);
+    return out << "]";
 }
 
 void JsonFiles(std::ostream& out, const TSiteReport& r) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <sstream>
 
 namespace vlm::test {
 namespace {
@@ -154,6 +155,41 @@ TEST_F(ReportTest, EveryTakenFileNamesItsFirstReference) {
             reasons[Shorten(file.Path)] = FileReason(shown);
         }
     EXPECT_EQ(reasons, expected);
+}
+
+// The JSON form takes any bytes a page holds and stays a document that strict parsers
+// take: escapes for quotes, backslashes and control characters, U+FFFD for every byte that
+// is not part of valid UTF-8 (overlong forms, surrogates and code points above U+10FFFF
+// among them).
+TEST_F(ReportTest, JsonEscapesEveryByteAPageHolds) {
+    const struct {
+        std::string Written;
+        std::string Json;
+    } cases[] = {
+        {"x\\y\"z", R"("x\\y\"z")"},
+        {"c\x01\x1f\x7f", "\"c\\u0001\\u001f\x7f\""},
+        {"\xE2\x82\xAC\xF0\x9F\x98\x80\xC3\xA9", "\"\xE2\x82\xAC\xF0\x9F\x98\x80\xC3\xA9\""},
+        {"tr\xC3", R"("tr\ufffd")"},
+        {"\xC0\xAF", R"("\ufffd\ufffd")"},
+        {"\xE0\x80\xAF", R"("\ufffd\ufffd\ufffd")"},
+        {"\xED\xA0\x80", R"("\ufffd\ufffd\ufffd")"},
+        {"\xF0\x8F\xBF\xBF", R"("\ufffd\ufffd\ufffd\ufffd")"},
+        {"\xF4\x90\x80\x80", R"("\ufffd\ufffd\ufffd\ufffd")"},
+        {"\xF5\x80\x80\x80", R"("\ufffd\ufffd\ufffd\ufffd")"},
+    };
+    TSiteReport report;
+    for (const auto& c : cases)
+        report.Broken.Add("page.htm", 1, c.Written, "path", TReferenceOutcome::Missing, false);
+    std::ostringstream out;
+    WriteReportJson(report, out);
+    const std::string json = out.str();
+    size_t at = 0;
+    for (const auto& c : cases) {
+        at = json.find("\"reference\": ", at);
+        ASSERT_NE(at, std::string::npos);
+        at += 13;
+        EXPECT_EQ(json.substr(at, c.Json.size()), c.Json);
+    }
 }
 
 } // namespace
