@@ -58,8 +58,8 @@ struct TSiteReport {
     std::vector<TOrphanFile> Orphans;
     std::vector<std::vector<std::string>> CaseOnlyNames; // groups of two or more paths
     TCaseReferences CaseReferences;                      // spooled as the broken ones
-    std::vector<size_t>
-        OutsideFiles; // indices into Files: taken from outside the home page's folder
+    // Indices into Files: the ones taken from outside the home page's folder.
+    std::vector<size_t> OutsideFiles;
     uint64_t ExternalReferences = 0;
     uint64_t TotalBytes = 0;
     uint64_t EstimatedOutputBytes = 0;
@@ -74,12 +74,14 @@ struct TSiteReport {
 // Cancel raises EAbort; errors (a page that cannot be read, a mask that does not compile)
 // raise an exception whose text names the file and the reason. The project is not
 // changed; the settings member is written into the private temporary folder for the
-// listing and removed again.
+// listing and removed again. The broken references and the ones found by letter case are
+// spooled in the private temporary folder: the spool goes with the report, or at once when
+// a Cancel or an error ends it.
 TSiteReport MakeSiteReport(const TProject& project, TBuildHost& host);
 
 // The writers go through the report once, from the first byte to the last, and write as
-// they go: a report of a large site is never held whole in memory. A write error of the
-// stream (its exception, or its bad state) ends the writing.
+// they go: a report of a large site is never held whole in memory. A stream that raises its
+// write errors (set its exceptions) ends the writing at the first one.
 //
 // The report as text for a terminal: a summary and the problems.
 void WriteReportText(const TSiteReport& report, std::ostream& out);
