@@ -3,6 +3,9 @@
 #ifndef _WIN32
 #include <unistd.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace vlm {
 
@@ -11,6 +14,13 @@ bool RunningAsSuperUser() {
     return false;
 #else
     return ::geteuid() == 0;
+#endif
+}
+
+void ReturnLargeBuffersToTheSystem() {
+#ifdef __GLIBC__
+    // A fixed threshold also stops glibc from raising it after the first large free.
+    ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
 #endif
 }
 
