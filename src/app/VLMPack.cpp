@@ -1,4 +1,5 @@
 // VLMPack, the desktop program.
+#include "platform/UProcessInfo.h"
 #include "ui/FProjector.h"
 #include "ui/UApplication.h"
 #include "ui/UDesktopHabits.h"
@@ -7,6 +8,7 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    vlm::ReturnLargeBuffersToTheSystem();
     vlm::ui::PrepareApplication();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VLMPack"));

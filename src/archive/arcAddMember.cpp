@@ -18,7 +18,7 @@ namespace vlm {
 namespace {
 // Workers hold at most about this many bytes of encoded members ahead of the writer
 // (plus the one member each is working on), which keeps memory flat on any site.
-constexpr size_t BytesInFlight = size_t{16} << 20;
+constexpr size_t BytesInFlight = size_t{8} << 20;
 
 // The workers end with the add loop, however it ends.
 struct TQueueScope {

@@ -107,7 +107,8 @@ std::string PercentDecode(std::string_view text) {
 } // namespace
 
 std::string ReferenceToPath(std::string_view reference) {
-    std::string path = PercentDecode(reference);
+    std::string path = reference.find('%') == std::string_view::npos ? std::string(reference)
+                                                                     : PercentDecode(reference);
     if (path.find('\0') != std::string::npos)
         return {};
     if (path.find('/') == std::string::npos)
@@ -121,6 +122,8 @@ std::string ReferenceToPath(std::string_view reference) {
         std::replace(path.begin(), path.end(), '/', '\\');
     } else {
         // "file:///home/a.htm" keeps the slash that starts the absolute path.
+        if (path.find(':') == std::string::npos)
+            return path;
         if (const size_t pos = FindText(path, "file://"); pos != std::string::npos)
             path.erase(pos, 7);
     }
@@ -335,7 +338,7 @@ void TLinkParser::DiscoverFiles(const std::string& homePage, TFileList& list) {
     for (size_t i = 0; i < list.Count(); ++i)
         FPagesFound += IsPage(list[i]);
     Append(homePage, list);
-    const unsigned threads = FJobs == 1 ? 0 : std::max(1u, WorkerCount(FJobs) - 1);
+    const unsigned threads = FJobs == 1 ? 0 : WorkerCount(FJobs);
     std::unique_ptr<TPageReader> reader;
     if (threads > 0)
         reader = std::make_unique<TPageReader>(threads, FObserver != nullptr);

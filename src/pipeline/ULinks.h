@@ -10,6 +10,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace vlm {
@@ -29,6 +30,11 @@ public:
     bool Empty() const { return FItems.empty(); }
     const std::string& operator[](size_t index) const { return FItems[index]; }
     const std::vector<std::string>& Items() const { return FItems; }
+    // Hands the paths over and leaves the list empty.
+    std::vector<std::string> TakeItems() {
+        std::unordered_set<std::string>().swap(FKeys);
+        return std::exchange(FItems, {});
+    }
 
 private:
     std::vector<std::string> FItems;

@@ -17,11 +17,11 @@ constexpr size_t ReadChunk = size_t{1} << 20;
 // Pages scanned ahead of the caller, for each worker.
 constexpr size_t AheadPerWorker = 8;
 
-size_t ReadChunkOf(TFileStream& in, std::vector<char>& buffer, size_t want) {
+size_t ReadChunkOf(TFileStream& in, char* buffer, size_t want) {
     try {
         size_t got = 0;
         while (got < want) {
-            const size_t n = in.Read(buffer.data() + got, want - got);
+            const size_t n = in.Read(buffer + got, want - got);
             if (n == 0)
                 break;
             got += n;
@@ -41,7 +41,9 @@ struct TStopped {};
 void ScanPage(TFileStream& in, uint64_t size, const std::string& folder, bool countLines,
               const std::function<void(uint64_t)>& advance,
               const std::function<void(TPageReference&&)>& reference) {
-    std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(ReadChunk, size)));
+    // Not zeroed: every byte looked at was read first.
+    const size_t capacity = static_cast<size_t>(std::min<uint64_t>(ReadChunk, size));
+    const std::unique_ptr<char[]> buffer(new char[capacity]);
     std::string tag;
     bool inTag = false;
     uint64_t read = 0; // the bytes before buffer[0]
@@ -54,15 +56,17 @@ void ScanPage(TFileStream& in, uint64_t size, const std::string& folder, bool co
         const std::string relative = ReferenceToPath(written);
         if (relative.empty())
             return;
-        reference({0, tagLine, std::move(written), ExpandFileName(relative, folder)});
+        // folder is a full path already: joining is all ExpandFileName would do to it.
+        reference({0, tagLine, std::move(written),
+                   ExpandFileName(IsAbsolutePath(relative) ? relative : folder + relative)});
     };
     // A tag is the text between "<" and the next ">"; a "<" inside it is part of it. The
     // bar goes as if bytes were counted one by one: before each byte, and after each ">".
     while (read < size) {
-        const size_t got = ReadChunkOf(in, buffer, std::min<uint64_t>(buffer.size(), size - read));
+        const size_t got = ReadChunkOf(in, buffer.get(), std::min<uint64_t>(capacity, size - read));
         if (got == 0)
             break; // the file became shorter while it was read
-        const char* const begin = buffer.data();
+        const char* const begin = buffer.get();
         const char* const end = begin + got;
         const char* p = begin;
         while (p < end) {

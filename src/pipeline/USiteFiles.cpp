@@ -67,7 +67,7 @@ std::string TSiteCollection::LanguageLine() const {
     return {};
 }
 
-void TSiteCollection::ConfigureWriter(TCompBase& zip) const {
+void TSiteCollection::ConfigureWriter(TCompBase& zip) {
     // Members are named relative to the home page's folder.
     zip.DefaultDir = FPaths.HomeRoot;
     zip.StoredDirNames = sdAbsolute;
@@ -77,7 +77,7 @@ void TSiteCollection::ConfigureWriter(TCompBase& zip) const {
     if (!FDiscovered.Empty()) {
         // Every discovered path names exactly one file: its name is no mask.
         zip.RecurseDirs = false;
-        zip.LiteralSpec = FDiscovered.Items();
+        zip.LiteralSpec = FDiscovered.TakeItems();
     } else {
         zip.RecurseDirs = true;
         if (!FProject.Value(entry::MaskInclude).empty())

@@ -49,8 +49,9 @@ public:
 
     // Gives the writer the member naming and the file specification: the discovered files as
     // literal names (parse mode) or the home page and the include masks with the exclude masks
-    // (mask mode), then the settings member and the language files.
-    void ConfigureWriter(TCompBase& zip) const;
+    // (mask mode), then the settings member and the language files. The discovered list is
+    // handed over: one copy of tens of thousands of paths is enough.
+    void ConfigureWriter(TCompBase& zip);
 
     // The mask-mode include lines as the scanner gets them (folder and mask), in order.
     std::vector<std::string> IncludeLines() const;

@@ -17,6 +17,13 @@ bool RunningAsSuperUser() {
 #endif
 }
 
+void ReturnLargeBuffersToTheSystem() {
+#ifdef __GLIBC__
+    // A fixed threshold also stops glibc from raising it after the first large free.
+    ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
+}
+
 void ReleaseFreedMemory() {
 #ifdef __GLIBC__
     ::malloc_trim(0);

@@ -6,6 +6,12 @@ namespace vlm {
 // True when the process runs with the super-user's rights (root on POSIX).
 bool RunningAsSuperUser();
 
+// Called once at start-up, before any thread: buffers of a quarter MiB and more (pages read
+// whole, members encoded whole) come straight from the system and go straight back, so
+// that worker threads do not each keep a heap of them. A build's peak memory then stays
+// flat with the number of jobs.
+void ReturnLargeBuffersToTheSystem();
+
 // Hands memory that the process has freed back to the system where the allocator keeps it
 // (worker threads leave whole arenas of freed page buffers behind). Only the resident
 // size changes; nothing else.
