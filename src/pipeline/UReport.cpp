@@ -108,6 +108,7 @@ void TReportRun::Discover() {
     FFirst = std::make_unique<TFirstReferences>(FCollection.Discovered());
     TReportObserver observer(FReport, FFirst.get());
     FCollection.Discover(FHost, FInclude, FExclude, &observer, 0);
+    FFirst->Index();
     // The workers' page buffers are gone; what they leave in their arenas would otherwise
     // stay resident beside the lists that the listing makes next.
     ReleaseFreedMemory();

@@ -37,16 +37,34 @@ void TFirstReferences::Note(const TReferenceEvent& e, bool byCase) {
     }
 }
 
-bool TFirstReferences::Take(const std::string& path, TReportFile& file) {
-    if (FIndex.empty()) {
-        FIndex.reserve(FEntries.size());
-        for (size_t i = 0; i < FEntries.size(); ++i)
-            FIndex.emplace(FList[i], i);
+void TFirstReferences::Index() {
+    const std::hash<std::string> hash;
+    FByHash.reserve(FEntries.size());
+    for (size_t i = 0; i < FEntries.size(); ++i) {
+        const auto [it, added] = FByHash.emplace(hash(FList[i]), static_cast<uint32_t>(i));
+        if (added)
+            continue;
+        if (it->second != Collided)
+            FCollided.emplace(FList[it->second], it->second);
+        it->second = Collided;
+        FCollided.emplace(FList[i], static_cast<uint32_t>(i));
     }
-    const auto it = FIndex.find(path);
-    if (it == FIndex.end() || !FEntries[it->second].Known)
+}
+
+bool TFirstReferences::Take(const std::string& path, TReportFile& file) {
+    const auto it = FByHash.find(std::hash<std::string>{}(path));
+    if (it == FByHash.end())
         return false;
-    TEntry& entry = FEntries[it->second];
+    uint32_t index = it->second;
+    if (index == Collided) {
+        const auto named = FCollided.find(path);
+        if (named == FCollided.end())
+            return false;
+        index = named->second;
+    }
+    TEntry& entry = FEntries[index];
+    if (!entry.Known)
+        return false;
     file.Page = FPages[entry.Page];
     file.Line = entry.Line;
     file.Written = std::move(entry.Written);
@@ -59,7 +77,8 @@ void TFirstReferences::Clear() {
     FEntries = {};
     FPages = {};
     FWaiting = {};
-    FIndex = {};
+    FByHash = {};
+    FCollided = {};
 }
 
 void TReportObserver::OnReference(const TReferenceEvent& e) {

@@ -15,9 +15,9 @@
 namespace vlm {
 
 // The first reference of every file of a discovered list, kept by the file's position in
-// the list rather than by its name (the list holds the name already), with each referring
-// page kept once: a documentation tree takes tens of thousands of files from a few hundred
-// pages.
+// the list and found again by the hash of its name (the list holds the name, until the
+// writer takes it), with each referring page kept once: a documentation tree takes tens of
+// thousands of files from a few hundred pages.
 class TFirstReferences {
 public:
     explicit TFirstReferences(const TFileList& list) : FList(list) {}
@@ -25,6 +25,9 @@ public:
     // A reference that names files: the files the list gained since the last one are its
     // own (the home page, listed before any reference, waits for the first that names it).
     void Note(const TReferenceEvent& e, bool byCase);
+    // Indexes the entries by their files' names, once discovery is done and before the
+    // list is handed on (the writer takes it).
+    void Index();
     // Moves the first reference of path into file; false when there is none.
     bool Take(const std::string& path, TReportFile& file);
     void Clear();
@@ -43,8 +46,12 @@ private:
     const TFileList& FList;
     std::vector<TEntry> FEntries; // by position in FList
     std::vector<std::string> FPages;
-    std::vector<size_t> FWaiting;                        // listed without a reference so far
-    std::unordered_map<std::string_view, size_t> FIndex; // names of FList, made by Take
+    std::vector<size_t> FWaiting; // listed without a reference so far
+    // The entries by the hash of their file's name; the names whose hashes collide are
+    // kept whole.
+    static constexpr uint32_t Collided = UINT32_MAX;
+    std::unordered_map<size_t, uint32_t> FByHash;
+    std::unordered_map<std::string, uint32_t> FCollided;
 };
 
 // Repeated references to listed files cost little and nothing is kept for them.
