@@ -15,8 +15,8 @@
 
 namespace vlm {
 
-bool TFileList::Add(const std::string& path) {
-    if (!FKeys.insert(FileNameKey(path)).second)
+bool TFileList::Add(const std::string& path, bool matched) {
+    if (!FKeys.emplace(FileNameKey(path), matched).second)
         return false;
     FItems.push_back(path);
     return true;
@@ -24,6 +24,11 @@ bool TFileList::Add(const std::string& path) {
 
 bool TFileList::Contains(std::string_view path) const {
     return FKeys.count(FileNameKey(path)) != 0;
+}
+
+bool TFileList::ListedAsMatched(std::string_view path) const {
+    const auto it = FKeys.find(FileNameKey(path));
+    return it != FKeys.end() && it->second && it->first == path;
 }
 
 namespace {
@@ -219,6 +224,12 @@ TReferenceOutcome TLinkParser::Resolve(const std::string& path, TFileList& list,
     // same missing file or letter-case variant over and over. The matchers and the list
     // give it the same answer again (a missing file is never listed later: only files
     // that exist are).
+    // A path listed after it passed the matchers passes them again (an observer's
+    // references to the pages of a site mostly end here).
+    if (list.ListedAsMatched(path)) {
+        files.push_back(path);
+        return TReferenceOutcome::AlreadyListed;
+    }
     if (const auto known = FUnlisted.find(path); known != FUnlisted.end()) {
         files = known->second.Files;
         return files.empty() ? known->second.Outcome : TReferenceOutcome::AlreadyListed;
@@ -234,7 +245,7 @@ TReferenceOutcome TLinkParser::Resolve(const std::string& path, TFileList& list,
         return TReferenceOutcome::AlreadyListed;
     } else if (FileExists(path)) {
         files.push_back(path);
-        Append(path, list);
+        Append(path, list, true);
         return TReferenceOutcome::Taken;
     } else {
         // Only now is the folder listed: a reference that finds its file as written costs
@@ -284,8 +295,8 @@ bool IsPage(const std::string& path) {
 }
 } // namespace
 
-bool TLinkParser::Append(const std::string& path, TFileList& list) {
-    if (!list.Add(path))
+bool TLinkParser::Append(const std::string& path, TFileList& list, bool matched) {
+    if (!list.Add(path, matched))
         return false;
     if (IsPage(path))
         ++FPagesFound;

@@ -23,22 +23,25 @@ struct TScannedPage;
 // lookup, so a site of tens of thousands of files is walked in linear time.
 class TFileList {
 public:
-    // Appends path unless it is listed already; returns whether it was appended.
-    bool Add(const std::string& path);
+    // Appends path unless it is listed already; returns whether it was appended. matched:
+    // the path, as it is given, passed the include and exclude masks.
+    bool Add(const std::string& path, bool matched = false);
     bool Contains(std::string_view path) const;
+    // Whether path is listed and passed the masks when it was added as it is given here.
+    bool ListedAsMatched(std::string_view path) const;
     size_t Count() const { return FItems.size(); }
     bool Empty() const { return FItems.empty(); }
     const std::string& operator[](size_t index) const { return FItems[index]; }
     const std::vector<std::string>& Items() const { return FItems; }
     // Hands the paths over and leaves the list empty.
     std::vector<std::string> TakeItems() {
-        std::unordered_set<std::string>().swap(FKeys);
+        std::unordered_map<std::string, bool>().swap(FKeys);
         return std::exchange(FItems, {});
     }
 
 private:
     std::vector<std::string> FItems;
-    std::unordered_set<std::string> FKeys;
+    std::unordered_map<std::string, bool> FKeys; // key: whether the path passed the masks
 };
 
 // The reference a tag's text holds: the value of the first of "src=", "href=" and
@@ -129,7 +132,7 @@ private:
     void TakeReference(const TPageReference& reference, TFileList& list);
     TReferenceOutcome Resolve(const std::string& path, TFileList& list,
                               std::vector<std::string>& files);
-    bool Append(const std::string& path, TFileList& list);
+    bool Append(const std::string& path, TFileList& list, bool matched = false);
     void ReportCounts(const TFileList& list) const;
 
     TBuildHost& FHost;
