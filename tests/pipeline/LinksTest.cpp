@@ -450,4 +450,22 @@ TEST(Links, WorkersChangeNothingTheCallerSees) {
         }
 }
 
+// The masks judge every reference as it is written: a listed path answers for them only
+// when it was listed because they accepted it, which the home page never was.
+TEST(Links, AListedPathAnswersForTheMasksOnlyWhenTheyTookIt) {
+    struct TRecorder : TLinkObserver {
+        std::vector<std::string> Seen;
+        void OnReference(const TReferenceEvent& e) override {
+            Seen.push_back(e.Written + ":" + std::to_string(static_cast<int>(e.Outcome)));
+        }
+    } recorder;
+    TSite site("*.gif", "");
+    site.Observer = &recorder;
+    site.Page("index.htm", "<a href=index.htm><img src=a.gif><a href=index.htm><img src=a.gif>");
+    site.Page("a.gif", "GIF");
+    EXPECT_EQ(site.Discover(), (std::vector<std::string>{"index.htm", "a.gif"}));
+    EXPECT_EQ(recorder.Seen,
+              (std::vector<std::string>{"index.htm:4", "a.gif:0", "index.htm:4", "a.gif:2"}));
+}
+
 } // namespace
