@@ -33,6 +33,16 @@ size_t ReadChunkOf(TFileStream& in, char* buffer, size_t want) {
     }
 }
 
+// Pages hold long lines (many are one line of tags): the line ends are found with memchr.
+uint64_t CountLineEnds(const char* p, const char* end) {
+    uint64_t count = 0;
+    while ((p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p))))) {
+        ++count;
+        ++p;
+    }
+    return count;
+}
+
 // Raised inside a worker's scan when the reader stops.
 struct TStopped {};
 
@@ -76,7 +86,7 @@ void ScanPage(TFileStream& in, uint64_t size, const std::string& folder, bool co
             if (inTag)
                 tag.append(p, stop);
             if (countLines)
-                line += static_cast<uint64_t>(std::count(p, stop, '\n'));
+                line += CountLineEnds(p, stop);
             advance(read + static_cast<uint64_t>((hit ? hit : end - 1) - begin));
             if (!hit)
                 break;
