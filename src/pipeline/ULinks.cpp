@@ -22,12 +22,18 @@ bool TFileList::Add(const std::string& path, bool matched) {
     return true;
 }
 
+TFileList::TKeys::const_iterator TFileList::Find(std::string_view path) const {
+    if constexpr (FileNamesIgnoreCase)
+        return FKeys.find(FileNameKey(path));
+    return FKeys.find(path); // the path is its own key: no copy is made to look it up
+}
+
 bool TFileList::Contains(std::string_view path) const {
-    return FKeys.count(FileNameKey(path)) != 0;
+    return Find(path) != FKeys.end();
 }
 
 bool TFileList::ListedAsMatched(std::string_view path) const {
-    const auto it = FKeys.find(FileNameKey(path));
+    const auto it = Find(path);
     return it != FKeys.end() && it->second && it->first == path;
 }
 
@@ -218,33 +224,44 @@ std::vector<std::string> LetterCaseVariants(const std::string& path) {
 TLinkParser::TLinkParser(TBuildHost& host, TRegExpr& includeMatcher, TRegExpr& excludeMatcher)
     : FHost(host), FInclude(includeMatcher), FExclude(excludeMatcher) {}
 
-TReferenceOutcome TLinkParser::Resolve(const std::string& path, TFileList& list,
-                                       std::vector<std::string>& files) {
+namespace {
+// Sets files to path alone; the string's memory is reused from one reference to the next.
+void SetOnly(std::vector<std::string>& files, const std::string& path) {
+    files.resize(1);
+    files[0].assign(path);
+}
+} // namespace
+
+TReferenceOutcome TLinkParser::Resolve(const std::string& path, TFileList& list) {
+    // A path listed after it passed the matchers passes them again (an observer's
+    // references to the pages of a site mostly end here).
+    if (list.ListedAsMatched(path)) {
+        SetOnly(FOne, path);
+        FFiles = &FOne;
+        return TReferenceOutcome::AlreadyListed;
+    }
     // A path that is not listed was looked at once, and its answer kept: pages name the
     // same missing file or letter-case variant over and over. The matchers and the list
     // give it the same answer again (a missing file is never listed later: only files
     // that exist are).
-    // A path listed after it passed the matchers passes them again (an observer's
-    // references to the pages of a site mostly end here).
-    if (list.ListedAsMatched(path)) {
-        files.push_back(path);
-        return TReferenceOutcome::AlreadyListed;
-    }
     if (const auto known = FUnlisted.find(path); known != FUnlisted.end()) {
-        files = known->second.Files;
-        return files.empty() ? known->second.Outcome : TReferenceOutcome::AlreadyListed;
+        FFiles = &known->second.Files;
+        return FFiles->empty() ? known->second.Outcome : TReferenceOutcome::AlreadyListed;
     }
     // An empty list includes every file and excludes none.
     TReferenceOutcome outcome;
+    std::vector<std::string> files;
     if (FInclude.HasExpression() && !FInclude.Exec(path)) {
         outcome = TReferenceOutcome::NotIncluded;
     } else if (FExclude.HasExpression() && FExclude.Exec(path)) {
         outcome = TReferenceOutcome::Excluded;
     } else if (list.Contains(path)) {
-        files.push_back(path);
+        SetOnly(FOne, path);
+        FFiles = &FOne;
         return TReferenceOutcome::AlreadyListed;
     } else if (FileExists(path)) {
-        files.push_back(path);
+        SetOnly(FOne, path);
+        FFiles = &FOne;
         Append(path, list, true);
         return TReferenceOutcome::Taken;
     } else {
@@ -263,7 +280,7 @@ TReferenceOutcome TLinkParser::Resolve(const std::string& path, TFileList& list,
     }
     if (FUnlisted.size() >= UnlistedLimit)
         FUnlisted.clear();
-    FUnlisted.emplace(path, TUnlisted{outcome, files});
+    FFiles = &FUnlisted.emplace(path, TUnlisted{outcome, std::move(files)}).first->second.Files;
     return outcome;
 }
 
@@ -275,13 +292,13 @@ void TLinkParser::TakeReference(const TPageReference& reference, TFileList& list
     // every reference's own outcome, so it takes the long way.
     if (FObserver == nullptr && FIncludeRan && FExcludeRan && list.Contains(path))
         return;
-    std::vector<std::string> files;
-    TReferenceOutcome outcome = Resolve(path, list, files);
+    TReferenceOutcome outcome = Resolve(path, list);
     FIncludeRan = true;
     FExcludeRan = FExcludeRan || outcome != TReferenceOutcome::NotIncluded;
     if (FObserver == nullptr)
         return;
     // An address is only reported as such when no file answered to it.
+    const std::vector<std::string>& files = *FFiles;
     if (files.empty() && IsExternalReference(reference.Written))
         outcome = TReferenceOutcome::External;
     FObserver->OnReference({*FPage, reference.Line, reference.Written, path, outcome, files});

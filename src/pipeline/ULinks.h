@@ -6,6 +6,7 @@
 #include "pipeline/UBuildHost.h"
 #include "pipeline/UMasks.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -35,13 +36,21 @@ public:
     const std::vector<std::string>& Items() const { return FItems; }
     // Hands the paths over and leaves the list empty.
     std::vector<std::string> TakeItems() {
-        std::unordered_map<std::string, bool>().swap(FKeys);
+        TKeys().swap(FKeys);
         return std::exchange(FItems, {});
     }
 
 private:
+    struct TKeyHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view key) const { return std::hash<std::string_view>{}(key); }
+    };
+    // key: whether the path passed the masks
+    using TKeys = std::unordered_map<std::string, bool, TKeyHash, std::equal_to<>>;
+    TKeys::const_iterator Find(std::string_view path) const;
+
     std::vector<std::string> FItems;
-    std::unordered_map<std::string, bool> FKeys; // key: whether the path passed the masks
+    TKeys FKeys;
 };
 
 // The reference a tag's text holds: the value of the first of "src=", "href=" and
@@ -130,8 +139,8 @@ private:
     void ShowPage(const std::string& fileName, uint64_t size);
     void Replay(TScannedPage& page, TFileList& list);
     void TakeReference(const TPageReference& reference, TFileList& list);
-    TReferenceOutcome Resolve(const std::string& path, TFileList& list,
-                              std::vector<std::string>& files);
+    // Sets FFiles to the files the reference names.
+    TReferenceOutcome Resolve(const std::string& path, TFileList& list);
     bool Append(const std::string& path, TFileList& list, bool matched = false);
     void ReportCounts(const TFileList& list) const;
 
@@ -142,6 +151,8 @@ private:
     const std::string* FPage = nullptr;
     int FJobs = 1;
     std::unordered_map<std::string, TUnlisted> FUnlisted;
+    std::vector<std::string> FOne;                  // a reference's one file
+    const std::vector<std::string>* FFiles = &FOne; // the files of the last reference resolved
     bool FIncludeRan = false;
     bool FExcludeRan = false;
     size_t FPagesParsed = 0;
