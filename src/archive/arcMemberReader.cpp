@@ -65,7 +65,6 @@ void TMemberReader::Fail(const std::string& reason) const {
 }
 
 void TMemberReader::StartDecryption(const std::string& password) {
-    const TCentralHeader& c = FMember.Central;
     // Nothing here encrypts under an empty password, and its check byte matches one time
     // in 256: without a password the member is never tried.
     if (password.empty())
@@ -78,13 +77,7 @@ void TMemberReader::StartDecryption(const std::string& password) {
     FPosition += EncryptionHeaderSize;
     FRemaining -= EncryptionHeaderSize;
     FCipher.emplace();
-    FCipher->InitKeys(password);
-    FCipher->DecryptBytes(header, sizeof header);
-    // The last header byte repeats the CRC's top byte, or with a data descriptor the top
-    // byte of the DOS time (APPNOTE 6.1.6).
-    const uint8_t check = (c.Flags & FlagDataDescriptor) ? static_cast<uint8_t>(c.Time >> 8)
-                                                         : static_cast<uint8_t>(c.Crc >> 24);
-    if (header[EncryptionHeaderSize - 1] != check)
+    if (!PasswordOpens(FMember.Central, header, *FCipher, password))
         Fail("the password is wrong.");
 }
 

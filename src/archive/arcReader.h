@@ -27,6 +27,14 @@ public:
 // A member name fit for a message or a terminal: control characters become "?".
 std::string PrintableName(std::string_view name);
 
+class TCipher;
+
+// Starts cipher on password and deciphers a member's encryption header (EncryptionHeaderSize
+// bytes) in place; whether its last byte is the check byte the member's central header
+// predicts. The cipher then goes on with the member's data.
+bool PasswordOpens(const TCentralHeader& central, uint8_t* header, TCipher& cipher,
+                   const std::string& password);
+
 // The reason data that do not decode are refused for, ending the sentence. The check byte
 // of an encryption header lets one wrong password in 256 through, so for an encrypted
 // member the password is named as a possible cause.

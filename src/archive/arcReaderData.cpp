@@ -1,6 +1,7 @@
 // Reading one member back: the encryption header and traditional decryption (APPNOTE
 // 6.1), stored or raw-deflated data (4.4.5), and the checks of CRC-32 and both sizes.
 // Data move in fixed chunks, so a member that inflates without end costs no memory.
+#include "archive/arcCrypt.h"
 #include "archive/arcReader.h"
 
 #include <algorithm>
@@ -48,8 +49,19 @@ struct TArchiveReader::TMemberData {
     uint64_t Produced = 0;
 };
 
+bool PasswordOpens(const TCentralHeader& central, uint8_t* header, TCipher& cipher,
+                   const std::string& password) {
+    cipher.InitKeys(password);
+    cipher.DecryptBytes(header, EncryptionHeaderSize);
+    // The last header byte repeats the CRC's top byte, or with a data descriptor the top
+    // byte of the DOS time (APPNOTE 6.1.6).
+    const uint8_t check = (central.Flags & FlagDataDescriptor)
+                              ? static_cast<uint8_t>(central.Time >> 8)
+                              : static_cast<uint8_t>(central.Crc >> 24);
+    return header[EncryptionHeaderSize - 1] == check;
+}
+
 void TArchiveReader::StartDecryption(TMemberData& data, const std::string& password) {
-    const TCentralHeader& c = data.Member.Central;
     // Nothing here encrypts under an empty password, and its check byte matches one time
     // in 256: without a password the member is never tried.
     if (password.empty())
@@ -61,13 +73,7 @@ void TArchiveReader::StartDecryption(TMemberData& data, const std::string& passw
     data.Position += EncryptionHeaderSize;
     data.Remaining -= EncryptionHeaderSize;
     data.Cipher.emplace();
-    data.Cipher->InitKeys(password);
-    data.Cipher->DecryptBytes(header, sizeof header);
-    // The last header byte repeats the CRC's top byte, or with a data descriptor the top
-    // byte of the DOS time (APPNOTE 6.1.6).
-    const uint8_t check = (c.Flags & FlagDataDescriptor) ? static_cast<uint8_t>(c.Time >> 8)
-                                                         : static_cast<uint8_t>(c.Crc >> 24);
-    if (header[EncryptionHeaderSize - 1] != check)
+    if (!PasswordOpens(data.Member.Central, header, *data.Cipher, password))
         FailMember(data.Member, "the password is wrong.");
 }
 
