@@ -2,6 +2,7 @@
 
 #include "platform/UPaths.h"
 
+#include <algorithm>
 #include <array>
 
 namespace vlm {
@@ -222,9 +223,9 @@ bool TMaskSet::Matches(std::string_view name) const {
     return false;
 }
 
-void TLiteralNames::Add(const std::string& name) {
-    if (FExact.insert(name).second)
-        FByKey[UpperKey(name)].push_back(name);
+void TLiteralNames::Seal() {
+    std::sort(FExact.begin(), FExact.end());
+    FExact.erase(std::unique(FExact.begin(), FExact.end()), FExact.end());
 }
 
 std::vector<bool> TLiteralNames::Taken(const std::vector<TSearchRec>& entries) const {
@@ -232,22 +233,30 @@ std::vector<bool> TLiteralNames::Taken(const std::vector<TSearchRec>& entries) c
     if (FExact.empty())
         return taken;
     // The names that exist as written take nothing else.
-    std::unordered_set<std::string_view> present;
-    for (size_t i = 0; i < entries.size(); ++i)
-        if (!entries[i].IsDirectory() && FExact.count(entries[i].Name) != 0) {
-            taken[i] = true;
-            present.insert(entries[i].Name);
-        }
+    std::vector<bool> present(FExact.size(), false);
+    size_t presentCount = 0;
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (taken[i] || entries[i].IsDirectory())
+        if (entries[i].IsDirectory())
             continue;
-        const auto it = FByKey.find(UpperKey(entries[i].Name));
-        if (it == FByKey.end())
-            continue;
-        for (const std::string& name : it->second)
-            if (present.count(name) == 0)
-                taken[i] = true;
+        const auto it =
+            std::lower_bound(FExact.begin(), FExact.end(), std::string_view(entries[i].Name));
+        if (it != FExact.end() && *it == entries[i].Name) {
+            taken[i] = true;
+            present[static_cast<size_t>(it - FExact.begin())] = true;
+            ++presentCount;
+        }
     }
+    // The others take the files whose names differ from them in letter case alone; when all
+    // names were found (the usual case) there are none.
+    if (presentCount == FExact.size())
+        return taken;
+    std::unordered_set<std::string> missing;
+    for (size_t k = 0; k < FExact.size(); ++k)
+        if (!present[k])
+            missing.insert(UpperKey(FExact[k]));
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (!taken[i] && !entries[i].IsDirectory() && missing.count(UpperKey(entries[i].Name)) != 0)
+            taken[i] = true;
     return taken;
 }
 
@@ -274,13 +283,31 @@ void TArcFileScan::Scan() {
             groups.push_back({folder, {}, {}});
         return groups[it->second];
     };
-    for (const std::string& line : LiteralSpec)
-        if (!IsBlankLine(line) && !ExtractFileName(line).empty())
-            groupFor(line).Literals.Add(ExtractFileName(line));
+    // Literal lines come by the tens of thousands, mostly several in a row from one folder:
+    // the last folder's group is kept at hand.
+    std::string_view lastFolder;
+    TScanGroup* lastGroup = nullptr;
+    for (const std::string& line : LiteralSpec) {
+        size_t nameStart = line.size(); // 0 without a folder
+        while (nameStart > 0 && !IsFolderDelimiter(line[nameStart - 1]))
+            --nameStart;
+        if (nameStart == line.size() || IsBlankLine(line))
+            continue;
+        const std::string_view folder(line.data(), nameStart);
+        if (lastGroup == nullptr || nameStart == 0 || folder != lastFolder) {
+            lastGroup = &groupFor(line);
+            lastFolder = folder;
+        }
+        lastGroup->Literals.Add(std::string_view(line).substr(nameStart));
+    }
+    for (TScanGroup& group : groups)
+        group.Literals.Seal();
     for (const std::string& line : FileSpec)
         if (!IsBlankLine(line))
             groupFor(line).Masks.Fold(ExtractFileName(line));
     FileSpec.clear();
+    // The literal names look into LiteralSpec's lines: it goes when the walk is done.
+    const std::vector<std::string> literalLines = std::move(LiteralSpec);
     LiteralSpec.clear();
 
     for (const TScanGroup& group : groups) {

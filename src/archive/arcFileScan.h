@@ -107,16 +107,18 @@ private:
 // exactly that name; only when the folder holds no such file does it take every file whose
 // name differs from it in ASCII letter case alone (a site written on a case-insensitive
 // system). Wildcard characters are ordinary characters here.
+// The names are views: what they look into must outlive the object.
 class TLiteralNames {
 public:
-    void Add(const std::string& name);
+    void Add(std::string_view name) { FExact.push_back(name); }
+    // After the last Add: sorts the names and drops repeated ones.
+    void Seal();
     bool Empty() const { return FExact.empty(); }
     // For each of a folder's entries, whether a name takes it (folders are never taken).
     std::vector<bool> Taken(const std::vector<TSearchRec>& entries) const;
 
 private:
-    std::unordered_set<std::string> FExact;
-    std::unordered_map<std::string, std::vector<std::string>> FByKey; // upper-cased -> names
+    std::vector<std::string_view> FExact; // sorted once sealed
 };
 
 // Walks the folders of file specifications (lines of folder + one mask) and reports every

@@ -73,6 +73,7 @@ private:
     TRegExpr FInclude{"MaskInclude"};
     TRegExpr FExclude{"MaskExclude"};
     std::unique_ptr<TFirstReferences> FFirst; // parse mode
+    std::vector<std::string> FExcludeLines;   // of the orphan walk
 };
 
 void TReportRun::Stage(const std::string& caption) {
@@ -226,6 +227,7 @@ void TReportRun::FindOrphans() {
     if (!FindEntry(FReport.HomeRoot, top) || !top.IsDirectory())
         return;
     std::vector<std::pair<dev_t, ino_t>> ancestors{{top.Device, top.Inode}};
+    FExcludeLines = FCollection.ExcludeLines();
     WalkSite(FReport.HomeRoot, ancestors, taken);
 }
 
@@ -234,23 +236,37 @@ void TReportRun::WalkSite(const std::string& folder,
                           const std::unordered_set<std::string_view>& taken) {
     FHost.ProcessMessages();
     CheckForCancel(FHost);
-    std::vector<TSearchRec> entries;
-    ListFolder(folder, [&](const TSearchRec& rec) {
-        entries.push_back(rec);
-        return true;
-    });
-    const std::vector<std::string> excludeLines = FCollection.ExcludeLines();
-    std::map<std::string, std::vector<std::string>> byUpper;
-    for (const TSearchRec& rec : entries) {
-        const std::string path = folder + rec.Name;
+    std::vector<TFolderEntry> entries;
+    ListFolderEntries(folder, entries);
+    const auto isTaken = [&taken](const std::string& path) {
+        if constexpr (FileNamesIgnoreCase)
+            return taken.count(FileNameKey(path)) != 0;
+        else
+            return taken.count(path) != 0;
+    };
+    // The files of the folder by upper-cased name, for the names that differ in case alone.
+    std::vector<std::pair<std::string, size_t>> files;
+    std::string path;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string& name = entries[i].Name;
+        path.assign(folder).append(name);
+        // A file the build takes is looked at only when the listing cannot tell that it is
+        // a plain file: a site's folders hold mostly such files.
+        if (entries[i].RegularFile && isTaken(path)) {
+            files.emplace_back(UpperCase(name), i);
+            continue;
+        }
+        TSearchRec rec;
+        if (!FindEntry(path, rec))
+            continue; // gone, dangling, or neither a file nor a folder
         if (!rec.IsDirectory()) {
-            byUpper[UpperCase(rec.Name)].push_back(path);
-            if (taken.count(FileNameKey(path)) == 0)
-                FReport.Orphans.push_back({path, rec.Size, ExcludingLine(excludeLines, path)});
+            files.emplace_back(UpperCase(name), i);
+            if (!isTaken(path))
+                FReport.Orphans.push_back({path, rec.Size, ExcludingLine(FExcludeLines, path)});
             continue;
         }
         // Dot-folders (version control, editor state) are named, not listed file by file.
-        if (!rec.Name.empty() && rec.Name[0] == '.') {
+        if (!name.empty() && name[0] == '.') {
             FReport.HiddenFolders.push_back(path + PathDelim);
             continue;
         }
@@ -261,9 +277,20 @@ void TReportRun::WalkSite(const std::string& folder,
         WalkSite(path + PathDelim, ancestors, taken);
         ancestors.pop_back();
     }
-    for (auto& [upper, paths] : byUpper)
-        if (paths.size() > 1)
-            FReport.CaseOnlyNames.push_back(std::move(paths));
+    std::stable_sort(files.begin(), files.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t first = 0; first < files.size();) {
+        size_t last = first + 1;
+        while (last < files.size() && files[last].first == files[first].first)
+            ++last;
+        if (last - first > 1) {
+            std::vector<std::string> group;
+            for (size_t k = first; k < last; ++k)
+                group.push_back(folder + entries[files[k].second].Name);
+            FReport.CaseOnlyNames.push_back(std::move(group));
+        }
+        first = last;
+    }
 }
 
 bool HasExtension(const std::string& ext, std::initializer_list<const char*> list) {

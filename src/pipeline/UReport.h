@@ -91,6 +91,11 @@ void WriteReportJson(const TSiteReport& report, std::ostream& out);
 // no network access needed.
 void WriteReportHtml(const TSiteReport& report, std::ostream& out);
 
+// Runs write on a stream that hands what it writes to out in chunks of 64 KiB: a stream
+// that writes through to a file or pipe on every put (standard output) would spend more
+// time per character than the report does. out's write errors reach write.
+void WriteBuffered(const std::function<void(std::ostream&)>& write, std::ostream& out);
+
 // Writes what write puts into its stream to fileName safely: into a new private file
 // beside it that then takes its name, so that fileName never holds a partial page; a
 // device or pipe there (/dev/stdout) is written into as it is. Raises an error naming the

@@ -52,7 +52,12 @@ std::ostream& operator<<(std::ostream& out, TJson json) {
     out.put('"');
     size_t plain = 0; // where the bytes not written yet start
     for (size_t i = 0; i < text.size();) {
+        // Printable ASCII other than the quote and the backslash goes as it is: skip a run.
         const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
+            ++i;
+            continue;
+        }
         const size_t length = c < 0x80 ? 1 : Utf8Length(text, i);
         if (length > 1 || (length == 1 && c >= 0x20 && c != '"' && c != '\\')) {
             i += length;

@@ -105,6 +105,12 @@ bool WriteIntoSpecialFile(const std::string& fileName,
 
 } // namespace
 
+void WriteBuffered(const std::function<void(std::ostream&)>& write, std::ostream& out) {
+    WriteThrough(write, [&out](const char* data, size_t count) {
+        out.write(data, static_cast<std::streamsize>(count));
+    });
+}
+
 void SaveReportFile(const std::string& fileName, const std::function<void(std::ostream&)>& write) {
     try {
         if (DirectoryExists(fileName))

@@ -151,6 +151,23 @@ bool ListFolder(std::string_view folder, const std::function<bool(const TSearchR
     return true;
 }
 
+bool ListFolderEntries(std::string_view folder, std::vector<TFolderEntry>& entries,
+                       int* errorNumber) {
+    const std::string dirPath = IncludeTrailingPathDelimiter(folder);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(dirPath.c_str()), ::closedir);
+    if (!dir) {
+        if (errorNumber)
+            *errorNumber = errno;
+        return false;
+    }
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..")
+            entries.push_back({std::string(name), entry->d_type == DT_REG});
+    }
+    return true;
+}
+
 std::vector<std::string> FolderNames(std::string_view folder) {
     std::vector<std::string> names;
     const std::string dirPath = IncludeTrailingPathDelimiter(folder);

@@ -78,6 +78,17 @@ bool ListFolder(std::string_view folder, const std::function<bool(const TSearchR
 // without looking at what they name: the cheap listing for a search by name. Empty when
 // the folder cannot be listed.
 std::vector<std::string> FolderNames(std::string_view folder);
+// One name of a folder listing, and whether the listing itself says that the name is a
+// regular file (not a link): such an entry needs no look at the file to tell what it is.
+struct TFolderEntry {
+    std::string Name;
+    bool RegularFile = false;
+};
+// The entries of folder ("." and ".." left out) in the order the file system returns them,
+// without looking at what they name; false (and errorNumber when given) when the folder
+// cannot be listed.
+bool ListFolderEntries(std::string_view folder, std::vector<TFolderEntry>& entries,
+                       int* errorNumber = nullptr);
 // The record of one path (links followed); false when it is missing or not a file or folder.
 bool FindEntry(std::string_view path, TSearchRec& rec);
 

@@ -8,6 +8,8 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vlm::test {
 namespace {
@@ -125,6 +127,25 @@ TEST_F(ReportTest, ListsExactlyTheBrokenReferencesAndFilesLeftOut) {
         Build();
         EXPECT_EQ(ReportedMembers(report), MemberNames(Out + "site.vlm"));
     }
+}
+
+// The walk for files left out looks through links: a file taken by the name of a link is
+// not left out, a link that nothing references is, with the size of its file; dangling
+// links and pipes are neither.
+TEST_F(ReportTest, FilesLeftOutAreJudgedThroughLinks) {
+    WriteFile(Site + "index.htm", "<a href=\"linked.htm\">");
+    WriteFile(Site + "target.htm", "target");
+    ASSERT_EQ(::symlink("target.htm", (Site + "linked.htm").c_str()), 0);
+    ASSERT_EQ(::symlink("target.htm", (Site + "Unused.htm").c_str()), 0);
+    ASSERT_EQ(::symlink("nowhere.htm", (Site + "dangling.htm").c_str()), 0);
+    ASSERT_EQ(::mkfifo((Site + "pipe.htm").c_str(), 0600), 0);
+    Project->SetFlag("ParsingEnabled", true);
+    const TSiteReport report = Report();
+    std::map<std::string, uint64_t> orphans;
+    for (const TOrphanFile& orphan : report.Orphans)
+        orphans[Shorten(orphan.Path)] = orphan.Size;
+    EXPECT_EQ(orphans,
+              (std::map<std::string, uint64_t>{{"site/Unused.htm", 6}, {"site/target.htm", 6}}));
 }
 
 // Every file the links take names the first reference that named it: the page, the line and

@@ -44,7 +44,7 @@ void WriteToOutput(const std::function<void(std::ostream&)>& write, std::ostream
     try {
         errno = 0;
         out.exceptions(std::ios::badbit | std::ios::failbit);
-        write(out);
+        WriteBuffered(write, out);
         out.flush();
     } catch (const std::ios_base::failure&) {
         const int error = errno;
