@@ -23,14 +23,7 @@ int DeflateLevelOf(int deflateType) {
 }
 
 int WholeBufferLevelOf(int zlibLevel) {
-    switch (zlibLevel) {
-    case 1:
-        return 1;
-    case 9:
-        return 9;
-    default:
-        return 7;
-    }
+    return zlibLevel >= 1 && zlibLevel <= 9 ? zlibLevel : 6;
 }
 
 struct TBufferDeflater::TSmall {

@@ -18,8 +18,9 @@ int DeflateLevelOf(int deflateType);
 // Members up to this size are read and deflated as one buffer.
 inline constexpr uint64_t WholeBufferLimit = uint64_t{4} << 20;
 
-// The libdeflate level for a zlib level: the least one whose output is no larger than
-// zlib's on typical site content (zlib 6 lies between libdeflate 6 and 7).
+// The libdeflate level for a zlib level: the same one. On documentation sites libdeflate
+// writes less than zlib at 1 and 9 (6% and 1%) and about as much at 6 (0.1% less to 0.6%
+// more), in half the time; its level 7 would cost 40% more time for 1% less output.
 int WholeBufferLevelOf(int zlibLevel);
 
 // Whole-buffer deflate; one object per thread, reused across members.
