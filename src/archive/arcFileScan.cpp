@@ -4,6 +4,11 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 namespace vlm {
 
@@ -165,6 +170,103 @@ struct TScanGroup {
     TLiteralNames Literals;
 };
 
+// A group's top folder, and its entries when it is a folder.
+struct TGroupListing {
+    bool IsFolder = false;
+    TSearchRec Top;
+    TArcFileScan::TListing Listing;
+};
+
+// The entries are collected first so that no folder stays open while its subfolders are
+// walked: a deep tree cannot run out of file handles.
+TArcFileScan::TListing ListEntries(const std::string& folder) {
+    TArcFileScan::TListing listing;
+    listing.Listed = ListFolder(
+        folder,
+        [&listing](const TSearchRec& rec) {
+            listing.Entries.push_back(rec);
+            return true;
+        },
+        &listing.Error);
+    return listing;
+}
+
+TGroupListing ListGroupFolder(const std::string& folder) {
+    TGroupListing group;
+    group.IsFolder = FindEntry(folder, group.Top) && group.Top.IsDirectory();
+    if (group.IsFolder)
+        group.Listing = ListEntries(folder);
+    return group;
+}
+
+// Lists the groups' folders in their order on a thread of its own, at most about
+// EntriesAhead entries ahead of the walk: the system's work on the next folders overlaps
+// the walk's own on this one. A link-discovered site has hundreds of such folders.
+class TListingAhead {
+public:
+    explicit TListingAhead(std::vector<std::string> folders)
+        : FFolders(std::move(folders)), FThread([this] { Run(); }) {}
+    ~TListingAhead() {
+        {
+            const std::lock_guard<std::mutex> lock(FMutex);
+            FStop = true;
+        }
+        FChanged.notify_all();
+        FThread.join();
+    }
+    TListingAhead(const TListingAhead&) = delete;
+    TListingAhead& operator=(const TListingAhead&) = delete;
+
+    // The next folder's listing; what listing it raised is raised here.
+    TGroupListing Next() {
+        std::unique_lock<std::mutex> lock(FMutex);
+        FChanged.wait(lock, [this] { return !FReady.empty() || FFailure; });
+        if (FReady.empty())
+            std::rethrow_exception(FFailure);
+        TGroupListing group = std::move(FReady.front());
+        FReady.pop_front();
+        FEntriesAhead -= group.Listing.Entries.size();
+        FChanged.notify_all();
+        return group;
+    }
+
+private:
+    static constexpr size_t EntriesAhead = 16384;
+
+    void Run() {
+        try {
+            for (const std::string& folder : FFolders) {
+                {
+                    std::unique_lock<std::mutex> lock(FMutex);
+                    FChanged.wait(lock, [this] {
+                        return FStop || FReady.empty() || FEntriesAhead < EntriesAhead;
+                    });
+                    if (FStop)
+                        return;
+                }
+                TGroupListing group = ListGroupFolder(folder);
+                const std::lock_guard<std::mutex> lock(FMutex);
+                FEntriesAhead += group.Listing.Entries.size();
+                FReady.push_back(std::move(group));
+                FChanged.notify_all();
+            }
+        } catch (...) {
+            const std::lock_guard<std::mutex> lock(FMutex);
+            FFailure = std::current_exception();
+            FChanged.notify_all();
+        }
+    }
+
+    const std::vector<std::string> FFolders;
+    std::mutex FMutex;
+    std::condition_variable FChanged;
+    std::deque<TGroupListing> FReady;
+    size_t FEntriesAhead = 0;
+    bool FStop = false;
+    std::exception_ptr FFailure;
+    std::thread FThread; // last: it starts once the rest is made
+};
+
 } // namespace
 
 void TMaskSet::Append(const std::string& mask) {
@@ -310,36 +412,39 @@ void TArcFileScan::Scan() {
     const std::vector<std::string> literalLines = std::move(LiteralSpec);
     LiteralSpec.clear();
 
+    std::unique_ptr<TListingAhead> ahead;
+    if (groups.size() > 1) {
+        std::vector<std::string> folders;
+        for (const TScanGroup& group : groups)
+            folders.push_back(group.Folder);
+        ahead = std::make_unique<TListingAhead>(std::move(folders));
+    }
     for (const TScanGroup& group : groups) {
         if (*FCancelFlag)
             break;
         if (OnRootDirChange)
             OnRootDirChange(group.Folder);
-        TSearchRec top;
-        if (FindEntry(group.Folder, top) && top.IsDirectory()) {
-            std::vector<TFolderId> ancestors{{top.Device, top.Inode}};
-            WalkFolder(group.Folder, group.Masks, &group.Literals, ancestors);
+        TGroupListing listed = ahead ? ahead->Next() : ListGroupFolder(group.Folder);
+        if (listed.IsFolder) {
+            std::vector<TFolderId> ancestors{{listed.Top.Device, listed.Top.Inode}};
+            WalkFolder(group.Folder, group.Masks, &group.Literals, ancestors, &listed.Listing);
         }
     }
 }
 
 void TArcFileScan::WalkFolder(const std::string& folder, const TMaskSet& masks,
-                              const TLiteralNames* literals, std::vector<TFolderId>& ancestors) {
+                              const TLiteralNames* literals, std::vector<TFolderId>& ancestors,
+                              TListing* listing) {
     if (OnRecurseDir)
         OnRecurseDir(folder);
-    // The entries are collected first so that no folder stays open while its subfolders
-    // are walked: a deep tree cannot run out of file handles.
-    std::vector<TSearchRec> entries;
-    int error = 0;
-    const bool listed = ListFolder(
-        folder,
-        [&](const TSearchRec& rec) {
-            entries.push_back(rec);
-            return true;
-        },
-        &error);
-    if (!listed && OnFolderError)
-        OnFolderError(folder, error);
+    TListing own;
+    if (listing == nullptr) {
+        own = ListEntries(folder);
+        listing = &own;
+    }
+    if (!listing->Listed && OnFolderError)
+        OnFolderError(folder, listing->Error);
+    const std::vector<TSearchRec>& entries = listing->Entries;
     const std::vector<bool> literal =
         literals != nullptr ? literals->Taken(entries) : std::vector<bool>(entries.size(), false);
     for (size_t i = 0; i < entries.size(); ++i) {

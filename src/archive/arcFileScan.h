@@ -171,9 +171,19 @@ private:
         ino_t Inode;
         friend bool operator==(const TFolderId&, const TFolderId&) = default;
     };
+public:
+    // A folder's entries, listed before its walk.
+    struct TListing {
+        bool Listed = false;
+        int Error = 0; // the system's, when it could not be listed
+        std::vector<TSearchRec> Entries;
+    };
+
+private:
     std::string GroupFolder(const std::string& line) const;
+    // listing: the folder's entries when they were listed ahead, else null.
     void WalkFolder(const std::string& folder, const TMaskSet& masks, const TLiteralNames* literals,
-                    std::vector<TFolderId>& ancestors);
+                    std::vector<TFolderId>& ancestors, TListing* listing = nullptr);
     void VisitEntry(const std::string& folder, const TSearchRec& rec, const TMaskSet& masks,
                     bool literal, std::vector<TFolderId>& ancestors);
 

@@ -333,6 +333,34 @@ TEST_F(FileScan, CancelStopsBeforeTheNextEntryAndGroup) {
     EXPECT_TRUE(RunScan(own).Files.empty());
 }
 
+// The folders of many groups are listed ahead of the walk: what it reports keeps the order
+// of the groups' first lines and, within a folder, the order of its listing; a group whose
+// folder is missing or is a file takes nothing and stops nothing.
+TEST_F(FileScan, GroupsListedAheadKeepTheirOrder) {
+    constexpr int Folders = 40;
+    for (int i = 0; i < Folders; ++i)
+        for (int k = 0; k < 3; ++k)
+            WriteFile(Dir / ("d" + std::to_string(i) + "/f" + std::to_string(k) + ".htm"), "x");
+    TArcFileScan scan;
+    for (int k = 0; k < 3; ++k)
+        for (int i = Folders - 1; i >= 0; --i) {
+            scan.LiteralSpec.push_back(Dir / ("d" + std::to_string(i) + "/f" + std::to_string(k) +
+                                              ".htm"));
+            if (i == Folders / 2)
+                scan.LiteralSpec.insert(scan.LiteralSpec.end(),
+                                        {Dir / "gone/x.htm", Dir / "d1/f0.htm/x.htm"});
+        }
+    std::vector<std::string> expected;
+    for (int i = Folders - 1; i >= 0; --i) {
+        const std::string folder = Dir / ("d" + std::to_string(i) + "/");
+        ListFolder(folder, [&](const TSearchRec& rec) {
+            expected.push_back(folder + rec.Name);
+            return true;
+        });
+    }
+    EXPECT_EQ(RunScan(scan).Files, expected);
+}
+
 TEST_F(FileScan, LinkLoopsEndAndSpecialFilesAreNeverTaken) {
     WriteFile(Dir / "top/a/file.htm", "1");
     ASSERT_EQ(::symlink((Dir / "top").c_str(), (Dir / "top/a/up").c_str()), 0);
