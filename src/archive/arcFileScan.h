@@ -171,6 +171,7 @@ private:
         ino_t Inode;
         friend bool operator==(const TFolderId&, const TFolderId&) = default;
     };
+
 public:
     // A folder's entries, listed before its walk.
     struct TListing {

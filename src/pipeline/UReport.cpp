@@ -110,9 +110,6 @@ void TReportRun::Discover() {
     TReportObserver observer(FReport, FFirst.get());
     FCollection.Discover(FHost, FInclude, FExclude, &observer, 0);
     FFirst->Index();
-    // The workers' page buffers are gone; what they leave in their arenas would otherwise
-    // stay resident beside the lists that the listing makes next.
-    ReleaseFreedMemory();
 }
 
 // The settings member exists only while the files are listed, as in a build.

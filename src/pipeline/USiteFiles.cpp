@@ -4,6 +4,7 @@
 #include "pipeline/UBuild.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
+#include "platform/UProcessInfo.h"
 #include "project/UProject.h"
 
 namespace vlm {
@@ -38,10 +39,16 @@ void TSiteCollection::Discover(TBuildHost& host, TRegExpr& include, TRegExpr& ex
                                TLinkObserver* observer, int jobs) {
     SetMaskList(include, ConvertMasks(FProject.Value(entry::MaskInclude)));
     SetMaskList(exclude, ConvertMasks(FProject.Value(entry::MaskExclude)));
-    TLinkParser parser(host, include, exclude);
-    parser.SetObserver(observer);
-    parser.SetJobs(jobs);
-    parser.DiscoverFiles(FPaths.HomePage, FDiscovered);
+    {
+        TLinkParser parser(host, include, exclude);
+        parser.SetObserver(observer);
+        parser.SetJobs(jobs);
+        parser.DiscoverFiles(FPaths.HomePage, FDiscovered);
+    }
+    // The parser's caches and the workers' page buffers are gone; what they leave in the
+    // workers' arenas would otherwise stay resident beside the lists and buffers that the
+    // listing and the writer make next.
+    ReleaseFreedMemory();
 }
 
 std::vector<std::string> TSiteCollection::IncludeLines() const {

@@ -126,15 +126,24 @@ bool FindEntry(std::string_view path, TSearchRec& rec) {
     return true;
 }
 
+namespace {
+using TFolderHandle = std::unique_ptr<DIR, int (*)(DIR*)>;
+
+// The folder opened for listing; null (and errorNumber when given) when it cannot be.
+TFolderHandle OpenFolder(std::string_view folder, int* errorNumber) {
+    const std::string dirPath = IncludeTrailingPathDelimiter(folder);
+    TFolderHandle dir(::opendir(dirPath.c_str()), ::closedir);
+    if (!dir && errorNumber)
+        *errorNumber = errno;
+    return dir;
+}
+} // namespace
+
 bool ListFolder(std::string_view folder, const std::function<bool(const TSearchRec&)>& onEntry,
                 int* errorNumber) {
-    const std::string dirPath = IncludeTrailingPathDelimiter(folder);
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(dirPath.c_str()), ::closedir);
-    if (!dir) {
-        if (errorNumber)
-            *errorNumber = errno;
+    const TFolderHandle dir = OpenFolder(folder, errorNumber);
+    if (!dir)
         return false;
-    }
     const int dirFd = ::dirfd(dir.get());
     TSearchRec rec;
     while (dirent* entry = ::readdir(dir.get())) {
@@ -153,13 +162,9 @@ bool ListFolder(std::string_view folder, const std::function<bool(const TSearchR
 
 bool ListFolderEntries(std::string_view folder, std::vector<TFolderEntry>& entries,
                        int* errorNumber) {
-    const std::string dirPath = IncludeTrailingPathDelimiter(folder);
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(dirPath.c_str()), ::closedir);
-    if (!dir) {
-        if (errorNumber)
-            *errorNumber = errno;
+    const TFolderHandle dir = OpenFolder(folder, errorNumber);
+    if (!dir)
         return false;
-    }
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
         if (name != "." && name != "..")
@@ -169,16 +174,12 @@ bool ListFolderEntries(std::string_view folder, std::vector<TFolderEntry>& entri
 }
 
 std::vector<std::string> FolderNames(std::string_view folder) {
+    std::vector<TFolderEntry> entries;
+    ListFolderEntries(folder, entries);
     std::vector<std::string> names;
-    const std::string dirPath = IncludeTrailingPathDelimiter(folder);
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(dirPath.c_str()), ::closedir);
-    if (!dir)
-        return names;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..")
-            names.emplace_back(name);
-    }
+    names.reserve(entries.size());
+    for (TFolderEntry& entry : entries)
+        names.push_back(std::move(entry.Name));
     return names;
 }
 

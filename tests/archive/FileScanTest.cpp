@@ -344,8 +344,8 @@ TEST_F(FileScan, GroupsListedAheadKeepTheirOrder) {
     TArcFileScan scan;
     for (int k = 0; k < 3; ++k)
         for (int i = Folders - 1; i >= 0; --i) {
-            scan.LiteralSpec.push_back(Dir / ("d" + std::to_string(i) + "/f" + std::to_string(k) +
-                                              ".htm"));
+            scan.LiteralSpec.push_back(
+                Dir / ("d" + std::to_string(i) + "/f" + std::to_string(k) + ".htm"));
             if (i == Folders / 2)
                 scan.LiteralSpec.insert(scan.LiteralSpec.end(),
                                         {Dir / "gone/x.htm", Dir / "d1/f0.htm/x.htm"});
@@ -397,6 +397,8 @@ TEST(LiteralScan, NamesAreTakenExactly) {
         {{"st*r.htm", "q?.txt"}, {}, {"q?.txt", "st*r.htm"}},
         {{"dup.gif"}, {}, {"DUP.gif", "Dup.gif"}},
         {{"Dup.gif", "a.htm"}, {}, {"Dup.gif", "a.htm"}},
+        {{"a.htm", "dup.gif"}, {}, {"DUP.gif", "Dup.gif", "a.htm"}},
+        {{"A.htm", "a.htm"}, {}, {"A.HTM", "a.htm"}},
         {{"missing.htm", "folder.htm"}, {}, {}},
         {{"a.htm"}, {"*.css"}, {"a.htm", "sub/x.css", "x.css"}},
     };
