@@ -81,6 +81,28 @@ TEST_F(ReportCommand, ExitCodesAndOutputs) {
         EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
 }
 
+// A report many times the output buffer's size reaches standard output whole and in order.
+TEST_F(ReportCommand, ALargeReportReachesStandardOutputWhole) {
+    constexpr int References = 3000;
+    std::string index;
+    for (int i = 0; i < References; ++i)
+        index += "<a href=\"missing-" + std::to_string(i) + ".htm\">\n";
+    const TProcessResult result = Vlm({"report", Project(index), "--json"});
+    EXPECT_EQ(result.ExitCode, 3) << result.Err;
+    ASSERT_GT(result.Out.size(), size_t{4} * 64 * 1024);
+    EXPECT_EQ(result.Out.substr(result.Out.size() - 2), "}\n");
+    size_t at = 0;
+    for (int i = 0; i < References; ++i) {
+        at = result.Out.find("\"missing-" + std::to_string(i) + ".htm\"", at);
+        ASSERT_NE(at, std::string::npos) << i;
+    }
+    size_t count = 0;
+    for (at = result.Out.find("\"missing-"); at != std::string::npos;
+         at = result.Out.find("\"missing-", at + 1))
+        ++count;
+    EXPECT_EQ(count, size_t{References});
+}
+
 // Standard output that cannot take the report fails the command, whichever form it has.
 TEST_F(ReportCommand, AFullStandardOutputFailsTheReport) {
     const std::string project = Project("<a href=\"a.htm\">");
