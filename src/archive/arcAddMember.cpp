@@ -40,7 +40,7 @@ void TCompBase::StartQueue() {
         const std::string stored =
             StoredNameOf(StoredDirNames, full,
                          std::string_view(full).substr(0, list.Members[i].RootLength), DefaultDir);
-        jobs[i].Path = full;
+        jobs[i].Path = &full;
         jobs[i].Deflate = DeflateType != dtDeflateS && !HasExtensionIn(stored, StoreFilesOfType);
         jobs[i].Skip = !FTempFileName.empty() && SameFileName(full, FTempFileName);
     }

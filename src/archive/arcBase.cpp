@@ -249,7 +249,8 @@ void TCompBase::ListFiles() {
     FList->Clear();
     TArcFileScan scan;
     scan.FileSpec = FileSpec;
-    scan.LiteralSpec = LiteralSpec;
+    scan.LiteralSpec = std::move(LiteralSpec);
+    LiteralSpec.clear();
     scan.Attributes = Attributes;
     scan.AttributesEx = AttributesEx;
     scan.RecurseDirs = RecurseDirs;

@@ -121,7 +121,8 @@ public:
     TStoredDirNames StoredDirNames = sdRelative;
     bool RecurseDirs = true;
     std::vector<std::string> FileSpec;
-    // Full paths of single files whose names are literal, not masks (TArcFileScan).
+    // Full paths of single files whose names are literal, not masks (TArcFileScan). A run
+    // that lists files takes them: a discovered site's list is not kept twice.
     std::vector<std::string> LiteralSpec;
     std::vector<std::string> ExcludeSpec;
     TArcFileAttrs Attributes = DefaultArcFileAttrs;

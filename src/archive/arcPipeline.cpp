@@ -95,7 +95,7 @@ TPreparedMember TMemberQueue::Prepare(const TMemberJob& job, TBufferDeflater& de
     }
     std::unique_ptr<TFileStream> source;
     try {
-        source = std::make_unique<TFileStream>(job.Path, TFileMode::OpenRead);
+        source = std::make_unique<TFileStream>(*job.Path, TFileMode::OpenRead);
     } catch (const EStreamError& e) {
         member.OpenErrorNumber = e.ErrorNumber;
         return member;

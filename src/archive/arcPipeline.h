@@ -17,7 +17,7 @@ namespace vlm {
 
 // What a worker is to do with one member of the list.
 struct TMemberJob {
-    std::string Path;
+    const std::string* Path = nullptr; // the member's name in the writer's list
     bool Deflate = false;
     bool Skip = false; // the writer leaves the member out before reading it
 };
@@ -36,7 +36,8 @@ struct TPreparedMember {
 
 class TMemberQueue {
 public:
-    // Workers start at once. password and the jobs live as long as the queue.
+    // Workers start at once. The names the jobs point to live as long as the queue, and a
+    // job's name is not changed while its member may still be in a worker's hands.
     TMemberQueue(std::vector<TMemberJob> jobs, std::string password, int zlibLevel,
                  unsigned threads, size_t bytesInFlight);
     ~TMemberQueue();
