@@ -238,9 +238,7 @@ private:
             for (const std::string& folder : FFolders) {
                 {
                     std::unique_lock<std::mutex> lock(FMutex);
-                    FChanged.wait(lock, [this] {
-                        return FStop || FReady.empty() || FEntriesAhead < EntriesAhead;
-                    });
+                    FChanged.wait(lock, [this] { return FStop || FEntriesAhead < EntriesAhead; });
                     if (FStop)
                         return;
                 }
@@ -396,7 +394,7 @@ void TArcFileScan::Scan() {
         if (nameStart == line.size() || IsBlankLine(line))
             continue;
         const std::string_view folder(line.data(), nameStart);
-        if (lastGroup == nullptr || nameStart == 0 || folder != lastFolder) {
+        if (lastGroup == nullptr || folder != lastFolder) {
             lastGroup = &groupFor(line);
             lastFolder = folder;
         }

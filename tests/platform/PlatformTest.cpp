@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 
+#include <cerrno>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
@@ -130,6 +131,27 @@ TEST(FileSys, ListingLeavesOutFifosSocketsAndDanglingLinks) {
         seen[rec.Name] = rec;
         return true;
     }));
+    // The names-only listing reports everything, and calls a plain file only what the
+    // folder itself says is one: links and the rest need a look.
+    std::vector<TFolderEntry> entries;
+    EXPECT_TRUE(ListFolderEntries(dir.Path(), entries));
+    std::map<std::string, bool> regular;
+    for (const TFolderEntry& entry : entries)
+        regular[entry.Name] = entry.RegularFile;
+    EXPECT_EQ(regular, (std::map<std::string, bool>{{"a.htm", true},
+                                                    {"sub", false},
+                                                    {"fifo", false},
+                                                    {"dangling", false},
+                                                    {"link.htm", false},
+                                                    {"sock", false}}));
+    for (const auto& [folder, error] :
+         {std::pair{dir / "missing", ENOENT}, std::pair{dir / "a.htm/x", ENOTDIR}}) {
+        int errorNumber = 0;
+        entries.clear();
+        EXPECT_FALSE(ListFolderEntries(folder, entries, &errorNumber)) << folder;
+        EXPECT_EQ(errorNumber, error) << folder;
+        EXPECT_TRUE(entries.empty());
+    }
     ::close(sock);
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen["a.htm"].Size, 5u);
