@@ -37,7 +37,7 @@ TMemberReader::TMemberReader(TArchiveReader& reader, size_t index, const std::st
         Fail("strong encryption is not supported.");
     if (c.Method != MethodStored && c.Method != MethodDeflated)
         Fail("compression method " + std::to_string(c.Method) + " is not supported.");
-    reader.CheckLocalHeader(FMember);
+    FMember = reader.CheckLocalHeader(index);
     FStream = std::make_unique<TFileStream>(FFileName, TFileMode::OpenRead);
     const uint64_t fileSize = static_cast<uint64_t>(FStream->Size());
     if (FMember.DataOffset > fileSize || FMember.CompressedSize > fileSize - FMember.DataOffset)

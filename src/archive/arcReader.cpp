@@ -198,16 +198,54 @@ bool TArchiveReader::TryEndRecord(uint64_t position, const uint8_t* record, std:
     return true;
 }
 
+// The central directory read front to back through one buffer: a directory of a million
+// records costs a few hundred reads, not several system calls for every record.
+class TArchiveReader::TDirectoryCursor {
+public:
+    TDirectoryCursor(TArchiveReader& reader, uint64_t position, uint64_t end)
+        : FReader(reader), FPosition(position), FEnd(end) {}
+
+    uint64_t Position() const { return FPosition; }
+    uint64_t Left() const { return FEnd - FPosition; }
+
+    // The next count bytes (count <= Left()); what is read is named by what.
+    const uint8_t* Take(size_t count, const char* what) {
+        if (FBuffer.size() - FUsed < count) {
+            FBuffer.erase(FBuffer.begin(), FBuffer.begin() + static_cast<ptrdiff_t>(FUsed));
+            FUsed = 0;
+            const uint64_t readFrom = FPosition + FBuffer.size();
+            const size_t more = static_cast<size_t>(
+                std::min<uint64_t>(FEnd - readFrom, std::max(BufferSize, count)));
+            const size_t had = FBuffer.size();
+            FBuffer.resize(had + more);
+            FReader.ReadAt(readFrom, FBuffer.data() + had, more, what);
+        }
+        const uint8_t* bytes = FBuffer.data() + FUsed;
+        FUsed += count;
+        FPosition += count;
+        return bytes;
+    }
+
+private:
+    static constexpr size_t BufferSize = size_t{1} << 20;
+    TArchiveReader& FReader;
+    uint64_t FPosition;
+    const uint64_t FEnd;
+    std::vector<uint8_t> FBuffer;
+    size_t FUsed = 0;
+};
+
 void TArchiveReader::ReadDirectory() {
-    uint64_t position = FArchiveOffset + FDirectoryOffset;
-    const uint64_t directoryEnd = position + FDirectorySize;
+    const uint64_t start = FArchiveOffset + FDirectoryOffset;
+    TDirectoryCursor cursor(*this, start, start + FDirectorySize);
     FMembers.reserve(static_cast<size_t>(FTotalEntries));
     for (uint64_t n = 1; n <= FTotalEntries; ++n) {
         const std::string which = "Central header " + std::to_string(n);
-        uint8_t record[CentralHeaderSize];
-        if (directoryEnd - position < CentralHeaderSize)
+        if (cursor.Left() < CentralHeaderSize)
             Fail(which + " lies past the end of the central directory.");
-        ReadAt(position, record, CentralHeaderSize, which.c_str());
+        const uint64_t position = cursor.Position();
+        uint8_t record[CentralHeaderSize];
+        std::copy_n(cursor.Take(CentralHeaderSize, which.c_str()), CentralHeaderSize, record);
         TArchiveMember member;
         TCipher cipher;
         const uint32_t signature = GetU32(record);
@@ -219,22 +257,21 @@ void TArchiveReader::ReadDirectory() {
         member.Central = TCentralHeader::Unpack(record);
         const TCentralHeader& c = member.Central;
         const uint64_t variable = uint64_t{c.NameLength} + c.ExtraLength + c.CommentLength;
-        if (directoryEnd - position - CentralHeaderSize < variable)
+        if (cursor.Left() < variable)
             Fail(which + ": its name and fields run past the end of the central directory.");
-        member.Name.resize(c.NameLength);
-        ReadAt(position + CentralHeaderSize, member.Name.data(), member.Name.size(), which.c_str());
+        const uint8_t* fields = cursor.Take(static_cast<size_t>(variable), which.c_str());
+        member.Name.assign(reinterpret_cast<const char*>(fields), c.NameLength);
         if (member.HeadersEnciphered)
             cipher.DecryptBytes(member.Name.data(), member.Name.size());
-        ReadCentralExtra(member, position + CentralHeaderSize + c.NameLength);
-        position += CentralHeaderSize + variable;
-        ReadLocalHeader(member);
+        ReadCentralExtra(member, fields + c.NameLength);
+        LocateLocalHeader(member);
         FMembers.push_back(std::move(member));
     }
-    if (position != directoryEnd)
+    if (cursor.Left() != 0)
         Fail("The central directory's size does not match its records.");
 }
 
-void TArchiveReader::ReadCentralExtra(TArchiveMember& member, uint64_t position) {
+void TArchiveReader::ReadCentralExtra(TArchiveMember& member, const uint8_t* extra) {
     const TCentralHeader& c = member.Central;
     member.CompressedSize = c.CompressedSize;
     member.UncompressedSize = c.UncompressedSize;
@@ -248,40 +285,30 @@ void TArchiveReader::ReadCentralExtra(TArchiveMember& member, uint64_t position)
         wanted.push_back(&offset);
     if (wanted.empty())
         return;
-    std::vector<uint8_t> extra(c.ExtraLength);
-    ReadAt(position, extra.data(), extra.size(), "An extra field");
-    const bool found = ReadZip64Extra(extra.data(), extra.size(), wanted);
-    if (!found)
+    if (!ReadZip64Extra(extra, c.ExtraLength, wanted))
         FailMember(member, "its Zip64 extra field is missing or too short.");
-    member.LocalHeaderOffset = offset; // made absolute by ReadLocalHeader
+    member.LocalHeaderOffset = offset; // made absolute by LocateLocalHeader
 }
 
-void TArchiveReader::ReadLocalHeader(TArchiveMember& member) {
-    const uint64_t directoryStart = FArchiveOffset + FDirectoryOffset;
+void TArchiveReader::LocateLocalHeader(TArchiveMember& member) const {
     const uint64_t relative = member.Central.LocalHeaderOffset == Zip64Saturated32
                                   ? member.LocalHeaderOffset
                                   : member.Central.LocalHeaderOffset;
     if (relative > FDirectoryOffset || FDirectoryOffset - relative < LocalHeaderSize)
         FailMember(member, "its local header offset lies outside the archive.");
     member.LocalHeaderOffset = FArchiveOffset + relative;
-    uint8_t record[LocalHeaderSize];
-    ReadAt(member.LocalHeaderOffset, record, LocalHeaderSize, "A local header");
-    const uint32_t signature = GetU32(record);
-    if (signature == EncipheredLocalHeaderSignature)
-        DecipherHeader(record, LocalHeaderSize);
-    else if (signature != LocalHeaderSignature)
-        FailMember(member, "its local header at offset " +
-                               std::to_string(member.LocalHeaderOffset) +
-                               " has no valid signature.");
-    member.Local = TLocalHeader::Unpack(record);
-    member.DataOffset = member.LocalHeaderOffset + LocalHeaderSize + member.Local.NameLength +
-                        member.Local.ExtraLength;
-    if (member.DataOffset > directoryStart ||
-        member.CompressedSize > directoryStart - member.DataOffset)
-        FailMember(member, "its data run past the start of the central directory.");
 }
 
-void TArchiveReader::CheckOverlaps() const {
+void TArchiveReader::CheckOverlaps() {
+    // Before the local headers are read, a member takes at least its header, its name (the
+    // local name must be the central one) and its compressed data.
+    const auto leastEnd = [](const TArchiveMember& m) {
+        return m.LocalHeaderOffset + LocalHeaderSize + m.Central.NameLength + m.CompressedSize;
+    };
+    const uint64_t directoryStart = FArchiveOffset + FDirectoryOffset;
+    for (const TArchiveMember& member : FMembers)
+        if (member.CompressedSize > directoryStart || leastEnd(member) > directoryStart)
+            FailMember(member, "its data run past the start of the central directory.");
     // Members that share bytes are how small files claim enormous contents; no writer
     // makes them.
     std::vector<size_t> order(FMembers.size());
@@ -290,46 +317,72 @@ void TArchiveReader::CheckOverlaps() const {
     std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
         return FMembers[a].LocalHeaderOffset < FMembers[b].LocalHeaderOffset;
     });
-    for (size_t i = 1; i < order.size(); ++i) {
-        const TArchiveMember& previous = FMembers[order[i - 1]];
+    FStarts.reserve(order.size() + 1);
+    for (size_t i = 0; i < order.size(); ++i) {
         const TArchiveMember& current = FMembers[order[i]];
-        if (current.LocalHeaderOffset < previous.DataOffset + previous.CompressedSize)
+        if (i > 0 && current.LocalHeaderOffset < leastEnd(FMembers[order[i - 1]]))
             FailMember(current, "its bytes overlap those of member \"" +
-                                    PrintableName(previous.Name) + "\".");
+                                    PrintableName(FMembers[order[i - 1]].Name) + "\".");
+        FStarts.push_back(current.LocalHeaderOffset);
     }
+    FStarts.push_back(directoryStart);
 }
 
-void TArchiveReader::CheckLocalHeader(const TArchiveMember& member) {
-    const TLocalHeader& local = member.Local;
+const TArchiveMember& TArchiveReader::CheckLocalHeader(size_t index) {
+    const std::lock_guard<std::mutex> lock(FLocalLock);
+    TArchiveMember& member = FMembers.at(index);
+    if (member.LocalChecked)
+        return member;
+    uint8_t record[LocalHeaderSize];
+    ReadAt(member.LocalHeaderOffset, record, LocalHeaderSize, "A local header");
+    const uint32_t signature = GetU32(record);
+    TCipher cipher;
+    if (signature == EncipheredLocalHeaderSignature)
+        cipher = DecipherHeader(record, LocalHeaderSize);
+    else if (signature != LocalHeaderSignature)
+        FailMember(member, "its local header at offset " +
+                               std::to_string(member.LocalHeaderOffset) +
+                               " has no valid signature.");
+    const TLocalHeader local = TLocalHeader::Unpack(record);
     const TCentralHeader& central = member.Central;
+    const uint64_t dataOffset =
+        member.LocalHeaderOffset + LocalHeaderSize + local.NameLength + local.ExtraLength;
+    // The member's bytes end before the next member's (or the directory) begins.
+    const uint64_t next = *std::upper_bound(FStarts.begin(), FStarts.end() - 1,
+                                            member.LocalHeaderOffset);
+    if (dataOffset > next || member.CompressedSize > next - dataOffset)
+        FailMember(member, "its data run past the start of the next member or the directory.");
     if (local.Method != central.Method ||
         (local.Flags & FlagEncrypted) != (central.Flags & FlagEncrypted))
         FailMember(member, "its local header disagrees with the central directory.");
-    uint8_t record[LocalHeaderSize];
-    ReadAt(member.LocalHeaderOffset, record, LocalHeaderSize, "A local header");
     std::string fields(size_t{local.NameLength} + local.ExtraLength, '\0');
     ReadAt(member.LocalHeaderOffset + LocalHeaderSize, fields.data(), fields.size(),
            "A local name");
-    if (GetU32(record) == EncipheredLocalHeaderSignature)
-        DecipherHeader(record, LocalHeaderSize).DecryptBytes(fields.data(), local.NameLength);
+    if (signature == EncipheredLocalHeaderSignature)
+        cipher.DecryptBytes(fields.data(), local.NameLength);
     const std::string name = fields.substr(0, local.NameLength);
     if (name != member.Name)
         FailMember(member, "its local header names \"" + PrintableName(name) + "\".");
     // With a data descriptor the local header may leave the CRC and sizes at zero.
-    if (local.Flags & FlagDataDescriptor)
-        return;
-    uint64_t uncompressed = local.UncompressedSize;
-    uint64_t compressed = local.CompressedSize;
-    if (uncompressed == Zip64Saturated32 || compressed == Zip64Saturated32) {
-        uint64_t* const both[] = {&uncompressed, &compressed};
-        if (!ReadZip64Extra(reinterpret_cast<const uint8_t*>(fields.data()) + local.NameLength,
-                            local.ExtraLength, both))
-            FailMember(member, "the Zip64 extra field of its local header is missing.");
+    if (!(local.Flags & FlagDataDescriptor)) {
+        uint64_t uncompressed = local.UncompressedSize;
+        uint64_t compressed = local.CompressedSize;
+        if (uncompressed == Zip64Saturated32 || compressed == Zip64Saturated32) {
+            uint64_t* const both[] = {&uncompressed, &compressed};
+            if (!ReadZip64Extra(reinterpret_cast<const uint8_t*>(fields.data()) +
+                                    local.NameLength,
+                                local.ExtraLength, both))
+                FailMember(member, "the Zip64 extra field of its local header is missing.");
+        }
+        if (local.Crc != central.Crc || compressed != member.CompressedSize ||
+            uncompressed != member.UncompressedSize)
+            FailMember(member, "the CRC or sizes in its local header differ from the central "
+                               "directory.");
     }
-    if (local.Crc != central.Crc || compressed != member.CompressedSize ||
-        uncompressed != member.UncompressedSize)
-        FailMember(member, "the CRC or sizes in its local header differ from the central "
-                           "directory.");
+    member.Local = local;
+    member.DataOffset = dataOffset;
+    member.LocalChecked = true;
+    return member;
 }
 
 } // namespace vlm

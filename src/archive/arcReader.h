@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,7 +46,11 @@ inline std::string DataFault(const std::string& reason, bool encrypted) {
 struct TArchiveMember {
     std::string Name;       // the written name, deciphered ("/" separators)
     TCentralHeader Central; // deciphered
-    TLocalHeader Local;     // deciphered
+    // The local header is read when the member is first read, not when the archive is
+    // opened: an archive of a million members opens without a million seeks. Until then
+    // Local is empty and DataOffset 0.
+    TLocalHeader Local; // deciphered
+    bool LocalChecked = false;
     bool HeadersEnciphered = false;
     uint64_t LocalHeaderOffset = 0; // from the start of the file (archive offset included)
     uint64_t DataOffset = 0;        // where the encryption header or the data begins
@@ -89,11 +94,15 @@ private:
     // reason when the locator before position leads nowhere.
     bool ReadZip64End(uint64_t position, uint64_t& recordPosition, uint64_t& archiveStart,
                       std::string& reason);
-    void ReadCentralExtra(TArchiveMember& member, uint64_t position);
+    class TDirectoryCursor;
+    void ReadCentralExtra(TArchiveMember& member, const uint8_t* extra);
     void ReadDirectory();
-    void ReadLocalHeader(TArchiveMember& member);
-    void CheckOverlaps() const;
-    void CheckLocalHeader(const TArchiveMember& member);
+    void LocateLocalHeader(TArchiveMember& member) const;
+    void CheckOverlaps();
+    // Reads and checks member index's local header once (its name, method, sizes, and that
+    // its data end before the next member begins) and returns the member with Local and
+    // DataOffset filled. Safe to call from several threads.
+    const TArchiveMember& CheckLocalHeader(size_t index);
     struct TMemberData; // one member's read position, cipher and running checks
     void StartDecryption(TMemberData& data, const std::string& password);
     size_t ReadChunk(TMemberData& data);
@@ -110,6 +119,10 @@ private:
     uint64_t FDirectorySize = 0;
     uint64_t FTotalEntries = 0;
     std::vector<TArchiveMember> FMembers;
+    // Every member's local header offset in ascending order, then the directory's start:
+    // where the bytes of the member that begins at an offset must end.
+    std::vector<uint64_t> FStarts;
+    std::mutex FLocalLock; // the stream and the members' local fields, while headers are read
     std::string FComment;
 };
 

@@ -135,13 +135,13 @@ void TArchiveReader::ReadMember(size_t index, const std::string& password,
                                 const std::function<void(const char* data, size_t size)>& sink) {
     if (index >= FMembers.size())
         Fail("There is no member " + std::to_string(index + 1) + ".");
-    const TArchiveMember& member = FMembers[index];
-    const TCentralHeader& c = member.Central;
+    const TCentralHeader& c = FMembers[index].Central;
     if (c.Flags & FlagStrongEncryption)
-        FailMember(member, "strong encryption is not supported.");
+        FailMember(FMembers[index], "strong encryption is not supported.");
     if (c.Method != MethodStored && c.Method != MethodDeflated)
-        FailMember(member, "compression method " + std::to_string(c.Method) + " is not supported.");
-    CheckLocalHeader(member);
+        FailMember(FMembers[index],
+                   "compression method " + std::to_string(c.Method) + " is not supported.");
+    const TArchiveMember& member = CheckLocalHeader(index);
 
     TMemberData data{member, sink, member.DataOffset, member.CompressedSize, std::nullopt};
     const bool encrypted = (c.Flags & FlagEncrypted) != 0;
