@@ -348,8 +348,8 @@ const TArchiveMember& TArchiveReader::CheckLocalHeader(size_t index) {
     const uint64_t dataOffset =
         member.LocalHeaderOffset + LocalHeaderSize + local.NameLength + local.ExtraLength;
     // The member's bytes end before the next member's (or the directory) begins.
-    const uint64_t next = *std::upper_bound(FStarts.begin(), FStarts.end() - 1,
-                                            member.LocalHeaderOffset);
+    const uint64_t next =
+        *std::upper_bound(FStarts.begin(), FStarts.end() - 1, member.LocalHeaderOffset);
     if (dataOffset > next || member.CompressedSize > next - dataOffset)
         FailMember(member, "its data run past the start of the next member or the directory.");
     if (local.Method != central.Method ||
@@ -369,8 +369,7 @@ const TArchiveMember& TArchiveReader::CheckLocalHeader(size_t index) {
         uint64_t compressed = local.CompressedSize;
         if (uncompressed == Zip64Saturated32 || compressed == Zip64Saturated32) {
             uint64_t* const both[] = {&uncompressed, &compressed};
-            if (!ReadZip64Extra(reinterpret_cast<const uint8_t*>(fields.data()) +
-                                    local.NameLength,
+            if (!ReadZip64Extra(reinterpret_cast<const uint8_t*>(fields.data()) + local.NameLength,
                                 local.ExtraLength, both))
                 FailMember(member, "the Zip64 extra field of its local header is missing.");
         }
