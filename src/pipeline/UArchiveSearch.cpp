@@ -97,8 +97,8 @@ std::vector<TSearchHit> TArchiveSite::Search(std::string_view text) {
     const auto& members = FReader->Members();
     for (size_t i = 0; i < members.size(); ++i) {
         const std::string& name = members[i].Name;
-        if (name.compare(0, FHomeRoot.size(), FHomeRoot) != 0 || !IsPageName(name) ||
-            members[i].UncompressedSize > MaxSearchedPage)
+        if (!IsPageName(name) || members[i].UncompressedSize > MaxSearchedPage ||
+            Find(Address(i)) != i)
             continue;
         std::string html;
         try {
@@ -111,10 +111,10 @@ std::vector<TSearchHit> TArchiveSite::Search(std::string_view text) {
         if (at == std::string::npos)
             continue;
         const size_t from = at > ExcerptContext ? at - ExcerptContext : 0;
-        TSearchHit hit{RelativePath(i), Trimmed(PageTitle(html)),
+        TSearchHit hit{Address(i), Trimmed(PageTitle(html)),
                        Trimmed(body.substr(from, needle.size() + 2 * ExcerptContext))};
         if (hit.Title.empty())
-            hit.Title = hit.Path;
+            hit.Title = ExtractFileName(hit.Path);
         hits.push_back(std::move(hit));
     }
     return hits;

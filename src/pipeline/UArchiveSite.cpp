@@ -22,9 +22,9 @@ std::string SlashPath(std::string path) {
     return path;
 }
 
-// The path with "." and empty segments dropped and ".." applied; empty when ".." climbs
-// above the start.
-std::optional<std::string> NormalPath(std::string_view path) {
+// The path with "." and empty segments dropped and ".." applied, without its leading "/";
+// as in a file system and a URL, ".." at the top stays at the top.
+std::string NormalPath(std::string_view path) {
     std::vector<std::string_view> parts;
     size_t start = 0;
     while (start <= path.size()) {
@@ -33,9 +33,8 @@ std::optional<std::string> NormalPath(std::string_view path) {
             end = path.size();
         const std::string_view part = path.substr(start, end - start);
         if (part == "..") {
-            if (parts.empty())
-                return std::nullopt;
-            parts.pop_back();
+            if (!parts.empty())
+                parts.pop_back();
         } else if (!part.empty() && part != ".") {
             parts.push_back(part);
         }
@@ -68,6 +67,29 @@ std::string PercentDecode(std::string_view text) {
     return result;
 }
 
+bool IsUndeclaredUtf8(std::string_view start, bool complete, bool page, bool styleSheet) {
+    for (const std::string_view mark : {"\xEF\xBB\xBF", "\xFE\xFF", "\xFF\xFE"})
+        if (start.substr(0, mark.size()) == mark)
+            return false;
+    if (styleSheet && StartsText("@charset", start))
+        return false;
+    if (page) {
+        const std::string_view head = start.substr(0, 1024);
+        for (size_t meta = FindText(head, "<meta"); meta != std::string_view::npos;
+             meta = FindText(head, "<meta", meta + 1)) {
+            const size_t end = head.find('>', meta);
+            if (FindText(head.substr(meta, end == std::string_view::npos ? end : end - meta),
+                         "charset") != std::string_view::npos)
+                return false;
+        }
+    }
+    if (!IsUtf8(start, !complete))
+        return false;
+    // An ASCII beginning says nothing of what follows it.
+    return complete || std::any_of(start.begin(), start.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
 bool HasArchiveTrailer(const std::string& fileName) {
     try {
         TFileStream file(fileName, TFileMode::OpenRead);
@@ -89,6 +111,27 @@ bool HasArchiveTrailer(const std::string& fileName) {
     }
 }
 
+size_t TFoldedHash::operator()(std::string_view text) const {
+    uint64_t hash = 1469598103934665603ull; // FNV-1a of the lower-cased bytes
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        hash = (hash ^ (byte >= 'A' && byte <= 'Z' ? byte + 32u : byte)) * 1099511628211ull;
+    }
+    return static_cast<size_t>(hash);
+}
+
+namespace {
+
+std::string_view WithoutLeadingSlash(std::string_view name) {
+    return !name.empty() && name.front() == '/' ? name.substr(1) : name;
+}
+
+bool IsLanguageFile(std::string_view name, std::string_view root) {
+    return ExtractFilePath(name) == root && LowerCase(ExtractFileExt(name)) == ".lng";
+}
+
+} // namespace
+
 TArchiveSite::TArchiveSite(const std::string& fileName)
     : FReader(std::make_unique<TArchiveReader>(fileName)) {
     ReadSettings();
@@ -96,13 +139,15 @@ TArchiveSite::TArchiveSite(const std::string& fileName)
     if (FHomePage.empty())
         throw EArchiveError(FormatMessage("Cannot show archive \"%s\". %s",
                                           {fileName, "Its settings name no home page."}));
-    const std::optional<size_t> home = Find(FHomePage);
+    const std::optional<size_t> home = Find(FHomeAddress);
     if (!home)
         throw EArchiveError(FormatMessage(
             "Cannot show archive \"%s\". %s",
             {fileName, "Its home page \"" + PrintableName(FHomePage) + "\" is not in it."}));
-    // A damaged home page is told now rather than as a broken first page.
-    FReader->ReadMember(*home, ArchivePassword, [](const char*, size_t) {});
+    // A home page that cannot be read is told now rather than as a broken first page. Its
+    // first chunk checks the password and the start of its data, however large it is.
+    char start[4096];
+    Open(*home)->Read(start, sizeof start);
 }
 
 bool TArchiveSite::Flag(std::string_view name) const {
@@ -113,57 +158,65 @@ void TArchiveSite::ReadSettings() {
     const auto& members = FReader->Members();
     // The comment holds the settings member's name as the build wrote it; an archive whose
     // comment was lost still has a member of that file name.
-    std::optional<size_t> settings;
     for (size_t i = 0; i < members.size(); ++i) {
         if (members[i].Name == FReader->Comment()) {
-            settings = i;
+            FSettingsMember = i;
             break;
         }
-        if (ExtractFileName(members[i].Name) == SettingsMemberName && !settings)
-            settings = i;
+        if (ExtractFileName(members[i].Name) == SettingsMemberName && !FSettingsMember)
+            FSettingsMember = i;
     }
-    if (!settings)
+    if (!FSettingsMember)
         throw EArchiveError(FormatMessage("Cannot show archive \"%s\". %s",
                                           {FileName(), std::string("It has no settings member \"") +
                                                            SettingsMemberName +
                                                            "\": it was not written by a build."}));
-    FSettings.SetText(ReadAll(*settings));
-    FHomeRoot = IncludeTrailingPathDelimiter(SlashPath(FSettings.Value(entry::HomeRoot)));
-    if (FSettings.Value(entry::HomeRoot).empty())
-        FHomeRoot.clear();
+    FSettings.SetText(ReadAll(*FSettingsMember));
+    const std::string root = SlashPath(FSettings.Value(entry::HomeRoot));
+    FHomeRoot = "/" + std::string(WithoutLeadingSlash(root));
+    if (FHomeRoot.back() != '/')
+        FHomeRoot += '/';
     FHomePage = SlashPath(FSettings.Value(entry::HomePage));
+    FHomeAddress = FHomeRoot + FHomePage;
 }
 
 void TArchiveSite::BuildIndex() {
     const auto& members = FReader->Members();
+    const std::string languages =
+        IncludeTrailingPathDelimiter(SlashPath(FSettings.Value(entry::LanguageFilesRoot)));
     FExact.reserve(members.size());
     FFolded.reserve(members.size());
     for (size_t i = 0; i < members.size(); ++i) {
-        const std::string& name = members[i].Name;
-        if (name.size() <= FHomeRoot.size() || name.compare(0, FHomeRoot.size(), FHomeRoot) != 0)
+        const std::string_view name = WithoutLeadingSlash(members[i].Name);
+        if (i == FSettingsMember || name.empty() || name.back() == '/' ||
+            IsLanguageFile(members[i].Name, languages))
             continue;
-        std::string relative = name.substr(FHomeRoot.size());
-        FFolded.emplace(LowerCase(relative), i);
-        FExact.emplace(std::move(relative), i);
+        FExact.emplace(name, i);
+        FFolded.emplace(name, i);
     }
 }
 
-std::optional<size_t> TArchiveSite::Find(std::string_view path) const {
-    const std::optional<std::string> normal = NormalPath(path);
-    if (!normal || normal->empty())
-        return std::nullopt;
-    if (auto it = FExact.find(*normal); it != FExact.end())
-        return it->second;
-    if (auto it = FFolded.find(LowerCase(*normal)); it != FFolded.end())
-        return it->second;
-    return std::nullopt;
+std::string TArchiveSite::Address(size_t index) const {
+    return "/" + std::string(WithoutLeadingSlash(FReader->Members().at(index).Name));
 }
 
-std::string TArchiveSite::RelativePath(size_t index) const {
-    const std::string& name = FReader->Members().at(index).Name;
-    if (name.compare(0, FHomeRoot.size(), FHomeRoot) == 0)
-        return name.substr(FHomeRoot.size());
-    return name;
+std::optional<size_t> TArchiveSite::Find(std::string_view address) const {
+    const std::string full = NormalPath(address);
+    if (full.empty())
+        return std::nullopt;
+    // The same path under the home root, for a root-absolute reference.
+    const std::string underHome = NormalPath(FHomeRoot + full);
+    const auto in = [](const auto& map, const std::string& key) -> std::optional<size_t> {
+        const auto it = map.find(key);
+        return it == map.end() ? std::nullopt : std::optional<size_t>(it->second);
+    };
+    if (auto found = in(FExact, full))
+        return found;
+    if (auto found = in(FExact, underHome))
+        return found;
+    if (auto found = in(FFolded, full))
+        return found;
+    return in(FFolded, underHome);
 }
 
 std::unique_ptr<TMemberReader> TArchiveSite::Open(size_t index) {
@@ -190,7 +243,7 @@ std::vector<std::pair<std::string, size_t>> TArchiveSite::Languages() const {
     const auto& members = FReader->Members();
     for (size_t i = 0; i < members.size(); ++i) {
         const std::string& name = members[i].Name;
-        if (ExtractFilePath(name) != root || LowerCase(ExtractFileExt(name)) != ".lng")
+        if (!IsLanguageFile(name, root))
             continue;
         const std::string file = ExtractFileName(name);
         result.emplace_back(file.substr(0, file.size() - 4), i);

@@ -6,6 +6,7 @@
 
 #include "archive/arcMemberReader.h"
 #include "archive/arcReader.h"
+#include "platform/UText.h"
 #include "project/UStringList.h"
 
 #include <cstddef>
@@ -30,15 +31,34 @@ std::string PercentDecode(std::string_view text);
 bool HasArchiveTrailer(const std::string& fileName);
 
 struct TSearchHit {
-    std::string Path;    // relative to the home root ("docs/a.htm")
-    std::string Title;   // the page's <title>, or its path when it has none
+    std::string Path;    // the page's address ("/srv/site/docs/a.htm")
+    std::string Title;   // the page's <title>, or its file name when it has none
     std::string Excerpt; // the text around the first match
+};
+
+// The largest member handed to the browser engine: a page or image beyond it would only
+// grow the renderer's memory without end.
+inline constexpr uint64_t MaxServedMember = uint64_t{256} << 20;
+
+// Whether a text member should be labelled UTF-8 for the browser engine: it declares no
+// character set of its own (no byte-order mark; a page no "charset" in a <meta> of its
+// first 1024 bytes, a style sheet no @charset) and its bytes are UTF-8. start is the
+// member's beginning, whole when complete; an ASCII start of an incomplete member decides
+// nothing. The engine would otherwise read such text in a legacy single-byte encoding.
+bool IsUndeclaredUtf8(std::string_view start, bool complete, bool page, bool styleSheet);
+
+// Lookups of member names in either ASCII letter case, without copying them.
+struct TFoldedHash {
+    size_t operator()(std::string_view text) const;
+};
+struct TFoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return SameText(a, b); }
 };
 
 class TArchiveSite {
 public:
-    // Opens the archive, reads its settings member and checks that the home page is there.
-    // Raises EFOpenError or EArchiveError naming the file and the reason.
+    // Opens the archive, reads its settings member and checks that the home page is there
+    // and begins to read. Raises EFOpenError or EArchiveError naming the file and the reason.
     explicit TArchiveSite(const std::string& fileName);
 
     const std::string& FileName() const { return FReader->FileName(); }
@@ -47,16 +67,23 @@ public:
     std::string Value(std::string_view name) const { return FSettings.Value(name); }
     // Flag text: anything but "0" is true, also an absent line.
     bool Flag(std::string_view name) const;
-    const std::string& HomeRoot() const { return FHomeRoot; }
     // The home page relative to the home root.
     const std::string& HomePage() const { return FHomePage; }
 
-    // The member for a path relative to the home root ("/" separators, already
-    // percent-decoded): the exact name first, else a name that differs only in ASCII letter
-    // case. Empty for a path that leaves the home root or names no member.
-    std::optional<size_t> Find(std::string_view path) const;
-    // A member's path relative to the home root (or its full name when outside it).
-    std::string RelativePath(size_t index) const;
+    // A site's pages are served under their members' full names as the build stored them
+    // ("/srv/site/docs/a.htm"; a name without a leading "/" gets one): its address. So every
+    // reference between members resolves as it did on the building machine, "../" out of
+    // the home page's folder included. The settings member and the language files are the
+    // viewer's own and have no address.
+    std::string Address(size_t index) const;
+    const std::string& HomeAddress() const { return FHomeAddress; }
+
+    // The site member an address names ("/"-separated, already percent-decoded; "." and
+    // ".." are resolved): the member of that full name; else, as a root-absolute reference
+    // ("/license.html"), the member of that path under the home root. Each is looked for
+    // by its exact name first, then by a name that differs only in ASCII letter case.
+    // Empty when no site member answers.
+    std::optional<size_t> Find(std::string_view address) const;
     // A stream of the member's data. Raises EArchiveError.
     std::unique_ptr<TMemberReader> Open(size_t index);
     // The member's whole data (for small members: settings, language files, pages searched).
@@ -68,20 +95,25 @@ public:
     // without the extension, sorted, and their members.
     std::vector<std::pair<std::string, size_t>> Languages() const;
 
-    // Pages (".htm"/".html", any letter case) under the home root whose text, tags left
-    // out, holds text (ASCII letter case ignored), in archive order.
+    // The site's pages (".htm"/".html", any letter case) whose text, tags left out, holds
+    // text (ASCII letter case ignored), in archive order.
     std::vector<TSearchHit> Search(std::string_view text);
 
 private:
     void ReadSettings();
     void BuildIndex();
+    std::optional<size_t> Lookup(std::string_view key) const;
 
     std::unique_ptr<TArchiveReader> FReader;
     TStringList FSettings;
-    std::string FHomeRoot;
+    std::string FHomeRoot; // the home root's address, ending in "/"
     std::string FHomePage;
-    std::unordered_map<std::string, size_t> FExact;  // relative path -> member
-    std::unordered_map<std::string, size_t> FFolded; // lower-cased path -> first member
+    std::string FHomeAddress;
+    std::optional<size_t> FSettingsMember;
+    // A member's name without its leading "/" (a view into the reader's member list) ->
+    // the member; the folded map keeps the first of names that differ in letter case only.
+    std::unordered_map<std::string_view, size_t> FExact;
+    std::unordered_map<std::string_view, size_t, TFoldedHash, TFoldedEqual> FFolded;
 };
 
 } // namespace vlm

@@ -7,34 +7,14 @@
 #include <cstdio>
 #include <ostream>
 
+#include "platform/UText.h"
+
 namespace vlm {
 
 namespace {
 
 constexpr size_t TextListLimit = 50;
 constexpr size_t TextLargest = 5;
-
-// Whether text[i...] starts a valid UTF-8 sequence; its length, or 0. Overlong forms,
-// surrogates and code points above U+10FFFF are not valid: strict parsers refuse them.
-size_t Utf8Length(std::string_view text, size_t i) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char c = byte(i);
-    size_t length = c < 0x80           ? 1
-                    : (c >> 5) == 0x6  ? 2
-                    : (c >> 4) == 0xE  ? 3
-                    : (c >> 3) == 0x1E ? 4
-                                       : 0;
-    if (length == 0 || i + length > text.size() || (length == 2 && c < 0xC2) || c > 0xF4)
-        return 0;
-    for (size_t k = 1; k < length; ++k)
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return 0;
-    const unsigned char second = length > 1 ? byte(i + 1) : 0;
-    if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) ||
-        (c == 0xF0 && second < 0x90) || (c == 0xF4 && second > 0x8F))
-        return 0;
-    return length;
-}
 
 // A JSON string: quotes, backslashes and control characters escaped, bytes that are not
 // UTF-8 replaced by U+FFFD so that every parser takes the document. Written straight into
@@ -58,7 +38,7 @@ std::ostream& operator<<(std::ostream& out, TJson json) {
             ++i;
             continue;
         }
-        const size_t length = c < 0x80 ? 1 : Utf8Length(text, i);
+        const size_t length = c < 0x80 ? 1 : Utf8SequenceLength(text, i);
         if (length > 1 || (length == 1 && c >= 0x20 && c != '"' && c != '\\')) {
             i += length;
             continue;

@@ -74,4 +74,55 @@ void LocaleNumberSeparators(std::string& decimalSeparator, std::string& thousand
     ::freelocale(numeric);
 }
 
+namespace {
+
+// The length a UTF-8 lead byte announces (1 for ASCII), or 0 for a byte no sequence starts with.
+size_t Utf8LeadLength(unsigned char c) {
+    if (c < 0x80)
+        return 1;
+    if (c < 0xC2 || c > 0xF4)
+        return 0;
+    return c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+}
+
+// Whether the byte after lead c may be second: continuation bytes, narrowed where overlong
+// forms, surrogates and code points above U+10FFFF would begin.
+bool Utf8SecondFits(unsigned char c, unsigned char second) {
+    if ((second & 0xC0) != 0x80)
+        return false;
+    return !((c == 0xE0 && second < 0xA0) || (c == 0xED && second > 0x9F) ||
+             (c == 0xF0 && second < 0x90) || (c == 0xF4 && second > 0x8F));
+}
+
+// How many bytes of text[i...], at most length, fit a sequence that starts there.
+size_t Utf8Fitting(std::string_view text, size_t i, size_t length) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    size_t k = 1;
+    for (; k < length && i + k < text.size(); ++k)
+        if (k == 1 ? !Utf8SecondFits(byte(i), byte(i + 1)) : (byte(i + k) & 0xC0) != 0x80)
+            break;
+    return k;
+}
+
+} // namespace
+
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
+    const size_t length = Utf8LeadLength(static_cast<unsigned char>(text[i]));
+    return length != 0 && Utf8Fitting(text, i, length) == length ? length : 0;
+}
+
+bool IsUtf8(std::string_view text, bool cut) {
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = Utf8LeadLength(static_cast<unsigned char>(text[i]));
+        if (length == 0)
+            return false;
+        const size_t fitting = Utf8Fitting(text, i, length);
+        if (fitting != length)
+            // A sequence the end of a cut text stops short may be whole in what follows.
+            return cut && i + fitting == text.size();
+        i += length;
+    }
+    return true;
+}
+
 } // namespace vlm

@@ -15,6 +15,13 @@ bool StartsText(std::string_view prefix, std::string_view text);
 // Position of the first occurrence of needle in text without regard to ASCII case, or npos.
 size_t FindText(std::string_view text, std::string_view needle, size_t from = 0);
 
+// Whether text[i...] starts a valid UTF-8 sequence; its length, or 0. Overlong forms,
+// surrogates and code points above U+10FFFF are not valid: strict parsers refuse them.
+size_t Utf8SequenceLength(std::string_view text, size_t i);
+// Whether text is valid UTF-8; with cut, a sequence that the end of text cuts short counts
+// as valid (text is the start of something longer).
+bool IsUtf8(std::string_view text, bool cut = false);
+
 // The decimal and thousands separators of the user's numeric locale (from the
 // environment), read without changing the locale of the process. Without a usable locale:
 // "." and no thousands separator.

@@ -2,6 +2,7 @@
 // the settings enable, and the window form, bars and language they ask for.
 #include "viewer/FViewer.h"
 
+#include "platform/UPaths.h"
 #include "platform/UText.h"
 #include "project/UProject.h"
 #include "viewer/FAdvancedFind.h"
@@ -21,40 +22,84 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWebEngineFileSystemAccessRequest>
+#include <QWebEngineFullScreenRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineRegisterProtocolHandlerRequest>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 namespace vlm::viewer {
 
 namespace {
 
-// Our pages navigate inside the view; web and mail addresses go to the desktop's programs.
+// A reader's click reaches the engine as input to the view; a navigation that follows
+// within this time is the reader's.
+constexpr qint64 ClickWindowMs = 1500;
+
+// Our pages navigate inside the view, and nothing of a page leaves the archive by itself:
+// only a web or mail link that the reader clicked goes out, to the desktop's browser or mail
+// program. Every other address is refused: a script's navigation, a refresh, a frame, and
+// any other scheme (file:, smb:...), which a clicked link is told about.
 class TViewerPage : public QWebEnginePage {
 public:
-    using QWebEnginePage::QWebEnginePage;
+    TViewerPage(QWebEngineProfile* profile, TfmViewer& window, QObject* parent)
+        : QWebEnginePage(profile, parent), FWindow(window) {}
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
-        const QString scheme = url.scheme();
-        if (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
-            scheme == QLatin1String("mailto")) {
-            if (type == NavigationTypeLinkClicked || scheme == QLatin1String("mailto")) {
-                ViewerDialogs().OpenUrl(url);
-                return false;
-            }
-        }
-        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+        if (IsInsideUrl(url))
+            return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+        const bool clicked = type == NavigationTypeLinkClicked && FWindow.ReaderClickedLately();
+        FWindow.OutsideAddress(url, clicked);
+        return false;
     }
-    // A link to a new window (target="_blank") opens in this view.
+    // A page that asks for a new window (a link with a target, a script) goes on in this view.
     QWebEnginePage* createWindow(WebWindowType) override { return this; }
+
+private:
+    TfmViewer& FWindow;
 };
 
 bool SettingFlag(const TArchiveSite& site, const char* name) {
     return site.Flag(name);
 }
+
+// Scripts of the site may fetch its members: this engine's fetch() does not serve custom
+// schemes, so a site address is fetched through XMLHttpRequest, which does. Runs before any
+// script of the page.
+const char* const FetchShim = R"JS((function(){
+if (!window.fetch || window.__vlmFetch) return;
+var own = window.fetch; window.__vlmFetch = true;
+window.fetch = function(input, init) {
+  var request;
+  try { request = new Request(input, init); } catch (e) { return own.apply(this, arguments); }
+  if (new URL(request.url).protocol !== 'vlmsite:') return own.apply(this, arguments);
+  return new Promise(function(resolve, reject) {
+    var x = new XMLHttpRequest();
+    x.open(request.method, request.url, true);
+    x.responseType = 'arraybuffer';
+    request.headers.forEach(function(v, k) { try { x.setRequestHeader(k, v); } catch (e) {} });
+    x.onload = function() {
+      var headers = new Headers();
+      x.getAllResponseHeaders().trim().split(/[\r\n]+/).forEach(function(line) {
+        var i = line.indexOf(':');
+        if (i > 0) headers.append(line.slice(0, i).trim(), line.slice(i + 1).trim());
+      });
+      var status = x.status || 200;
+      resolve(new Response(status === 204 || status === 304 ? null : x.response,
+                           {status: status, statusText: x.statusText, headers: headers}));
+    };
+    x.onerror = function() { reject(new TypeError('Failed to fetch')); };
+    x.onabort = function() { reject(new DOMException('The user aborted a request.', 'AbortError')); };
+    if (request.signal) request.signal.addEventListener('abort', function() { x.abort(); });
+    x.send();
+  });
+};
+})();)JS";
 
 } // namespace
 
@@ -78,32 +123,110 @@ TfmViewer::~TfmViewer() {
     FView = nullptr;
 }
 
+// The engine is set up so that a page reads nothing but its archive: no local files, no
+// network, no plug-ins, no permissions, no dropped files, no windows of its own.
 void TfmViewer::CreateView() {
     FProfile = new QWebEngineProfile(this); // off the record: nothing is kept on disk
     FHandler = new TArchiveSchemeHandler(*FSite, FTexts, this);
     FProfile->installUrlSchemeHandler(SiteScheme, FHandler);
+    FProfile->setUrlRequestInterceptor(new TSiteGuard(*FHandler, this));
+    QWebEngineSettings* settings = FProfile->settings();
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    settings->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
+    settings->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
+    settings->setAttribute(QWebEngineSettings::WebRTCPublicInterfacesOnly, true);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
+    settings->setAttribute(QWebEngineSettings::ScreenCaptureEnabled, false);
+#if QT_VERSION < QT_VERSION_CHECK(6, 6, 0)
+    QWebEngineScript fetch;
+    fetch.setName(QStringLiteral("vlmFetch"));
+    fetch.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    fetch.setRunsOnSubFrames(true);
+    fetch.setWorldId(QWebEngineScript::MainWorld);
+    fetch.setSourceCode(QString::fromLatin1(FetchShim));
+    FProfile->scripts()->insert(fetch);
+#endif
     FView = new QWebEngineView;
     FView->setObjectName(QStringLiteral("wvPage"));
-    FView->setPage(new TViewerPage(FProfile, FView));
+    auto* page = new TViewerPage(FProfile, *this, FView);
+    FView->setPage(page);
+    connect(page, &QWebEnginePage::featurePermissionRequested, page,
+            [page](const QUrl& origin, QWebEnginePage::Feature feature) {
+                page->setFeaturePermission(origin, feature, QWebEnginePage::PermissionDeniedByUser);
+            });
+    connect(page, &QWebEnginePage::fileSystemAccessRequested, page,
+            [](QWebEngineFileSystemAccessRequest request) { request.reject(); });
+    connect(page, &QWebEnginePage::registerProtocolHandlerRequested, page,
+            [](QWebEngineRegisterProtocolHandlerRequest request) { request.reject(); });
+    connect(page, &QWebEnginePage::fullScreenRequested, page,
+            [](QWebEngineFullScreenRequest request) { request.reject(); });
     FView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(FView, &QWidget::customContextMenuRequested, this, &TfmViewer::ShowContextMenu);
     if (!SettingFlag(*FSite, entry::EnableCopy))
         BlockCopying();
-    connect(FView, &QWebEngineView::titleChanged, this, [this](const QString& title) {
-        setWindowTitle(title.isEmpty() ? QString::fromStdString(FSite->FileName()) : title);
-    });
+    connect(FView, &QWebEngineView::titleChanged, this, [this](const QString&) { ShowTitle(); });
+    connect(FView, &QWebEngineView::urlChanged, this, [this](const QUrl&) { ShowTitle(); });
     connect(FView->page(), &QWebEnginePage::linkHovered, this,
             [this](const QString& url) { statusBar()->showMessage(url); });
     connect(FView, &QWebEngineView::loadProgress, this,
             [this](int percent) { statusBar()->showMessage(FTexts.Text("Loading").arg(percent)); });
     connect(FView, &QWebEngineView::loadFinished, this,
             [this](bool) { statusBar()->showMessage(FTexts.Text("Done")); });
+    // The reader's clicks and keys in the view, whichever of its children takes them.
+    qApp->installEventFilter(this);
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(FView, 1);
     setCentralWidget(central);
+}
+
+// The page's title; a page without one is named by its file name, never by its address.
+void TfmViewer::ShowTitle() {
+    const QString title = FView->title();
+    const QUrl url = FView->url();
+    if (!title.isEmpty() && title != url.toString() && title != url.toDisplayString())
+        setWindowTitle(title);
+    else if (url.scheme() == QLatin1String(SiteScheme))
+        setWindowTitle(QString::fromStdString(ExtractFileName(PathOfUrl(url))));
+    else
+        setWindowTitle(QString::fromStdString(ExtractFileName(FSite->FileName())));
+}
+
+bool TfmViewer::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::MouseButtonRelease || type == QEvent::KeyPress) &&
+        watched->isWidgetType()) {
+        for (auto* w = static_cast<QWidget*>(watched); w; w = w->parentWidget())
+            if (w == FView) {
+                FLastInput.start();
+                break;
+            }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TfmViewer::ReaderClickedLately() const {
+    return FLastInput.isValid() && FLastInput.elapsed() < ClickWindowMs;
+}
+
+void TfmViewer::OutsideAddress(const QUrl& url, bool clicked) {
+    const QString scheme = url.scheme();
+    const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+                     scheme == QLatin1String("mailto");
+    if (clicked && web) {
+        ViewerDialogs().OpenUrl(url);
+        return;
+    }
+    const QString text = FTexts.Text("RefusedAddress").arg(url.toDisplayString());
+    statusBar()->showMessage(text);
+    if (clicked)
+        ViewerDialogs().Message(this, TViewerMsg::Warning, FTexts.Text("WarningTitle"), text);
 }
 
 // Copying by keyboard, by the engine's own commands or by dragging a selection all raise

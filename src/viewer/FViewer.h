@@ -5,6 +5,7 @@
 #include "pipeline/UArchiveSite.h"
 #include "viewer/UViewerTexts.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QUrl>
 
@@ -43,6 +44,14 @@ public:
     // "Default" (the built-in texts) or the name of a language file in the archive.
     void SetLanguage(const QString& name);
     QString LanguageName() const { return FLanguage; }
+    // Whether the reader clicked or typed in the page a moment ago.
+    bool ReaderClickedLately() const;
+    // A page asked to go to an address outside the archive: a web or mail link the reader
+    // clicked opens on the desktop; anything else is refused (and, when clicked, said so).
+    void OutsideAddress(const QUrl& url, bool clicked);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QAction* AddAction(const char* name, const char* textId, const QKeySequence& keys,
@@ -57,6 +66,7 @@ private:
     void Retranslate();
     void ShowContextMenu(const QPoint& position);
     void BlockCopying();
+    void ShowTitle();
 
     void Back();
     void Forward();
@@ -84,6 +94,7 @@ private:
     TfmAdvancedFind* FAdvancedFind = nullptr;
     QUrl FContextObject; // the image or link under the pointer while a context menu is open
     bool FMaximized = false;
+    QElapsedTimer FLastInput;
 };
 
 } // namespace vlm::viewer

@@ -21,7 +21,7 @@
 namespace vlm::viewer {
 
 void TfmViewer::ShowHome() {
-    FView->setUrl(SiteUrl(FSite->HomePage()));
+    FView->setUrl(SiteUrl(FSite->HomeAddress()));
 }
 
 void TfmViewer::Back() {
@@ -48,7 +48,7 @@ void TfmViewer::SaveObject(const QUrl& url) {
     const std::optional<size_t> member = MemberOfUrl(*FSite, url);
     if (!member)
         return; // our error page, or an address outside the archive: nothing to save
-    QString target = QString::fromStdString(ExtractFileName(FSite->RelativePath(*member)));
+    QString target = QString::fromStdString(ExtractFileName(FSite->Address(*member)));
     if (!ViewerDialogs().FileName(this, true, FTexts.Text("SaveTitle"), FTexts.Text("SaveFilter"),
                                   target))
         return;

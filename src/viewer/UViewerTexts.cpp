@@ -45,6 +45,7 @@ const QHash<QString, QString>& TViewerTexts::Defaults() {
         {"BrokenPage", "The page \"%1\" cannot be read: %2"},
         {"Loading", "Loading... %1%"},
         {"Done", "Done"},
+        {"RefusedAddress", "\"%1\" lies outside this archive: the viewer does not open it."},
     };
     return texts;
 }

@@ -48,37 +48,45 @@ std::string WriteSite(const test::TTempDir& dir, const TTestArchive& archive,
     return dir / name;
 }
 
-TEST(ArchiveSite, FindsMembersByTheBuildsNameRule) {
+TEST(ArchiveSite, FindsMembersByTheirAddresses) {
     test::TTempDir dir;
     TArchiveSite site(WriteSite(dir, SiteArchive()));
     EXPECT_EQ(site.HomePage(), "index.htm");
+    EXPECT_EQ(site.HomeAddress(), "/srv/site/index.htm");
     EXPECT_FALSE(site.Flag("EnableCopy"));
     EXPECT_TRUE(site.Flag("EnablePrint")); // absent reads true
     const struct {
-        const char* Path;
+        const char* Address;
         const char* Member; // nullptr: no member
     } cases[] = {
-        {"index.htm", "/srv/site/index.htm"},
-        {"INDEX.HTM", "/srv/site/index.htm"},
-        {"docs/guide.htm", "/srv/site/docs/guide.htm"}, // exact name wins over a case twin
-        {"Docs/Guide.HTM", "/srv/site/Docs/Guide.HTM"},
-        {"DOCS/GUIDE.htm", "/srv/site/Docs/Guide.HTM"}, // first twin in archive order
-        {"docs/./../index.htm", "/srv/site/index.htm"},
-        {"../other.htm", nullptr}, // leaves the home root
-        {"../site/index.htm", nullptr},
-        {"missing.htm", nullptr},
+        {"/srv/site/index.htm", "/srv/site/index.htm"},
+        {"/SRV/Site/INDEX.HTM", "/srv/site/index.htm"}, // every folder in either letter case
+        {"/srv/site/docs/guide.htm", "/srv/site/docs/guide.htm"}, // exact wins over a twin
+        {"/srv/site/DOCS/GUIDE.htm", "/srv/site/Docs/Guide.HTM"}, // first twin in archive order
+        {"/srv/site/docs/./../index.htm", "/srv/site/index.htm"},
+        {"/srv/other.htm", "/srv/other.htm"},         // outside the home root, still a member
+        {"/srv/site/../other.htm", "/srv/other.htm"}, // as a "../" reference reaches it
+        {"/index.htm", "/srv/site/index.htm"},        // root-absolute: under the home root
+        {"/Docs/Guide.HTM", "/srv/site/Docs/Guide.HTM"},
+        {"/../../srv/site/big.bin", "/srv/site/big.bin"},
+        {"/srv/site/missing.htm", nullptr},
+        {"/other.htm", nullptr}, // under the home root there is none
         {"", nullptr},
-        {"VLM.settings", nullptr},
+        {"/", nullptr},
+        {"/tmp/b/VLM.settings", nullptr}, // the viewer's own members have no address
+        {"/VLM.settings", nullptr},
+        {"/opt/vlm/Languages/German.lng", nullptr},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.Path);
-        const std::optional<size_t> found = site.Find(c.Path);
+        SCOPED_TRACE(c.Address);
+        const std::optional<size_t> found = site.Find(c.Address);
         ASSERT_EQ(found.has_value(), c.Member != nullptr);
         if (c.Member) {
             EXPECT_EQ(site.Reader().Members()[*found].Name, c.Member);
+            EXPECT_EQ(site.Find(site.Address(*found)), found);
         }
     }
-    EXPECT_TRUE(site.Find(PercentDecode("my%20page.htm")));
+    EXPECT_TRUE(site.Find(PercentDecode("/srv/site/my%20page.htm")));
 }
 
 TEST(ArchiveSite, PercentDecodesOnlyWholeEscapes) {
@@ -159,16 +167,18 @@ TEST(ArchiveSite, RefusesWhatItCannotShowNamingFileAndReason) {
     }
 }
 
-TEST(ArchiveSite, ListsLanguagesAndSearchesPagesUnderTheRoot) {
+TEST(ArchiveSite, ListsLanguagesAndSearchesEveryPageOfTheSite) {
     test::TTempDir dir;
     TArchiveSite site(WriteSite(dir, SiteArchive()));
     ASSERT_EQ(site.Languages().size(), 1u);
     EXPECT_EQ(site.Languages()[0].first, "German");
 
     const std::vector<TSearchHit> hits = site.Search("NEEDLE");
-    ASSERT_EQ(hits.size(), 1u); // not in a script, not outside the root
-    EXPECT_EQ(hits[0].Path, "Docs/Guide.HTM");
+    ASSERT_EQ(hits.size(), 2u); // not in a script
+    EXPECT_EQ(hits[0].Path, "/srv/site/Docs/Guide.HTM");
+    EXPECT_EQ(hits[0].Title, "Guide.HTM");
     EXPECT_EQ(hits[0].Excerpt, "The needle is here");
+    EXPECT_EQ(hits[1].Path, "/srv/other.htm");
     const std::vector<TSearchHit> entity = site.Search("welcome & hello");
     ASSERT_EQ(entity.size(), 1u);
     EXPECT_EQ(entity[0].Title, "Start");

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -105,6 +106,21 @@ QVariant ViewerTest::Evaluate(viewer::TfmViewer& window, const QString& script) 
     window.View()->page()->runJavaScript(script, [&result](const QVariant& v) { result = v; });
     EXPECT_TRUE(WaitUntil([&] { return result.has_value(); })) << script.toStdString();
     return result.value_or(QVariant());
+}
+
+void ViewerTest::ClickLink(viewer::TfmViewer& window, int index) {
+    const QVariantList box =
+        Evaluate(window,
+                 QStringLiteral("(function(){var r=document.links[%1].getBoundingClientRect();"
+                                "return [r.left+r.width/2,r.top+r.height/2];})()")
+                     .arg(index))
+            .toList();
+    ASSERT_EQ(box.size(), 2);
+    QWidget* target = window.View()->focusProxy();
+    ASSERT_TRUE(target);
+    QTest::mouseClick(
+        target, Qt::LeftButton, {},
+        QPoint(static_cast<int>(box[0].toDouble()), static_cast<int>(box[1].toDouble())));
 }
 
 } // namespace vlm::test

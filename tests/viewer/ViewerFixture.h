@@ -18,6 +18,12 @@
 
 #include <gtest/gtest.h>
 
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
 namespace vlm::test {
 
 class TScriptedViewerDialogs : public viewer::TViewerDialogs {
@@ -65,6 +71,13 @@ protected:
     bool LoadAndWait(viewer::TfmViewer& window, const std::function<void()>& trigger);
     // The script's result, waited for.
     QVariant Evaluate(viewer::TfmViewer& window, const QString& script);
+    // Clicks the page's link number index with the mouse, as the reader would.
+    void ClickLink(viewer::TfmViewer& window, int index);
+    // The address of a member of the example site ("/.../examples/site/" + relative).
+    static QString At(const char* relative) { return QString::fromStdString(Home + relative); }
+
+    // The example site's folder: the address its members are served under.
+    static inline const std::string Home = std::string(VLM_SOURCE_DIR) + "/examples/site/";
 
     TTempDir Dir;
     TScriptedViewerDialogs Dialogs;
