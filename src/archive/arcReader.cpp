@@ -41,7 +41,11 @@ bool ReadZip64Extra(const uint8_t* extra, size_t length, std::span<uint64_t* con
 }
 
 std::string PrintableName(std::string_view name) {
-    std::string result(name);
+    // A damaged directory can make a name of garbage up to 64 KiB long.
+    constexpr size_t Longest = 300;
+    std::string result(name.substr(0, Longest));
+    if (name.size() > Longest)
+        result += "...";
     for (char& c : result)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             c = '?';

@@ -25,7 +25,8 @@ public:
     using EVlmError::EVlmError;
 };
 
-// A member name fit for a message or a terminal: control characters become "?".
+// A member name fit for a message or a terminal: control characters become "?", and a
+// name longer than 300 bytes is cut there ("...").
 std::string PrintableName(std::string_view name);
 
 class TCipher;

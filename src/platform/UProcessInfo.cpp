@@ -1,6 +1,9 @@
 #include "platform/UProcessInfo.h"
 
 #ifndef _WIN32
+#include <cerrno>
+#include <sched.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 #ifdef __GLIBC__
@@ -8,6 +11,22 @@
 #endif
 
 namespace vlm {
+
+bool UserNamespacesAvailable() {
+#ifdef _WIN32
+    return true;
+#else
+    const pid_t child = ::fork();
+    if (child < 0)
+        return false;
+    if (child == 0)
+        ::_exit(::unshare(CLONE_NEWUSER) == 0 ? 0 : 1);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+#endif
+}
 
 bool RunningAsSuperUser() {
 #ifdef _WIN32

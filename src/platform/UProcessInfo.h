@@ -6,6 +6,11 @@ namespace vlm {
 // True when the process runs with the super-user's rights (root on POSIX).
 bool RunningAsSuperUser();
 
+// Whether a process of this user may make a user namespace, which a browser engine's
+// sandbox needs when it runs without set-user-ID helpers. Tried in a child process, so the
+// caller's own state stays as it was; call it before any thread starts.
+bool UserNamespacesAvailable();
+
 // Called once at start-up, before any thread: buffers of a quarter MiB and more (pages read
 // whole, members encoded whole) come straight from the system and go straight back, so
 // that worker threads do not each keep a heap of them. A build's peak memory then stays

@@ -20,6 +20,8 @@ TfmAdvancedFind::TfmAdvancedFind(TArchiveSite& site, const TViewerTexts& texts, 
     FSearch->setDefault(true);
     FResults->setObjectName(QStringLiteral("lbResults"));
     FStatus->setObjectName(QStringLiteral("lblStatus"));
+    FPrompt->setTextFormat(Qt::PlainText);
+    FStatus->setTextFormat(Qt::PlainText);
     auto* grid = new QGridLayout(this);
     grid->addWidget(FPrompt, 0, 0, 1, 2);
     grid->addWidget(FEdit, 1, 0);
@@ -57,7 +59,7 @@ void TfmAdvancedFind::Search() {
                                              QString::fromStdString(hit.Excerpt),
                                          FResults);
         item->setData(Qt::UserRole, QString::fromStdString(hit.Path));
-        item->setToolTip(QString::fromStdString(hit.Path));
+        item->setToolTip(PlainToolTip(QString::fromStdString(hit.Path)));
     }
     FStatus->setText(hits.empty() ? FTexts.Text("SearchNothing").arg(text)
                                   : FTexts.Text("SearchFound").arg(hits.size()));

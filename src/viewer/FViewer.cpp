@@ -59,6 +59,15 @@ protected:
     }
     // A page that asks for a new window (a link with a target, a script) goes on in this view.
     QWebEnginePage* createWindow(WebWindowType) override { return this; }
+    // The engine stops a link to a local file in the page itself, before any navigation;
+    // its console note is the only sign of it.
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                  int line, const QString& source) override {
+        static const QString blocked = QStringLiteral("Not allowed to load local resource: ");
+        if (message.startsWith(blocked) && FWindow.ReaderClickedLately())
+            FWindow.OutsideAddress(QUrl(message.mid(blocked.size())), true);
+        QWebEnginePage::javaScriptConsoleMessage(level, message, line, source);
+    }
 
 private:
     TfmViewer& FWindow;
@@ -141,6 +150,9 @@ void TfmViewer::CreateView() {
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     settings->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
     settings->setAttribute(QWebEngineSettings::ScreenCaptureEnabled, false);
+    // Other schemes (mailto:, smb:...) reach acceptNavigationRequest only after a click.
+    settings->setUnknownUrlSchemePolicy(
+        QWebEngineSettings::AllowUnknownUrlSchemesFromUserInteraction);
 #if QT_VERSION < QT_VERSION_CHECK(6, 6, 0)
     QWebEngineScript fetch;
     fetch.setName(QStringLiteral("vlmFetch"));
@@ -358,6 +370,7 @@ void TfmViewer::CreateFindBar() {
     auto* row = new QHBoxLayout(FFindBar);
     row->setContentsMargins(4, 2, 4, 2);
     FFindLabel = new QLabel(FFindBar);
+    FFindLabel->setTextFormat(Qt::PlainText);
     FFindEdit = new QLineEdit(FFindBar);
     FFindEdit->setObjectName(QStringLiteral("edFind"));
     row->addWidget(FFindLabel);
@@ -398,6 +411,8 @@ void TfmViewer::ApplyWindowSettings() {
             wanted = QSize(width, height);
     }
     FMaximized = size == "MAXIMIZED";
+    // A size from the archive never exceeds the screen.
+    wanted = wanted.boundedTo(screen.size()).expandedTo(QSize(200, 150));
     resize(wanted);
     if (!SettingFlag(*FSite, entry::WindowSizeable) && !FMaximized)
         setFixedSize(wanted);
@@ -416,9 +431,10 @@ void TfmViewer::Retranslate() {
         if (!id.isValid())
             continue;
         const QString text = FTexts.Text(id.toString().toLatin1().constData());
-        if (auto* a = qobject_cast<QAction*>(object))
+        if (auto* a = qobject_cast<QAction*>(object)) {
             a->setText(text);
-        else if (auto* button = qobject_cast<QPushButton*>(object))
+            a->setToolTip(PlainToolTip(QString(text).remove(QLatin1Char('&'))));
+        } else if (auto* button = qobject_cast<QPushButton*>(object))
             button->setText(text);
     }
     if (FFindLabel)

@@ -6,6 +6,10 @@
 
 #include <QString>
 
+#include <memory>
+
+class QDialog;
+
 class QPrinter;
 class QUrl;
 class QWidget;
@@ -29,6 +33,22 @@ public:
     virtual bool Print(QWidget* owner, QPrinter& printer) = 0;
     virtual void OpenUrl(const QUrl& url) = 0;
 };
+
+// The Qt service's dialogs, made but not shown (tests look at them). Texts from an archive
+// are shown as plain text; a message too long for a box scrolls in a dialog that fits the
+// screen.
+std::unique_ptr<QDialog> MakeMessageDialog(QWidget* owner, TViewerMsg kind, const QString& title,
+                                           const QString& text);
+// A masked line edit (objectName "edPassword") under the prompt.
+std::unique_ptr<QDialog> MakePasswordDialog(QWidget* owner, const QString& title,
+                                            const QString& prompt);
+// Hands a web or mail address to the desktop's browser or mail program: the platform's
+// opener, else (a session without one, such as an offscreen one) xdg-open.
+void OpenOnDesktop(const QUrl& url);
+
+// A tool tip that shows text as it is (tool tips otherwise take text that looks like markup
+// for markup).
+QString PlainToolTip(const QString& text);
 
 // The service in use: the one installed last, else the Qt one.
 TViewerDialogs& ViewerDialogs();

@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
+#include <cstdio>
+
 namespace vlm::viewer {
 
 namespace {
@@ -49,8 +51,21 @@ void ShowWarning(TfmViewer& window) {
 void PrepareViewerApplication() {
     RegisterSiteScheme();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (RunningAsSuperUser() && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // The engine keeps its sandbox wherever it can start one: it refuses to for root, and
+    // without user namespaces it has nothing to build it on. The viewer's own guard (no
+    // local files, nothing but the archive) holds either way.
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
+        const char* why = RunningAsSuperUser()         ? "it runs as root"
+                          : !UserNamespacesAvailable() ? "this system offers no user namespaces"
+                                                       : nullptr;
+        if (why) {
+            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+            std::fprintf(stderr,
+                         "vlmview: the browser engine runs without its sandbox: %s. Pages "
+                         "still reach nothing outside their archive.\n",
+                         why);
+        }
+    }
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
 }
 

@@ -48,15 +48,26 @@ bool TScriptedViewerDialogs::FileName(QWidget*, bool, const QString&, const QStr
     return next.has_value();
 }
 
-bool WaitUntil(const std::function<bool()>& done) {
+void TScriptedViewerDialogs::OpenUrl(const QUrl& url) {
+    OpenedUrls.push_back(url);
+    if (PassOpenUrl)
+        viewer::OpenOnDesktop(url);
+}
+
+bool WaitUntil(const std::function<bool()>& done, int milliseconds) {
     QElapsedTimer timer;
     timer.start();
-    while (!done() && timer.elapsed() < 30000)
+    while (!done() && timer.elapsed() < milliseconds)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return done();
 }
 
 std::string ViewerTest::BuildExample(const std::vector<std::string>& entries, bool exe) {
+    return Build(std::string(VLM_SOURCE_DIR) + "/examples/site/index.htm", entries, exe);
+}
+
+std::string ViewerTest::Build(const std::string& homePage, const std::vector<std::string>& entries,
+                              bool exe) {
     const std::string program = Dir / "program/";
     WriteFile(program + "VLMView.exe", "\x7F"
                                        "ELF stand-in viewer");
@@ -66,9 +77,7 @@ std::string ViewerTest::BuildExample(const std::vector<std::string>& entries, bo
     const std::string output = Dir / (exe ? "site.exe" : "site.vlm");
     const std::map<std::string, std::string> env{{"VLM_PROGRAM_DIR", program}};
     EXPECT_EQ(RunProcess(VLM_BINARY, {"new", project, "--force"}, env).ExitCode, 0);
-    std::vector<std::string> set{
-        "set", project, "HomePage=" + std::string(VLM_SOURCE_DIR) + "/examples/site/index.htm",
-        "OutputFile=" + output};
+    std::vector<std::string> set{"set", project, "HomePage=" + homePage, "OutputFile=" + output};
     set.insert(set.end(), entries.begin(), entries.end());
     EXPECT_EQ(RunProcess(VLM_BINARY, set, env).ExitCode, 0);
     const TProcessResult built =
@@ -109,11 +118,14 @@ QVariant ViewerTest::Evaluate(viewer::TfmViewer& window, const QString& script) 
 }
 
 void ViewerTest::ClickLink(viewer::TfmViewer& window, int index) {
+    ClickElement(window, QStringLiteral("document.links[%1]").arg(index));
+}
+
+void ViewerTest::ClickElement(viewer::TfmViewer& window, const QString& element) {
     const QVariantList box =
-        Evaluate(window,
-                 QStringLiteral("(function(){var r=document.links[%1].getBoundingClientRect();"
-                                "return [r.left+r.width/2,r.top+r.height/2];})()")
-                     .arg(index))
+        Evaluate(window, QStringLiteral("(function(){var r=(%1).getBoundingClientRect();"
+                                        "return [r.left+r.width/2,r.top+r.height/2];})()")
+                             .arg(element))
             .toList();
     ASSERT_EQ(box.size(), 2);
     QWidget* target = window.View()->focusProxy();

@@ -42,6 +42,7 @@ public:
     std::vector<TMessage> Messages;
     std::vector<bool> PasswordAskedWithContent;
     std::vector<QUrl> OpenedUrls;
+    bool PassOpenUrl = false; // hand addresses on to the desktop's opener too
     int PrintDialogs = 0;
 
     void Message(QWidget* owner, viewer::TViewerMsg kind, const QString& title,
@@ -54,25 +55,30 @@ public:
         ++PrintDialogs;
         return false;
     }
-    void OpenUrl(const QUrl& url) override { OpenedUrls.push_back(url); }
+    void OpenUrl(const QUrl& url) override;
 };
 
-// Processes events until done() or a generous deadline; returns done().
-bool WaitUntil(const std::function<bool()>& done);
+// Processes events until done() or the deadline (a generous one by default); returns done().
+bool WaitUntil(const std::function<bool()>& done, int milliseconds = 30000);
 
 class ViewerTest : public ::testing::Test {
 protected:
     // Builds the example site with these project entries (NAME=VALUE) into site.vlm, or
     // site.exe (joined to a stand-in viewer program); returns the output's path.
     std::string BuildExample(const std::vector<std::string>& entries, bool exe = false);
+    // Builds the site whose home page is homePage in the same way.
+    std::string Build(const std::string& homePage, const std::vector<std::string>& entries,
+                      bool exe = false);
     // Starts the viewer on file and waits for its first page; fails the test when none shows.
     viewer::TViewerStart Start(const std::string& file);
     // Runs trigger and waits for the page load it starts to finish.
     bool LoadAndWait(viewer::TfmViewer& window, const std::function<void()>& trigger);
     // The script's result, waited for.
     QVariant Evaluate(viewer::TfmViewer& window, const QString& script);
-    // Clicks the page's link number index with the mouse, as the reader would.
+    // Clicks the page's link number index, or the element a script expression gives, with
+    // the mouse, as the reader would.
     void ClickLink(viewer::TfmViewer& window, int index);
+    void ClickElement(viewer::TfmViewer& window, const QString& element);
     // The address of a member of the example site ("/.../examples/site/" + relative).
     static QString At(const char* relative) { return QString::fromStdString(Home + relative); }
 
