@@ -167,6 +167,46 @@ TEST(ArchiveSite, RefusesWhatItCannotShowNamingFileAndReason) {
     }
 }
 
+TEST(ArchiveSite, OpeningReadsOnlyTheStartOfTheHomePage) {
+    // A home page whose CRC fails only at its end: the viewer opens the archive without
+    // inflating the whole page, and the page fails when it is served.
+    test::TTempDir dir;
+    TTestArchive archive = SiteArchive();
+    archive.Members[0].Data = std::string(3u << 20, 'x');
+    archive.EditCentral = [](size_t index, TCentralHeader& c) {
+        if (index == 0)
+            c.Crc ^= 0x00FFFF00; // the encryption header's check byte stays valid
+    };
+    archive.EditLocal = [](size_t index, TLocalHeader& l) {
+        if (index == 0)
+            l.Crc ^= 0x00FFFF00;
+    };
+    TArchiveSite site(WriteSite(dir, archive));
+    EXPECT_THROW(site.ReadAll(*site.Find(site.HomeAddress())), EArchiveError);
+}
+
+TEST(ArchiveSite, LabelsUndeclaredUtf8TextOnly) {
+    const struct {
+        std::string Start;
+        bool Complete, Page, Style, Utf8;
+    } cases[] = {
+        {"<p>gr\xC3\xBC\xC3\x9F</p>", true, true, false, true},
+        {"<p>plain</p>", true, true, false, true},       // the whole of it is ASCII
+        {"<p>plain</p>", false, true, false, false},     // an ASCII start says nothing
+        {"<p>gr\xFC\xDF</p>", true, true, false, false}, // Latin-1
+        {"<meta charset=\"iso-8859-1\"><p>\xC3\xBC</p>", true, true, false, false},
+        {"<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">\xC3\xBC", true,
+         true, false, false},
+        {"\xEF\xBB\xBF<p>\xC3\xBC</p>", true, true, false, false}, // a byte-order mark decides
+        {"@charset \"latin1\"; p { content: '\xC3\xBC' }", true, false, true, false},
+        {"p { content: '\xC3\xBC' }", true, false, true, true},
+        {"<p>\xC3\xBC\xE2\x82", false, true, false, true}, // a sequence cut by the end of a start
+        {"<p>\xC3\xBC\xE2\x82", true, true, false, false}, // the same at the member's end
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsUndeclaredUtf8(c.Start, c.Complete, c.Page, c.Style), c.Utf8) << c.Start;
+}
+
 TEST(ArchiveSite, ListsLanguagesAndSearchesEveryPageOfTheSite) {
     test::TTempDir dir;
     TArchiveSite site(WriteSite(dir, SiteArchive()));

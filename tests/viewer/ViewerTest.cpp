@@ -260,5 +260,53 @@ TEST_F(ViewerTest, ArchivesItCannotShowGiveAMessageAndExitCode1) {
     EXPECT_EQ(none.ExitCode, 0);
 }
 
+// Pages' scripts: fetch and XMLHttpRequest read members; a missing member fails as the web
+// fails a missing file (our error page is for pages only); a page in UTF-8 that declares no
+// character set is read as UTF-8, its raw links too.
+TEST_F(ViewerTest, ScriptsGetWhatTheyAskFor) {
+    WriteFile(Dir / "site/index.htm",
+              "<title>Scripts</title><p>gr\xC3\xBC\xC3\x9F</p><a href=\"\xC3\xBC"
+              "ber.html\">u</a>"
+              "<script src=\"missing.js\" onerror=\"window.scriptFailed=true\"></script>");
+    WriteFile(Dir / "site/data.json", "{\"answer\": 42}");
+    WriteFile(Dir / "site/\xC3\xBC"
+                    "ber.html",
+              "<title>\xC3\x9C"
+              "ber</title>");
+    viewer::TViewerStart start = Start(Build(Dir / "site/index.htm", {"ParsingEnabled=0"}));
+    ASSERT_TRUE(start.Window);
+    TfmViewer& w = *start.Window;
+    EXPECT_EQ(Evaluate(w, "document.characterSet").toString(), "UTF-8");
+    EXPECT_EQ(Evaluate(w, "document.body.innerText.indexOf('gr\\u00fc\\u00df') >= 0").toBool(),
+              true);
+    EXPECT_EQ(Evaluate(w, "window.scriptFailed === true").toBool(), true);
+    const struct {
+        const char* Script;
+        const char* Result;
+    } requests[] = {
+        {"fetch('data.json').then(function(r){return r.status+' '+r.ok;})", "200 true"},
+        {"fetch('data.json').then(function(r){return r.json();}).then(function(j){return "
+         "String(j.answer);})",
+         "42"},
+        {"fetch(new Request('data.json')).then(function(r){return r.text();})", "{\"answer\": 42}"},
+        {"fetch('missing.json').then(function(r){return 'got '+r.status;})", "failed"},
+        {"new Promise(function(ok){var x=new XMLHttpRequest();x.open('GET','missing.js');"
+         "x.onload=function(){ok('loaded '+x.status);};x.onerror=function(){ok('failed');};"
+         "x.send();})",
+         "failed"},
+    };
+    for (const auto& request : requests) {
+        SCOPED_TRACE(request.Script);
+        Evaluate(w, QStringLiteral("window.out=undefined;(%1).then(function(v){window.out=v;},"
+                                   "function(){window.out='failed';});")
+                        .arg(QString::fromLatin1(request.Script)));
+        EXPECT_TRUE(WaitUntil([&] { return Evaluate(w, "window.out !== undefined").toBool(); }));
+        EXPECT_EQ(Evaluate(w, "window.out").toString(), request.Result);
+    }
+    ASSERT_TRUE(LoadAndWait(w, [&] { Evaluate(w, "document.links[0].click()"); }));
+    EXPECT_EQ(w.View()->title(), QString::fromUtf8("\xC3\x9C"
+                                                   "ber"));
+}
+
 } // namespace
 } // namespace vlm::test
