@@ -61,8 +61,9 @@ void TfmAdvancedFind::Search() {
         item->setData(Qt::UserRole, QString::fromStdString(hit.Path));
         item->setToolTip(PlainToolTip(QString::fromStdString(hit.Path)));
     }
-    FStatus->setText(hits.empty() ? FTexts.Text("SearchNothing").arg(text)
-                                  : FTexts.Text("SearchFound").arg(hits.size()));
+    FStatus->setText(hits.empty()       ? FTexts.Text("SearchNothing").arg(text)
+                     : hits.size() == 1 ? FTexts.Text("SearchFoundOne")
+                                        : FTexts.Text("SearchFound").arg(hits.size()));
 }
 
 void TfmAdvancedFind::Choose(QListWidgetItem* item) {

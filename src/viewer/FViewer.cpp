@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -277,6 +278,8 @@ void TfmViewer::CreateActions() {
               s->standardIcon(QStyle::SP_DirHomeIcon), &TfmViewer::ShowHome);
     AddAction("actReload", "Reload", QKeySequence::Refresh,
               s->standardIcon(QStyle::SP_BrowserReload), &TfmViewer::Reload);
+    AddAction("actOpen", "Open", QKeySequence::Open, s->standardIcon(QStyle::SP_DialogOpenButton),
+              &TfmViewer::OpenArchive);
     AddAction("actExit", "Exit", QKeySequence(Qt::CTRL | Qt::Key_Q),
               s->standardIcon(QStyle::SP_DialogCloseButton), &TfmViewer::Exit);
     // The optional commands exist only when enabled: no menu entry, no tool button, no
@@ -312,11 +315,13 @@ void TfmViewer::CreateMenus() {
     };
     auto addAll = [&](QMenu* menu, std::initializer_list<const char*> names) {
         for (const char* name : names)
-            if (QAction* a = action(name))
+            if (!*name)
+                menu->addSeparator();
+            else if (QAction* a = action(name))
                 menu->addAction(a);
     };
     QMenu* file = addMenu("miFile", "FileMenu");
-    addAll(file, {"actSaveObject", "actPrint"});
+    addAll(file, {"actOpen", "", "actSaveObject", "actPrint"});
     if (!file->isEmpty())
         file->addSeparator();
     addAll(file, {"actExit"});
@@ -391,6 +396,8 @@ void TfmViewer::CreateFindBar() {
     connect(FFindEdit, &QLineEdit::returnPressed, this, [this] { FindOnPage(false); });
     static_cast<QVBoxLayout*>(centralWidget()->layout())->addWidget(FFindBar);
     FFindBar->hide();
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), FFindBar, FFindBar, &QWidget::hide);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
 }
 
 void TfmViewer::ApplyWindowSettings() {

@@ -49,9 +49,13 @@ public:
     // A page asked to go to an address outside the archive: a web or mail link the reader
     // clicked opens on the desktop; anything else is refused (and, when clicked, said so).
     void OutsideAddress(const QUrl& url, bool clicked);
+    // No menu of bars to show: the settings decide which bars the reader sees.
+    QMenu* createPopupMenu() override { return nullptr; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A print in progress is finished before the window closes.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QAction* AddAction(const char* name, const char* textId, const QKeySequence& keys,
@@ -68,6 +72,7 @@ private:
     void BlockCopying();
     void ShowTitle();
 
+    void OpenArchive();
     void Back();
     void Forward();
     void Reload();
@@ -95,6 +100,8 @@ private:
     QUrl FContextObject; // the image or link under the pointer while a context menu is open
     bool FMaximized = false;
     QElapsedTimer FLastInput;
+    bool FPrinting = false;
+    bool FCloseWhenPrinted = false;
 };
 
 } // namespace vlm::viewer

@@ -3,13 +3,17 @@
 #include "viewer/FViewer.h"
 #include "viewer/UArchiveScheme.h"
 #include "viewer/UViewerDialogs.h"
+#include "viewer/UViewerStart.h"
 
 #include "platform/UPaths.h"
 #include "project/UProject.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QJsonDocument>
 #include <QJsonValue>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
@@ -61,16 +65,61 @@ void TfmViewer::SaveObject(const QUrl& url) {
 }
 
 void TfmViewer::Print() {
+    if (FPrinting)
+        return;
     auto* printer = new QPrinter(QPrinter::HighResolution);
     if (!ViewerDialogs().Print(this, *printer)) {
         delete printer;
         return;
     }
-    // The engine prints asynchronously; the printer lives until it is done.
+    // The engine prints asynchronously; the printer lives until it is done, and the window
+    // shows that it is working and stays until then.
+    FPrinting = true;
+    if (QAction* print = findChild<QAction*>(QStringLiteral("actPrint")))
+        print->setEnabled(false);
+    auto* working = new QLabel(FTexts.Text("Printing"), statusBar());
+    working->setObjectName(QStringLiteral("lblPrinting"));
+    working->setTextFormat(Qt::PlainText);
+    statusBar()->addPermanentWidget(working);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
     connect(
-        FView, &QWebEngineView::printFinished, this, [printer](bool) { delete printer; },
+        FView, &QWebEngineView::printFinished, this,
+        [this, printer, working](bool) {
+            delete printer;
+            delete working;
+            FPrinting = false;
+            QApplication::restoreOverrideCursor();
+            if (QAction* print = findChild<QAction*>(QStringLiteral("actPrint")))
+                print->setEnabled(true);
+            if (FCloseWhenPrinted)
+                close();
+        },
         Qt::SingleShotConnection);
     FView->print(printer);
+}
+
+void TfmViewer::closeEvent(QCloseEvent* event) {
+    if (FPrinting) {
+        FCloseWhenPrinted = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+// Another archive opens in a window of its own, through the same gate as at start; this
+// window closes once it shows.
+void TfmViewer::OpenArchive() {
+    QString file;
+    if (!ViewerDialogs().FileName(this, false, FTexts.Text("OpenTitle"), FTexts.Text("OpenFilter"),
+                                  file))
+        return;
+    TViewerStart next = StartViewer(file, {});
+    if (!next.Window)
+        return;
+    next.Window->setAttribute(Qt::WA_DeleteOnClose);
+    next.Window.release();
+    close();
 }
 
 void TfmViewer::ShowFindBar() {

@@ -16,6 +16,7 @@ const QHash<QString, QString>& TViewerTexts::Defaults() {
         {"Forward", "&Forward"},
         {"Home", "&Home"},
         {"Reload", "&Reload"},
+        {"Open", "&Open..."},
         {"Exit", "E&xit"},
         {"Copy", "&Copy to clipboard"},
         {"SaveObject", "&Save Object As..."},
@@ -31,6 +32,7 @@ const QHash<QString, QString>& TViewerTexts::Defaults() {
         {"SearchLabel", "Words to find in every page:"},
         {"SearchNothing", "No page holds \"%1\"."},
         {"SearchFound", "%1 pages found."},
+        {"SearchFoundOne", "1 page found."},
         {"OpenTitle", "Open"},
         {"OpenFilter", "Viewer files (*.vlm *.exe);;All files (*)"},
         {"SaveTitle", "Save Object As"},
@@ -45,6 +47,7 @@ const QHash<QString, QString>& TViewerTexts::Defaults() {
         {"BrokenPage", "The page \"%1\" cannot be read: %2"},
         {"Loading", "Loading... %1%"},
         {"Done", "Done"},
+        {"Printing", "Printing..."},
         {"RefusedAddress", "\"%1\" lies outside this archive: the viewer does not open it."},
     };
     return texts;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QPrinter>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -46,6 +47,16 @@ bool TScriptedViewerDialogs::FileName(QWidget*, bool, const QString&, const QStr
     if (next)
         fileName = *next;
     return next.has_value();
+}
+
+bool TScriptedViewerDialogs::Print(QWidget*, QPrinter& printer) {
+    ++PrintDialogs;
+    if (PrintTo.empty())
+        return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(PrintTo));
+    printer.setResolution(72); // a quick print: the engine draws every page at this resolution
+    return true;
 }
 
 void TScriptedViewerDialogs::OpenUrl(const QUrl& url) {

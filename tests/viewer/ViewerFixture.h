@@ -51,10 +51,8 @@ public:
                      QString& answer) override;
     bool FileName(QWidget* owner, bool save, const QString& title, const QString& filter,
                   QString& fileName) override;
-    bool Print(QWidget*, QPrinter&) override {
-        ++PrintDialogs;
-        return false;
-    }
+    std::string PrintTo; // a PDF file to print into; empty: the print dialog is cancelled
+    bool Print(QWidget*, QPrinter& printer) override;
     void OpenUrl(const QUrl& url) override;
 };
 

@@ -6,16 +6,21 @@
 #include "viewer/UArchiveScheme.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QToolBar>
 #include <QWebEngineHistory>
 #include <QWebEngineView>
+
+#include <filesystem>
 
 namespace vlm::test {
 namespace {
@@ -214,6 +219,7 @@ TEST_F(ViewerTest, AdvancedFindOpensAPageFoundInTheTargetFrameElseInTheView) {
         dialog->findChild<QPushButton*>("btnSearch")->click();
         auto* results = dialog->findChild<QListWidget*>("lbResults");
         ASSERT_EQ(results->count(), 1);
+        EXPECT_EQ(dialog->findChild<QLabel*>("lblStatus")->text(), "1 page found.");
         EXPECT_EQ(results->item(0)->data(Qt::UserRole).toString(), At("sub/page3.htm"));
         const bool inFrame = std::string(target) == "right";
         if (inFrame) {
@@ -306,6 +312,55 @@ TEST_F(ViewerTest, ScriptsGetWhatTheyAskFor) {
     ASSERT_TRUE(LoadAndWait(w, [&] { Evaluate(w, "document.links[0].click()"); }));
     EXPECT_EQ(w.View()->title(), QString::fromUtf8("\xC3\x9C"
                                                    "ber"));
+}
+
+// The reader's own commands: no menu of bars behind the settings' back, Escape closes the
+// find bar, a page without a title is named by its file, a print in progress keeps the
+// window until it is written, and File > Open shows another archive.
+TEST_F(ViewerTest, TheReadersCommandsBehave) {
+    WriteFile(Dir / "other/home.htm", "<title>Other home</title><p>other</p>");
+    WriteFile(Dir / "other/untitled.htm", "<p>no title</p>");
+    const std::string other = Build(Dir / "other/home.htm", {"ParsingEnabled=0"});
+    std::filesystem::rename(other, Dir / "other.vlm");
+    viewer::TViewerStart start = Start(BuildExample({"ShowToolBar=0"}));
+    ASSERT_TRUE(start.Window);
+    TfmViewer& w = *start.Window;
+    EXPECT_EQ(w.createPopupMenu(), nullptr);
+
+    QApplication::setActiveWindow(&w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.findChild<QAction*>("actFind")->trigger();
+    auto* bar = w.findChild<QWidget*>("pnFindBar");
+    ASSERT_TRUE(bar->isVisible());
+    QTest::keyClick(w.findChild<QLineEdit*>("edFind"), Qt::Key_Escape);
+    EXPECT_FALSE(bar->isVisible());
+
+    Dialogs.PrintTo = Dir / "printed.pdf";
+    w.findChild<QAction*>("actPrint")->trigger();
+    ASSERT_TRUE(w.findChild<QLabel*>("lblPrinting"));
+    EXPECT_EQ(w.findChild<QLabel*>("lblPrinting")->text(), "Printing...");
+    EXPECT_FALSE(w.close()); // the print goes on; the window closes when it is done
+    EXPECT_TRUE(w.isVisible());
+    ASSERT_TRUE(WaitUntil([&] { return !w.isVisible(); }, 60000));
+    EXPECT_GT(std::filesystem::file_size(Dir / "printed.pdf"), 1000u);
+
+    // File > Open: another archive in a window of its own, this one closed.
+    viewer::TViewerStart second = Start(BuildExample({}));
+    ASSERT_TRUE(second.Window);
+    Dialogs.FileNames.push_back(QString::fromStdString(Dir / "other.vlm"));
+    second.Window->findChild<QAction*>("actOpen")->trigger();
+    EXPECT_FALSE(second.Window->isVisible());
+    TfmViewer* opened = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* viewer = qobject_cast<TfmViewer*>(top); viewer && viewer->isVisible())
+            opened = viewer;
+    ASSERT_TRUE(opened);
+    ASSERT_TRUE(WaitUntil([&] { return opened->windowTitle() == "Other home"; }));
+    ASSERT_TRUE(LoadAndWait(
+        *opened, [&] { opened->View()->setUrl(viewer::SiteUrl(Dir / "other/untitled.htm")); }));
+    EXPECT_TRUE(WaitUntil([&] { return opened->windowTitle() == "untitled.htm"; }))
+        << opened->windowTitle().toStdString();
+    opened->close();
 }
 
 } // namespace
