@@ -2,11 +2,11 @@
 // index, home page check) must stay far below a second, and serving a member must cost a
 // hash lookup plus its own inflation, whatever the archive's size.
 #include "archive/arcRecords.h"
-#include "pipeline/UArchiveSite.h"
 #include "pipeline/UBuild.h"
 #include "platform/UFileStream.h"
 #include "platform/UFileSys.h"
 #include "project/UProject.h"
+#include "site/UArchiveSite.h"
 
 #include "BenchSupport.h"
 

@@ -9,6 +9,7 @@
 #include "pipeline/UMasks.h"
 #include "pipeline/UOutsideFiles.h"
 #include "platform/UErrors.h"
+#include "site/USiteFormat.h"
 
 #include <memory>
 #include <string>
@@ -18,11 +19,6 @@ namespace vlm {
 
 class TProject;
 class TZip;
-
-// The settings member's file name and the password every archive is encrypted with
-// (the viewer's own, unrelated to the project's Password entry).
-inline constexpr const char* SettingsFileName = "VLM.settings";
-inline constexpr const char* ArchivePassword = "Qm42Tx7150";
 
 // A file the archive writer could not take, and why.
 struct TLeftOutFile {

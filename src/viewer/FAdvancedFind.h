@@ -2,7 +2,7 @@
 // pages found; choosing one opens it.
 #pragma once
 
-#include "pipeline/UArchiveSite.h"
+#include "site/UArchiveSite.h"
 #include "viewer/UViewerTexts.h"
 
 #include <QDialog>

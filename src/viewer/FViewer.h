@@ -2,7 +2,7 @@
 // bars and window form that the archive's settings member asks for.
 #pragma once
 
-#include "pipeline/UArchiveSite.h"
+#include "site/UArchiveSite.h"
 #include "viewer/UViewerTexts.h"
 
 #include <QElapsedTimer>

@@ -5,7 +5,7 @@
 // other request, and the scheme has no access to local files.
 #pragma once
 
-#include "pipeline/UArchiveSite.h"
+#include "site/UArchiveSite.h"
 #include "viewer/UViewerTexts.h"
 
 #include <QHash>

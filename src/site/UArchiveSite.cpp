@@ -1,8 +1,7 @@
 // The viewer's side of a build's output: settings, the index of the site's members and
 // serving them.
-#include "pipeline/UArchiveSite.h"
+#include "site/UArchiveSite.h"
 
-#include "pipeline/UBuild.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
 #include "platform/USafeFile.h"
@@ -163,13 +162,13 @@ void TArchiveSite::ReadSettings() {
             FSettingsMember = i;
             break;
         }
-        if (ExtractFileName(members[i].Name) == SettingsMemberName && !FSettingsMember)
+        if (ExtractFileName(members[i].Name) == SettingsFileName && !FSettingsMember)
             FSettingsMember = i;
     }
     if (!FSettingsMember)
         throw EArchiveError(FormatMessage("Cannot show archive \"%s\". %s",
                                           {FileName(), std::string("It has no settings member \"") +
-                                                           SettingsMemberName +
+                                                           SettingsFileName +
                                                            "\": it was not written by a build."}));
     FSettings.SetText(ReadAll(*FSettingsMember));
     const std::string root = SlashPath(FSettings.Value(entry::HomeRoot));

@@ -1,6 +1,6 @@
 // Advanced Find: a full-text search over every page of the site in the archive. A page's
 // text is its HTML with tags, scripts and styles left out and the common entities decoded.
-#include "pipeline/UArchiveSite.h"
+#include "site/UArchiveSite.h"
 
 #include "platform/UPaths.h"
 #include "platform/UText.h"

@@ -2,8 +2,8 @@
 // members, member streams, search, and the refusal of archives it cannot show.
 #include "ArchiveFixtures.h"
 #include "TestSupport.h"
-#include "pipeline/UArchiveSite.h"
-#include "pipeline/UBuild.h"
+#include "site/UArchiveSite.h"
+#include "site/USiteFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include "archive/arcReader.h"
 #include "platform/UText.h"
 #include "project/UStringList.h"
+#include "site/USiteFormat.h"
 
 #include <cstddef>
 #include <memory>
@@ -18,9 +19,6 @@
 #include <vector>
 
 namespace vlm {
-
-// The name of the settings member a build writes.
-inline constexpr const char* SettingsMemberName = "VLM.settings";
 
 // "%41b" -> "Ab": every %XX with two hex digits becomes its byte; anything else stays.
 std::string PercentDecode(std::string_view text);
