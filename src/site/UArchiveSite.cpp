@@ -195,6 +195,11 @@ void TArchiveSite::BuildIndex() {
     }
 }
 
+bool TArchiveSite::IsSiteMember(size_t index) const {
+    const auto it = FExact.find(WithoutLeadingSlash(FReader->Members().at(index).Name));
+    return it != FExact.end() && it->second == index;
+}
+
 std::string TArchiveSite::Address(size_t index) const {
     return "/" + std::string(WithoutLeadingSlash(FReader->Members().at(index).Name));
 }

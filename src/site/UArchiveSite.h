@@ -28,12 +28,6 @@ std::string PercentDecode(std::string_view text);
 // program with its archive joined.
 bool HasArchiveTrailer(const std::string& fileName);
 
-struct TSearchHit {
-    std::string Path;    // the page's address ("/srv/site/docs/a.htm")
-    std::string Title;   // the page's <title>, or its file name when it has none
-    std::string Excerpt; // the text around the first match
-};
-
 // The largest member handed to the browser engine: a page or image beyond it would only
 // grow the renderer's memory without end.
 inline constexpr uint64_t MaxServedMember = uint64_t{256} << 20;
@@ -93,9 +87,8 @@ public:
     // without the extension, sorted, and their members.
     std::vector<std::pair<std::string, size_t>> Languages() const;
 
-    // The site's pages (".htm"/".html", any letter case) whose text, tags left out, holds
-    // text (ASCII letter case ignored), in archive order.
-    std::vector<TSearchHit> Search(std::string_view text);
+    // Whether member index is one of the site's (it has an address).
+    bool IsSiteMember(size_t index) const;
 
 private:
     void ReadSettings();

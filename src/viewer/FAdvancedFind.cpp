@@ -1,5 +1,6 @@
 #include "viewer/FAdvancedFind.h"
 
+#include "site/USiteSearch.h"
 #include "viewer/UViewerDialogs.h"
 
 #include <QGridLayout>
@@ -35,35 +36,81 @@ TfmAdvancedFind::TfmAdvancedFind(TArchiveSite& site, const TViewerTexts& texts, 
     Retranslate();
 }
 
+TfmAdvancedFind::~TfmAdvancedFind() {
+    StopSearch();
+}
+
 void TfmAdvancedFind::Retranslate() {
     setWindowTitle(FTexts.Text("AdvancedFind").remove(u'&'));
     FPrompt->setText(FTexts.Text("SearchLabel"));
-    FSearch->setText(FTexts.Text("SearchButton"));
+    FSearch->setText(FTexts.Text(Searching() ? "SearchStop" : "SearchButton"));
+}
+
+void TfmAdvancedFind::StopSearch() {
+    FStop = true;
+    if (FWorker.joinable())
+        FWorker.join();
 }
 
 void TfmAdvancedFind::Search() {
+    if (Searching()) {
+        FStop = true; // the search ends after the page in hand and says what it found
+        return;
+    }
     FResults->clear();
     const QString text = FEdit->text().trimmed();
     if (text.isEmpty())
         return;
-    std::vector<TSearchHit> hits;
-    try {
-        hits = FSite.Search(text.toStdString());
-    } catch (const std::exception& e) {
-        ViewerDialogs().Message(this, TViewerMsg::Error, FTexts.Text("ErrorTitle"),
-                                QString::fromStdString(e.what()));
-        return;
-    }
-    for (const TSearchHit& hit : hits) {
-        auto* item = new QListWidgetItem(QString::fromStdString(hit.Title) + QStringLiteral(" — ") +
-                                             QString::fromStdString(hit.Excerpt),
-                                         FResults);
-        item->setData(Qt::UserRole, QString::fromStdString(hit.Path));
-        item->setToolTip(PlainToolTip(QString::fromStdString(hit.Path)));
-    }
-    FStatus->setText(hits.empty()       ? FTexts.Text("SearchNothing").arg(text)
-                     : hits.size() == 1 ? FTexts.Text("SearchFoundOne")
-                                        : FTexts.Text("SearchFound").arg(hits.size()));
+    FStop = false;
+    FStatus->setText(FTexts.Text("Searching"));
+    // Pages come back in archive order, each as it is found; this window hears of them
+    // through its event queue, and the thread is joined before the window goes.
+    FWorker = std::thread([this, text, words = text.toStdString()] {
+        size_t found = 0;
+        try {
+            found =
+                TSiteSearch(FSite, words)
+                    .Run(
+                        [this](TSearchHit&& hit) {
+                            QMetaObject::invokeMethod(
+                                this,
+                                [this, hit = std::move(hit)] {
+                                    auto* item =
+                                        new QListWidgetItem(QString::fromStdString(hit.Title) +
+                                                                QStringLiteral(" \u2014 ") +
+                                                                QString::fromStdString(hit.Excerpt),
+                                                            FResults);
+                                    item->setData(Qt::UserRole, QString::fromStdString(hit.Path));
+                                    item->setToolTip(
+                                        PlainToolTip(QString::fromStdString(hit.Path)));
+                                },
+                                Qt::QueuedConnection);
+                        },
+                        &FStop);
+        } catch (const std::exception& e) {
+            const QString reason = QString::fromStdString(e.what());
+            QMetaObject::invokeMethod(
+                this,
+                [this, reason] {
+                    ViewerDialogs().Message(this, TViewerMsg::Error, FTexts.Text("ErrorTitle"),
+                                            reason);
+                },
+                Qt::QueuedConnection);
+        }
+        QMetaObject::invokeMethod(
+            this, [this, found, text] { Finished(found, text); }, Qt::QueuedConnection);
+    });
+    FSearch->setText(FTexts.Text("SearchStop"));
+}
+
+void TfmAdvancedFind::Finished(size_t found, const QString& text) {
+    if (FWorker.joinable())
+        FWorker.join();
+    FSearch->setText(FTexts.Text("SearchButton"));
+    FStatus->setText(found == 0   ? FTexts.Text("SearchNothing").arg(text)
+                     : found == 1 ? FTexts.Text("SearchFoundOne")
+                                  : FTexts.Text("SearchFound").arg(found));
+    emit SearchFinished();
 }
 
 void TfmAdvancedFind::Choose(QListWidgetItem* item) {

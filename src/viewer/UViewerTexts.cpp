@@ -29,6 +29,8 @@ const QHash<QString, QString>& TViewerTexts::Defaults() {
         {"FindLabel", "Find:"},
         {"FindNotFound", "Not found"},
         {"SearchButton", "&Search"},
+        {"SearchStop", "S&top"},
+        {"Searching", "Searching..."},
         {"SearchLabel", "Words to find in every page:"},
         {"SearchNothing", "No page holds \"%1\"."},
         {"SearchFound", "%1 pages found."},

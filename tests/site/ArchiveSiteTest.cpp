@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "site/UArchiveSite.h"
 #include "site/USiteFormat.h"
+#include "site/USiteSearch.h"
 
 #include <gtest/gtest.h>
 
@@ -213,16 +214,16 @@ TEST(ArchiveSite, ListsLanguagesAndSearchesEveryPageOfTheSite) {
     ASSERT_EQ(site.Languages().size(), 1u);
     EXPECT_EQ(site.Languages()[0].first, "German");
 
-    const std::vector<TSearchHit> hits = site.Search("NEEDLE");
+    const std::vector<TSearchHit> hits = SearchSite(site, "NEEDLE");
     ASSERT_EQ(hits.size(), 2u); // not in a script
     EXPECT_EQ(hits[0].Path, "/srv/site/Docs/Guide.HTM");
     EXPECT_EQ(hits[0].Title, "Guide.HTM");
     EXPECT_EQ(hits[0].Excerpt, "The needle is here");
     EXPECT_EQ(hits[1].Path, "/srv/other.htm");
-    const std::vector<TSearchHit> entity = site.Search("welcome & hello");
+    const std::vector<TSearchHit> entity = SearchSite(site, "welcome & hello");
     ASSERT_EQ(entity.size(), 1u);
     EXPECT_EQ(entity[0].Title, "Start");
-    EXPECT_TRUE(site.Search("  ").empty());
+    EXPECT_TRUE(SearchSite(site, "  ").empty());
 }
 
 TEST(ArchiveSite, FindsTheArchiveJoinedToAProgram) {
@@ -261,6 +262,45 @@ TEST(ArchiveSite, SavesAMemberWholeOrNotAtAll) {
     EXPECT_THROW(site.SaveMember(*site.Find("index.htm"), dir / "none/sub.htm"), EVlmError);
     EXPECT_EQ(test::ListNames(dir.Path()),
               (std::vector<std::string>{"file", "saved.bin", "site.vlm"}));
+}
+
+TEST(SiteSearch, ReadsPagesAsTheReaderSeesThem) {
+    const struct {
+        const char* Html;
+        const char* Text;
+    } pages[] = {
+        {"<p>through <b>the</b> sec<i>ond</i></p>", "through the second"},
+        {"<li>one</li><li>two</li>", "one two"},
+        {"a&nbsp;b &ndash; c&#233;&#x41;", "a b \xE2\x80\x93 c\xC3\xA9"
+                                           "A"},
+        {"x<script>if (a < b) y();</script>z<style>p{}</style>w", "x z w"},
+        {"<title>T</title>body &unknown; &amp", "body &unknown; &amp"},
+        {"  a \r\n\t b  ", "a b"},
+    };
+    for (const auto& page : pages)
+        EXPECT_EQ(PageText(page.Html), page.Text) << page.Html;
+    EXPECT_EQ(PageTitle("<TITLE>Lists &ndash; &lt;ol&gt;\n  tags</TITLE>"),
+              "Lists \xE2\x80\x93 <ol> tags");
+}
+
+TEST(SiteSearch, FindsWordsAcrossTagsAndShowsWordsAroundThem) {
+    test::TTempDir dir;
+    TTestArchive archive = SiteArchive();
+    archive.Members[1].Data = "<title>Guide &ndash; One</title><p>zero one two three four five "
+                              "six seven eight nine <b>NEE</b>dle ten eleven twelve thirteen "
+                              "fourteen fifteen sixteen seventeen eighteen nineteen</p>";
+    TArchiveSite site(WriteSite(dir, archive));
+    const std::vector<TSearchHit> hits = SearchSite(site, "  needle\tTEN ");
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].Title, "Guide \xE2\x80\x93 One");
+    EXPECT_EQ(hits[0].Excerpt,
+              "\xE2\x80\xA6two three four five six seven eight nine NEEdle ten "
+              "eleven twelve thirteen fourteen fifteen sixteen seventeen eighteen\xE2\x80\xA6");
+    // A search told to stop reports nothing more.
+    std::atomic<bool> stop = true;
+    size_t heard = 0;
+    EXPECT_EQ(TSiteSearch(site, "needle").Run([&](TSearchHit&&) { ++heard; }, &stop), 0u);
+    EXPECT_EQ(heard, 0u);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // it cannot show.
 #include "ArchiveFixtures.h"
 #include "ViewerFixture.h"
+#include "viewer/FAdvancedFind.h"
 #include "viewer/UArchiveScheme.h"
 
 #include <QAction>
@@ -217,6 +218,8 @@ TEST_F(ViewerTest, AdvancedFindOpensAPageFoundInTheTargetFrameElseInTheView) {
         ASSERT_TRUE(dialog);
         dialog->findChild<QLineEdit*>("edSearch")->setText("THROUGH the second");
         dialog->findChild<QPushButton*>("btnSearch")->click();
+        auto* find = static_cast<viewer::TfmAdvancedFind*>(dialog);
+        ASSERT_TRUE(WaitUntil([&] { return !find->Searching(); }));
         auto* results = dialog->findChild<QListWidget*>("lbResults");
         ASSERT_EQ(results->count(), 1);
         EXPECT_EQ(dialog->findChild<QLabel*>("lblStatus")->text(), "1 page found.");
