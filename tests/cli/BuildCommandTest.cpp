@@ -113,6 +113,22 @@ protected:
     TProcessResult Vlm(const std::vector<std::string>& args) {
         return RunProcess(VLM_BINARY, args, Env());
     }
+    // Waits until the files under TMPDIR hold at least bytes; false after a minute.
+    bool WaitForTemporaryBytes(uintmax_t bytes) const {
+        for (int i = 0; i < 12000; ++i) {
+            uintmax_t total = 0;
+            std::error_code error;
+            for (auto it = std::filesystem::recursive_directory_iterator(Temp, error);
+                 !error && it != std::filesystem::recursive_directory_iterator();
+                 it.increment(error))
+                if (it->is_regular_file(error))
+                    total += it->file_size(error);
+            if (total >= bytes)
+                return true;
+            ::usleep(5000);
+        }
+        return false;
+    }
     // What is left under TMPDIR: nothing after a build, not even the private folder vlm
     // made there (a program killed by a signal would leave that).
     Names TempLeftovers() const {
@@ -357,7 +373,7 @@ private:
     std::string FOutput;
 };
 
-TEST_F(BuildCommand, StopSignalsCancelMidBuildAndLeaveNothing) {
+TEST_F(BuildCommand, StopSignalsCancelMidBuildAndKeepThePreviousOutput) {
     // Enough incompressible data that compressing it outlasts the delivery of a signal by
     // far, also with a fast encoder.
     const std::string blob = RandomBytes(1 << 20, 7);
@@ -371,17 +387,29 @@ TEST_F(BuildCommand, StopSignalsCancelMidBuildAndLeaveNothing) {
         int Signal;
         int ExitCode;
     } cases[] = {{SIGTERM, 143}, {SIGHUP, 129}, {SIGINT, 130}};
-    for (const auto& c : cases) {
-        const std::string output = Dir / "out/site.exe";
-        TWatchedProcess vlm({"build", Project, "-o", output}, Env());
-        ASSERT_TRUE(vlm.WaitFor("Compressing files...\n")) << vlm.Output();
-        vlm.Send(c.Signal);
-        EXPECT_EQ(vlm.Wait(), c.ExitCode) << c.Signal << "\n" << vlm.Output();
-        EXPECT_EQ(vlm.Output().find("Finished"), std::string::npos) << vlm.Output();
-        EXPECT_FALSE(PathExists(output)) << c.Signal;
-        EXPECT_EQ(TempLeftovers(), Names{}) << c.Signal
-                                            << ": the settings member (with the "
-                                               "password) and the archive stay";
+    // The previous output stays byte for byte: the build writes its archive in its private
+    // folder and only a complete build puts it in the output's place.
+    const std::string previous = RandomBytes(4000, 8);
+    for (const char* name : {"site.exe", "site.vlm"}) {
+        for (const auto& c : cases) {
+            const std::string output = Dir / "out/" + name;
+            WriteFile(output, previous);
+            TWatchedProcess vlm({"build", Project, "-o", output, "--yes"}, Env());
+            ASSERT_TRUE(vlm.WaitFor("Compressing files...\n")) << vlm.Output();
+            // Some members are written before the signal: a cancelled writer finishes the
+            // archive of those.
+            ASSERT_TRUE(WaitForTemporaryBytes(2 << 20)) << vlm.Output();
+            vlm.Send(c.Signal);
+            EXPECT_EQ(vlm.Wait(), c.ExitCode) << c.Signal << "\n" << vlm.Output();
+            EXPECT_EQ(vlm.Output().find("Finished"), std::string::npos) << vlm.Output();
+            EXPECT_TRUE(PathExists(output) && ReadFile(output) == previous)
+                << name << " " << c.Signal;
+            EXPECT_EQ(ListNames(Dir / "out"), Names{name}) << c.Signal;
+            EXPECT_EQ(TempLeftovers(), Names{}) << c.Signal
+                                                << ": the settings member (with the "
+                                                   "password) and the archive stay";
+            std::filesystem::remove(output);
+        }
     }
 }
 
