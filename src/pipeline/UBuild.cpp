@@ -160,10 +160,15 @@ void TBuildRun::Steps() {
 }
 
 // Without its home page the site is not there: an output of the settings member alone would
-// be no build at all. The build ends with the error before anything is replaced or written.
+// be no build at all, nor would one that its masks left the home page out of. The build
+// ends with the error before anything is replaced or written.
 void TBuildRun::CheckHomePage() const {
     if (const int reason = FileMissingReason(FHomePage); reason != 0)
         throw EFOpenError(FHomePage, reason);
+    // The viewer opens an archive at its home page and refuses one without it.
+    if (const std::string mask = HomePageExcludedBy(FProject, FHomePage); !mask.empty())
+        throw EVlmError("The mask \"" + mask + "\" of MaskExclude leaves out the home page \"" +
+                        FHomePage + "\": the viewer cannot open an output without it.");
 }
 
 // The old output stays until the new one replaces it whole, so a build that fails or is

@@ -104,8 +104,12 @@ std::string ConvertMasks(std::string_view list) {
 std::string ConvertMasks(std::string_view list, std::string_view root) {
     std::string lines;
     for (const std::string& item : SplitMaskList(list))
-        lines += std::string(root) + item + "\r\n";
+        lines += MaskLine(item, root) + "\r\n";
     return lines;
+}
+
+std::string MaskLine(std::string_view item, std::string_view root) {
+    return std::string(root) + std::string(item);
 }
 
 std::string MaskToExpression(std::string_view mask) {

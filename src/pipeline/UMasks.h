@@ -30,6 +30,8 @@ std::vector<std::string> SplitMaskList(std::string_view list);
 // names a file in any folder.
 std::string ConvertMasks(std::string_view list);
 std::string ConvertMasks(std::string_view list, std::string_view root);
+// The line of one item with a root (mask mode).
+std::string MaskLine(std::string_view item, std::string_view root);
 
 // The expression fragment of one mask: "*" any run, "?" at most one character ("(^.)" as
 // the first character), "." and "\" escaped, other characters copied as they are (so

@@ -32,6 +32,19 @@ TStringList SettingsList(const TProject& project, const TSitePaths& paths) {
     return settings;
 }
 
+std::string HomePageExcludedBy(const TProject& project, const std::string& homePage) {
+    if (project.Flag(entry::ParsingEnabled))
+        return {};
+    // The writer's own test of its exclusion lines (stored names are full paths here).
+    const std::string root = ExtractFilePath(homePage);
+    for (const std::string& mask : SplitMaskList(project.Value(entry::MaskExclude))) {
+        const std::string line = MaskLine(mask, root);
+        if (IsExcluded({{line, line.find(PathDelim) != std::string::npos}}, homePage, true))
+            return mask;
+    }
+    return {};
+}
+
 TSiteCollection::TSiteCollection(const TProject& project, TSitePaths paths)
     : FProject(project), FPaths(std::move(paths)), FParsing(project.Flag(entry::ParsingEnabled)) {}
 

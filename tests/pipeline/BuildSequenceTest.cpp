@@ -228,6 +228,14 @@ TEST_F(BuildSequence, ErrorsComeAfterTheFinishedWindowAndNameTheFile) {
         {"a full temporary folder while the archive is assembled",
          [](auto& f) { f.FailWrites.emplace(3000, ENOSPC); }, "site.vlm",
          "in the temporary folder \"TMP/\". No space left on device"},
+        {"masks that leave out the home page",
+         [](auto& f) {
+             f.Project->SetFlag("ParsingEnabled", false);
+             f.Project->SetValue("MaskInclude", "*.gif");
+             f.Project->SetValue("MaskExclude", "*.tmp, *.HTM");
+         },
+         "site.exe",
+         "The mask \"*.HTM\" of MaskExclude leaves out the home page \"SITE/index.htm\""},
         {"a temporary folder that has gone", [](auto& f) { SetTempFolder(f.Temp + "gone"); },
          "site.vlm", "The temporary folder \"TMP/gone/\" does not exist."},
     };
