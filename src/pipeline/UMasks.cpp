@@ -74,22 +74,26 @@ std::vector<std::string> SplitMaskList(std::string_view list) {
         if (c == ';')
             c = ',';
     std::vector<std::string> items;
+    // An empty item (a comma too many, empty quotes) names no file: as a mask it would be
+    // the folder delimiter alone and match every path, so a trailing comma in an exclude
+    // list would leave out the whole site. Empty items are dropped.
+    const auto add = [&items](std::string item) {
+        if (!item.empty())
+            items.push_back(std::move(item));
+    };
     size_t pos = SkipBlanks(text, 0);
     while (pos < text.size()) {
         if (text[pos] == '"') {
-            items.push_back(QuotedItem(text, pos));
+            add(QuotedItem(text, pos));
         } else {
             const size_t start = pos;
             while (pos < text.size() && text[pos] != ',' && !IsBlank(text[pos]))
                 ++pos;
-            items.push_back(text.substr(start, pos - start));
+            add(text.substr(start, pos - start));
         }
         pos = SkipBlanks(text, pos);
-        if (pos < text.size() && text[pos] == ',') {
-            if (pos + 1 == text.size())
-                items.emplace_back();
+        if (pos < text.size() && text[pos] == ',')
             pos = SkipBlanks(text, pos + 1);
-        }
     }
     return items;
 }

@@ -19,8 +19,8 @@
 namespace vlm {
 
 // Splits a mask list at ",", ";", blanks and control characters; a double-quoted item
-// keeps its blanks ("" inside stands for one quote). A leading comma gives an empty first
-// item, a comma at the very end an empty last one; an empty text gives no items.
+// keeps its blanks ("" inside stands for one quote). Empty items (a leading, doubled or
+// trailing comma, empty quotes) are left out; an empty text gives no items.
 std::vector<std::string> SplitMaskList(std::string_view list);
 
 // One line (followed by CR LF) per item of the list. With a root (mask mode) each line is

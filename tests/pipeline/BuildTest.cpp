@@ -218,6 +218,13 @@ TEST_F(BuildOutput, MaskModeLists) {
          "logo.*",
          {"site/images/paper.gif", "site/index.htm", "site/style.css"}},
         {"\"my page.htm\"", "", {"site/index.htm", "site/my page.htm"}},
+        // Empty items (a comma too many) are ignored.
+        {"*.gif,", "", {"site/images/logo.gif", "site/images/paper.gif", "site/index.htm"}},
+        {",",
+         "*.tmp,*.bak,;images/*.gif",
+         {"site/docs/README.HTM", "site/docs/hidden-from-parsing.htm", "site/frames.htm",
+          "site/frames/left.htm", "site/frames/right.htm", "site/index.htm", "site/my page.htm",
+          "site/page2.htm", "site/style.css", "site/sub/page3.htm", "site/unused.htm"}},
     };
     for (const auto& c : cases) {
         Project->SetValue("MaskInclude", c.Include);
@@ -270,6 +277,13 @@ TEST_F(BuildOutput, ParseModeEmptyMaskListsIncludeEverythingAndExcludeNothing) {
          {{"site/", {"index.htm"}},
           {"site/images/", {"logo.gif", "paper.gif"}},
           {"tmp/", {"VLM.settings"}}}},
+        // A comma too many adds no mask that takes or leaves out every file.
+        {"*.gif,",
+         "",
+         {{"site/", {"index.htm"}},
+          {"site/images/", {"logo.gif", "paper.gif"}},
+          {"tmp/", {"VLM.settings"}}}},
+        {",", "*.tmp,*.bak,", Groups(ExampleParsed.begin(), ExampleParsed.end() - 1)},
     };
     for (const auto& c : cases) {
         Project->SetValue("MaskInclude", c.Include);
