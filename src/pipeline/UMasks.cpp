@@ -39,7 +39,18 @@ std::string QuotedItem(std::string_view text, size_t& pos) {
     return item;
 }
 
-std::string ConvertItem(const std::string& item) {
+// Masks name folders with "/" or "\" alike (the options dialog's own example is
+// "temp\*.*"): both become the platform's delimiter.
+std::string WithPathDelims(std::string_view mask) {
+    std::string text(mask);
+    for (char& c : text)
+        if (c == '\\' || c == '/')
+            c = PathDelim;
+    return text;
+}
+
+std::string ConvertItem(const std::string& mask) {
+    const std::string item = WithPathDelims(mask);
     if (!item.empty() && (item[0] == '*' || item[0] == '?'))
         return item;
     if (!item.empty() && item[0] == PathDelim)
@@ -113,10 +124,11 @@ std::string ConvertMasks(std::string_view list, std::string_view root) {
 }
 
 std::string MaskLine(std::string_view item, std::string_view root) {
-    return std::string(root) + std::string(item);
+    return std::string(root) + WithPathDelims(item);
 }
 
-std::string MaskToExpression(std::string_view mask) {
+std::string MaskToExpression(std::string_view text) {
+    const std::string mask = WithPathDelims(text);
     if (mask == "*" || mask == "*.*")
         return "(.*)";
     std::string t;

@@ -218,13 +218,14 @@ TEST_F(BuildOutput, MaskModeLists) {
          "logo.*",
          {"site/images/paper.gif", "site/index.htm", "site/style.css"}},
         {"\"my page.htm\"", "", {"site/index.htm", "site/my page.htm"}},
-        // Empty items (a comma too many) are ignored.
+        // Empty items (a comma too many) are ignored; "\\" separates folders as "/" does.
         {"*.gif,", "", {"site/images/logo.gif", "site/images/paper.gif", "site/index.htm"}},
         {",",
-         "*.tmp,*.bak,;images/*.gif",
+         "*.tmp,*.bak,;images\\*.gif",
          {"site/docs/README.HTM", "site/docs/hidden-from-parsing.htm", "site/frames.htm",
           "site/frames/left.htm", "site/frames/right.htm", "site/index.htm", "site/my page.htm",
           "site/page2.htm", "site/style.css", "site/sub/page3.htm", "site/unused.htm"}},
+        {"images\\*.gif", "", {"site/images/logo.gif", "site/images/paper.gif", "site/index.htm"}},
     };
     for (const auto& c : cases) {
         Project->SetValue("MaskInclude", c.Include);
@@ -284,6 +285,14 @@ TEST_F(BuildOutput, ParseModeEmptyMaskListsIncludeEverythingAndExcludeNothing) {
           {"site/images/", {"logo.gif", "paper.gif"}},
           {"tmp/", {"VLM.settings"}}}},
         {",", "*.tmp,*.bak,", Groups(ExampleParsed.begin(), ExampleParsed.end() - 1)},
+        // "\\" separates folders as "/" does.
+        {"",
+         "images\\*.*,*.tmp;*.bak",
+         {{"site/", {"frames.htm", "index.htm", "my page.htm", "page2.htm", "style.css"}},
+          {"site/sub/", {"page3.htm"}},
+          {"site/docs/", {"README.HTM"}},
+          {"site/frames/", {"left.htm", "right.htm"}},
+          {"tmp/", {"VLM.settings"}}}},
     };
     for (const auto& c : cases) {
         Project->SetValue("MaskInclude", c.Include);

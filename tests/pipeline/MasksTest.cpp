@@ -49,6 +49,10 @@ TEST(Masks, ConvertingLists) {
         // No drive letters here: such an item is a name like any other.
         {"C:/site/*.bak", nullptr, "*/C:/site/*.bak\r\n"},
         {",*.htm,", nullptr, "*.htm\r\n"},
+        // "\\" separates folders as "/" does.
+        {"temp\\*.*", nullptr, "*/temp/*.*\r\n"},
+        {"\\site\\*.bak", nullptr, "*/site/*.bak\r\n"},
+        {"images\\*.gif,", "/site/", "/site/images/*.gif\r\n"},
         {"*.tmp;*.bak", nullptr, "*.tmp\r\n*.bak\r\n"},
         {"\"My Docs/*.htm\"", nullptr, "*/My Docs/*.htm\r\n"},
         {"*.htm,images/*.gif", "/site/", "/site/*.htm\r\n/site/images/*.gif\r\n"},
@@ -70,8 +74,8 @@ TEST(Masks, MasksBecomeExpressions) {
         {"*", "(.*)"},
         {"*.*", "(.*)"},
         {"*.tmp", "(.*\\.tmp)"},
-        {"*\\temp\\*.*", "(.*\\\\temp\\\\.*\\..*)"},
-        {"C:\\site\\*.bak", "((^[C]):\\\\site\\\\.*\\.bak)"},
+        {"*\\temp\\*.*", "(.*/temp/.*\\..*)"},
+        {"C:\\site\\*.bak", "((^[C]):/site/.*\\.bak)"},
         {"?x.htm", "((^.)x\\.htm)"},
         {"a", "((^[a]))"},
         {"*/temp/*.*", "(.*/temp/.*\\..*)"},
@@ -131,6 +135,7 @@ TEST(Masks, MatchingIsUnanchoredAndIgnoresCase) {
         {"?.gif", "/.gif", true},
         {"\"My Docs/*.htm\"", "/home/My", true}, // the blank splits the converted line
         {"*.gif,", "/site/a.htm", false},        // no empty item that would match any path
+        {"temp\\*.*", "/site/temp/a.gif", true},
     };
     for (const auto& c : cases) {
         TRegExpr matcher("MaskInclude");
