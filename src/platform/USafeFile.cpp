@@ -74,11 +74,14 @@ void LearnMode(TTargetPlace& place) {
             throw EFCreateError(place.Display, EINVAL,
                                 "It is not a regular file and is never replaced.");
         if (S_ISREG(st.st_mode)) {
-            place.Mode = st.st_mode & 07777;
             place.Owner = st.st_uid;
             place.Group = st.st_gid;
             place.Existed = true;
-            return;
+            // An executable must stay startable whatever the file it replaces was.
+            if (!place.Options.Executable) {
+                place.Mode = st.st_mode & 07777;
+                return;
+            }
         }
     }
     place.Mode = (place.Options.Executable ? 0777 : 0666) & ~static_cast<mode_t>(ProcessUmask());

@@ -3,12 +3,12 @@
 // target's name holds either the old file or the whole new one, never a partial file.
 //
 // The final permissions are computed once, when the file is opened: those of the file
-// being replaced, else those a plain create would give (0666, or 0777 for executables,
-// less the umask). The owner and group of a replaced file are kept where the process may
-// set them. A symbolic link at the target is followed, so the file is replaced where it
-// lives and the link stays a link; a link that the kernel's protected-symlinks rule
-// would refuse (one in a sticky, world-writable folder owned by neither the caller nor
-// the folder's owner) is refused with an error naming it.
+// being replaced, else those a plain create would give (0666 less the umask). An
+// executable always gets 0777 less the umask, also when it replaces a file of another mode. The
+// owner and group of a replaced file are kept where the process may set them. A symbolic link at
+// the target is followed, so the file is replaced where it lives and the link stays a link; a link
+// that the kernel's protected-symlinks rule would refuse (one in a sticky, world-writable folder
+// owned by neither the caller nor the folder's owner) is refused with an error naming it.
 //
 // A TSafeFile that ends without Commit (an exception, a cancel) removes its temporary
 // file and leaves the target untouched.
@@ -27,7 +27,7 @@
 namespace vlm {
 
 struct TSafeFileOptions {
-    bool Executable = false; // a new file gets 0777 less the umask instead of 0666
+    bool Executable = false; // the file gets 0777 less the umask, replaced or new
     bool Replace = true;     // false: Commit fails (EEXIST) when the name exists meanwhile
     bool FollowLinks = true; // false: a link at the name is replaced itself, never followed
 };

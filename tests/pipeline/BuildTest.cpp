@@ -1,6 +1,9 @@
 #include "BuildFixture.h"
 
+#include "platform/USafeFile.h"
+
 #include <algorithm>
+#include <sys/stat.h>
 
 using namespace vlm;
 using vlm::test::ListNames;
@@ -137,6 +140,36 @@ TEST_F(BuildOutput, TheExecutableIsViewerArchiveAndTrailer) {
     TArchiveReader reader(Out + "site.exe");
     EXPECT_EQ(reader.ArchiveOffset(), ViewerBytes.size());
     EXPECT_EQ(reader.ArchiveSize(), bytes.size() - ViewerBytes.size() - 8);
+}
+
+// An executable output can be started whatever file it replaced; an archive keeps the
+// mode of the file it replaced.
+TEST_F(BuildOutput, TheOutputsMode) {
+    CopyExampleSite();
+    const mode_t umask = static_cast<mode_t>(ProcessUmask());
+    const struct {
+        const char* Name;
+        mode_t Old; // 0: no file before
+        mode_t Mode;
+    } cases[] = {
+        {"site.exe", 0, 0777 & ~umask},    {"site.exe", 0600, 0777 & ~umask},
+        {"site.exe", 0640, 0777 & ~umask}, {"site.exe", 04711, 0777 & ~umask},
+        {"site.vlm", 0, 0666 & ~umask},    {"site.vlm", 0600, 0600},
+        {"site.vlm", 0754, 0754},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Name) + " over " + std::to_string(c.Old));
+        Output(c.Name);
+        if (c.Old != 0) {
+            WriteFile(Out + c.Name, "old");
+            ASSERT_EQ(::chmod((Out + c.Name).c_str(), c.Old), 0);
+        }
+        Build();
+        struct stat st {};
+        ASSERT_EQ(::stat((Out + c.Name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.Mode);
+        DeleteFile(Out + c.Name);
+    }
 }
 
 TEST_F(BuildOutput, TheSettingsMember) {

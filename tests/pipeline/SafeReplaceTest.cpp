@@ -138,7 +138,7 @@ TEST_F(SafeReplace, ModesOfNewAndReplacedFiles) {
         {"new executable", [&] { JoinExecutableOutput(); }, -1, 0750},
         {"new archive", [&] { MoveArchiveIntoPlace(); }, -1, 0640},
         {"replaced project", [&] { SaveProject(); }, 0604, 0604},
-        {"replaced executable", [&] { JoinExecutableOutput(); }, 0700, 0700},
+        {"replaced executable", [&] { JoinExecutableOutput(); }, 0600, 0750},
         {"replaced archive", [&] { MoveArchiveIntoPlace(); }, 0664, 0664},
     };
     for (const auto& c : cases) {
