@@ -195,6 +195,9 @@ void TBuildRun::PrepareFolders() {
     FCollection = std::make_unique<TSiteCollection>(FProject, paths);
     if (!FOutputFolder.empty() && !DirectoryExists(FOutputFolder))
         CreateDir(FOutputFolder);
+    // A build killed while it copied its output into place left its temporary file beside
+    // the output, where nothing else would ever remove it.
+    RemoveSafeFileLeftovers(FOutputFile);
     // The output is written last, after all the work: a folder that cannot take it is told
     // before any. (A link is followed to where the file lives when it is replaced.)
     if (!IsSymbolicLink(FOutputFile)) {
