@@ -463,6 +463,60 @@ TEST_F(BuildCommand, AnUnreadableFolderIsReportedAndFailsTheRun) {
 
 namespace {
 
+// Under a low limit of open files the workers are as many as it leaves room for: any
+// --jobs gives the same archive, and no file is refused for want of a descriptor.
+TEST_F(BuildCommand, ALowLimitOfOpenFilesLeavesNoFileOut) {
+    // Pages for link discovery's readers, and files large enough that a worker holds each
+    // open for a while.
+    std::string index = "<html>";
+    const std::string image = RandomBytes(1 << 20, 3);
+    for (int i = 0; i < 150; ++i) {
+        const std::string n = std::to_string(i);
+        index += "<a href=\"pages/p" + n + ".htm\">" + n + "</a>";
+        WriteFile(Site + "pages/p" + n + ".htm", "<img src=\"../img/i" + n + ".gif\">");
+        WriteFile(Site + "img/i" + n + ".gif", i < 40 ? image : image.substr(0, 3000));
+    }
+    WriteFile(Site + "index.htm", index);
+    const auto members = [](const std::string& archive) {
+        Names names;
+        const vlm::TArchiveReader reader(archive);
+        // The settings member lies in each run's own private folder.
+        for (const vlm::TArchiveMember& member : reader.Members())
+            names.push_back(member.Name.find("/VLM.settings") != std::string::npos ? "VLM.settings"
+                                                                                   : member.Name);
+        return names;
+    };
+    const struct {
+        const char* What;
+        std::string Parsing; // empty: vlm zip
+    } cases[] = {{"links", "1"}, {"masks", "0"}, {"zip", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        if (!c.Parsing.empty()) {
+            ASSERT_EQ(Vlm({"set", Project, "ParsingEnabled=" + c.Parsing}).ExitCode, 0);
+        }
+        std::vector<Names> archives;
+        for (const char* jobs : {"1", "16"}) {
+            const std::string output = Dir / ("out/" + std::string(c.What) + jobs + ".vlm");
+            // Only the run with many jobs is limited: the other is the reference.
+            const std::string limit = std::string(jobs) == "1" ? "" : "ulimit -n 16 && ";
+            const std::vector<std::string> command =
+                c.Parsing.empty()
+                    ? std::vector<std::string>{"zip", output, Site, "--jobs", jobs}
+                    : std::vector<std::string>{"build", Project, "-o", output, "--jobs", jobs};
+            std::vector<std::string> args = {"-c", limit + "exec \"$0\" \"$@\"", VLM_BINARY};
+            args.insert(args.end(), command.begin(), command.end());
+            const TProcessResult r = RunProcess("sh", args, Env());
+            EXPECT_EQ(r.ExitCode, 0) << jobs << "\n" << r.Err;
+            EXPECT_EQ(r.Err.find("Too many open files"), std::string::npos) << r.Err;
+            archives.push_back(PathExists(output) ? members(output) : Names{});
+        }
+        EXPECT_GT(archives[0].size(), 300u);
+        EXPECT_EQ(archives[1], archives[0]);
+    }
+    EXPECT_EQ(TempLeftovers(), Names{});
+}
+
 TEST_F(BuildCommand, FilesFromOutsideTheSiteAreTakenWithAWarning) {
     WriteFile(Dir / "secret.txt", "secret");
     WriteFile(Site + "index.htm", ReadFile(Site + "index.htm") +
