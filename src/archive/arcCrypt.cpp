@@ -1,5 +1,7 @@
 #include "archive/arcCrypt.h"
 
+#include "platform/UTestHooks.h"
+
 #include <chrono>
 #include <libdeflate.h>
 #include <random>
@@ -69,8 +71,11 @@ void TCipher::DecryptBytes(uint8_t* buffer, size_t count) {
 std::array<uint8_t, EncryptionHeaderSize> TCipher::MakeEncryptionHeader(std::string_view password,
                                                                         uint32_t crc) {
     InitKeys(password);
-    const auto seed = std::chrono::high_resolution_clock::now().time_since_epoch().count();
-    std::minstd_rand generator(static_cast<std::minstd_rand::result_type>(seed ^ (seed >> 32)));
+    const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
+    auto seed = static_cast<std::minstd_rand::result_type>(now ^ (now >> 32));
+    if (uint32_t fixed = 0; hook_state::FixedHeaderSeed(fixed))
+        seed = fixed;
+    std::minstd_rand generator(seed);
     std::uniform_int_distribution<int> draw(0, 32766);
     std::array<uint8_t, EncryptionHeaderSize> header{};
     for (size_t i = 0; i < 10; ++i)

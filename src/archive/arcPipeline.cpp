@@ -1,15 +1,23 @@
 #include "archive/arcPipeline.h"
 
 #include "platform/UErrors.h"
+#include "platform/UProcessInfo.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace vlm {
 
 unsigned WorkerCount(int jobs) {
-    if (jobs > 0)
-        return static_cast<unsigned>(jobs);
-    return std::max(1u, std::thread::hardware_concurrency());
+    const unsigned wanted =
+        jobs > 0 ? static_cast<unsigned>(jobs) : std::max(1u, std::thread::hardware_concurrency());
+    // Each worker holds one file open at a time; the calling thread keeps a few of its own
+    // meanwhile (a member it reads itself, the output, a folder it lists). Under a low limit
+    // of open files more workers would only find their files refused.
+    constexpr size_t CallerFiles = 4;
+    const size_t room = OpenFileRoom();
+    const size_t files = room > CallerFiles + 1 ? room - CallerFiles : 1;
+    return static_cast<unsigned>(std::min<size_t>(wanted, files));
 }
 
 TMemberQueue::TMemberQueue(std::vector<TMemberJob> jobs, std::string password, int zlibLevel,
@@ -97,7 +105,12 @@ TPreparedMember TMemberQueue::Prepare(const TMemberJob& job, TBufferDeflater& de
     try {
         source = std::make_unique<TFileStream>(*job.Path, TFileMode::OpenRead);
     } catch (const EStreamError& e) {
-        member.OpenErrorNumber = e.ErrorNumber;
+        // Out of descriptors for now (another part of the program holds some): the writer
+        // opens the file itself when its turn comes.
+        if (e.ErrorNumber == EMFILE || e.ErrorNumber == ENFILE)
+            member.Inline = true;
+        else
+            member.OpenErrorNumber = e.ErrorNumber;
         return member;
     }
     member.Size = static_cast<uint64_t>(std::max<int64_t>(source->Size(), 0));

@@ -70,7 +70,8 @@ private:
     std::vector<std::thread> FWorkers;
 };
 
-// The number of worker threads for jobs: the hardware's thread count for 0.
+// The number of worker threads for jobs: the hardware's thread count for 0; never more than
+// the process's limit of open files leaves room for, so the result is the same for any jobs.
 unsigned WorkerCount(int jobs);
 
 } // namespace vlm

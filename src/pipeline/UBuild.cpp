@@ -9,6 +9,7 @@
 #include "platform/UFileStream.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
+#include "platform/USafeFile.h"
 #include "platform/UText.h"
 #include "project/UProject.h"
 
@@ -73,8 +74,9 @@ private:
     void CommentArchive();
     void ShowArchiveSize();
     void Join();
+    void PlaceArchive();
     void Ending(std::exception_ptr error);
-    void RemoveLeftovers(bool keepOutput);
+    void RemoveLeftovers();
 
     void Stage(const std::string& caption);
     std::string WriterFailure(const std::string& what) const;
@@ -92,9 +94,8 @@ private:
     bool FExe = false;
     std::unique_ptr<TSiteCollection> FCollection;
     std::vector<TWriterReport> FReports;
-    std::string FAdding; // the file the writer is adding
-    bool FOutputWritten = false;
-    bool FComplete = false;
+    std::string FAdding;    // the file the writer is adding
+    bool FComplete = false; // the output is in place
 };
 
 void TBuildRun::Stage(const std::string& caption) {
@@ -153,17 +154,24 @@ void TBuildRun::Steps() {
     ShowArchiveSize();
     if (FExe)
         Join();
+    else
+        PlaceArchive();
     FComplete = true;
 }
 
 // Without its home page the site is not there: an output of the settings member alone would
-// be no build at all. The build ends with the error before anything is replaced or written.
+// be no build at all, nor would one that its masks left the home page out of. The build
+// ends with the error before anything is replaced or written.
 void TBuildRun::CheckHomePage() const {
     if (const int reason = FileMissingReason(FHomePage); reason != 0)
         throw EFOpenError(FHomePage, reason);
+    // The viewer opens an archive at its home page and refuses one without it.
+    if (const std::string mask = HomePageExcludedBy(FProject, FHomePage); !mask.empty())
+        throw EVlmError("The mask \"" + mask + "\" of MaskExclude leaves out the home page \"" +
+                        FHomePage + "\": the viewer cannot open an output without it.");
 }
 
-// The old output stays until the new one replaces it, so a build that fails or is
+// The old output stays until the new one replaces it whole, so a build that fails or is
 // cancelled leaves the user's file as it was. A dangling link is an existing name too: the
 // build would write through it.
 void TBuildRun::ConfirmReplace() {
@@ -187,6 +195,16 @@ void TBuildRun::PrepareFolders() {
     FCollection = std::make_unique<TSiteCollection>(FProject, paths);
     if (!FOutputFolder.empty() && !DirectoryExists(FOutputFolder))
         CreateDir(FOutputFolder);
+    // A build killed while it copied its output into place left its temporary file beside
+    // the output, where nothing else would ever remove it.
+    RemoveSafeFileLeftovers(FOutputFile);
+    // The output is written last, after all the work: a folder that cannot take it is told
+    // before any. (A link is followed to where the file lives when it is replaced.)
+    if (!IsSymbolicLink(FOutputFile)) {
+        if (const int error = ProbeFolder(FOutputFolder.empty() ? "." : FOutputFolder, "arc");
+            error != 0)
+            throw EFCreateError(FOutputFile, error);
+    }
     const std::string language = FProject.Value(entry::Language);
     if (!FileExists(FLanguagesFolder + language + ".lng"))
         FProject.SetValue(entry::Language, "Default");
@@ -224,9 +242,11 @@ void TBuildRun::ConfigureWriter() {
     FHost.SetCurrentFileText("");
     Stage("Compressing files...");
     FExe = UpperCase(FProject.Value(entry::OutputType)) == value::EXE;
-    FArchivePath =
-        FExe ? FTempFolder + ChangeFileExt(ExtractFileName(FOutputFile), ".vlm") : FOutputFile;
-    if (FExe && FileExists(FArchivePath))
+    // The archive is made in the private folder for both output types: the writer puts what
+    // it has in its archive's place also when it is cancelled, and the output's place takes
+    // only a complete build's archive (or the executable joined from it).
+    FArchivePath = FTempFolder + ChangeFileExt(ExtractFileName(FOutputFile), ".vlm");
+    if (FileExists(FArchivePath))
         DeleteFile(FArchivePath);
     StepProgress(FHost, 5);
     FHost.ProcessMessages();
@@ -288,10 +308,7 @@ void TBuildRun::RunWriter() {
     // The comment goes into the archive before it takes its name (see CommentArchive).
     FZip.ArchiveComment = FSettingsPath;
     const int added = FZip.Compress();
-    // A run that adds files puts the new archive in place; an old output under the same
-    // name, kept until then, says nothing about this run.
     const bool archived = added > 0 && FileExists(FArchivePath);
-    FOutputWritten = archived && !FExe;
     if (FHost.Cancelled())
         throw EAbort();
     if (added == 0 || !archived)
@@ -340,31 +357,40 @@ void TBuildRun::ShowArchiveSize() {
 void TBuildRun::Join() {
     Stage("Integrating...");
     JoinExecutable(FHost, FProgramFolder + "VLMView.exe", FArchivePath, FOutputFile);
-    FOutputWritten = true;
+}
+
+// The finished archive takes the output's place in one step (a rename, or across file
+// systems a copy beside the output that is renamed over it); Cancel is honoured while it
+// is copied. The replaced file's mode and owner are kept.
+void TBuildRun::PlaceArchive() {
+    TFileStream archive(FArchivePath, TFileMode::OpenRead);
+    try {
+        ReplaceFileWith(archive, FOutputFile, {}, [this] { CheckForCancel(FHost); });
+    } catch (const EWriteError& e) {
+        throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
+                                      {FOutputFile, SysErrorMessage(e.ErrorNumber)}));
+    }
 }
 
 // Our temporary files go on every path out of the build: they live in the private folder
-// of this process, which no later build of another process would clean. An output
-// that the build wrote but did not finish goes too, and so does any output of a
-// cancelled build: the user asked for none.
-void TBuildRun::RemoveLeftovers(bool keepOutput) {
+// of this process, which no later build of another process would clean. The output's
+// place is written only by the last step, whole, so nothing there is ever removed.
+void TBuildRun::RemoveLeftovers() {
     if (FileExists(FSettingsPath))
         DeleteFile(FSettingsPath);
-    if (FExe && !FArchivePath.empty() && FileExists(FArchivePath))
+    if (!FArchivePath.empty() && FileExists(FArchivePath))
         DeleteFile(FArchivePath);
-    if (FOutputWritten && !keepOutput && FileExists(FOutputFile))
-        DeleteFile(FOutputFile);
 }
 
 void TBuildRun::Ending(std::exception_ptr error) {
     FHost.EnableMainWindow();
     FCollection.reset();
-    if (FHost.Cancelled()) {
-        RemoveLeftovers(false);
+    RemoveLeftovers();
+    // A Cancel that comes once the output is in place is too late: the build is done.
+    if (FHost.Cancelled() && !FComplete) {
         FHost.CloseProgress();
         throw EAbort();
     }
-    RemoveLeftovers(FComplete);
     FHost.ShowFinished(!FRun);
     FHost.CloseProgress();
     if (error)

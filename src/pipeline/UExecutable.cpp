@@ -66,8 +66,8 @@ void JoinParts(TBuildHost& host, TFileStream& out, const std::string& viewer,
 
 void JoinExecutable(TBuildHost& host, const std::string& viewer, const std::string& archive,
                     const std::string& output) {
-    // A new executable can be started by its user; one that replaces another keeps that
-    // file's mode.
+    // The executable can be started by its user (0777 less the umask), also when it
+    // replaces a file that could not be; the replaced file's owner is kept.
     TSafeFileOptions options;
     options.Executable = true;
     TSafeFile file(output, options);

@@ -39,7 +39,18 @@ std::string QuotedItem(std::string_view text, size_t& pos) {
     return item;
 }
 
-std::string ConvertItem(const std::string& item) {
+// Masks name folders with "/" or "\" alike (the options dialog's own example is
+// "temp\*.*"): both become the platform's delimiter.
+std::string WithPathDelims(std::string_view mask) {
+    std::string text(mask);
+    for (char& c : text)
+        if (c == '\\' || c == '/')
+            c = PathDelim;
+    return text;
+}
+
+std::string ConvertItem(const std::string& mask) {
+    const std::string item = WithPathDelims(mask);
     if (!item.empty() && (item[0] == '*' || item[0] == '?'))
         return item;
     if (!item.empty() && item[0] == PathDelim)
@@ -74,22 +85,26 @@ std::vector<std::string> SplitMaskList(std::string_view list) {
         if (c == ';')
             c = ',';
     std::vector<std::string> items;
+    // An empty item (a comma too many, empty quotes) names no file: as a mask it would be
+    // the folder delimiter alone and match every path, so a trailing comma in an exclude
+    // list would leave out the whole site. Empty items are dropped.
+    const auto add = [&items](std::string item) {
+        if (!item.empty())
+            items.push_back(std::move(item));
+    };
     size_t pos = SkipBlanks(text, 0);
     while (pos < text.size()) {
         if (text[pos] == '"') {
-            items.push_back(QuotedItem(text, pos));
+            add(QuotedItem(text, pos));
         } else {
             const size_t start = pos;
             while (pos < text.size() && text[pos] != ',' && !IsBlank(text[pos]))
                 ++pos;
-            items.push_back(text.substr(start, pos - start));
+            add(text.substr(start, pos - start));
         }
         pos = SkipBlanks(text, pos);
-        if (pos < text.size() && text[pos] == ',') {
-            if (pos + 1 == text.size())
-                items.emplace_back();
+        if (pos < text.size() && text[pos] == ',')
             pos = SkipBlanks(text, pos + 1);
-        }
     }
     return items;
 }
@@ -104,11 +119,16 @@ std::string ConvertMasks(std::string_view list) {
 std::string ConvertMasks(std::string_view list, std::string_view root) {
     std::string lines;
     for (const std::string& item : SplitMaskList(list))
-        lines += std::string(root) + item + "\r\n";
+        lines += MaskLine(item, root) + "\r\n";
     return lines;
 }
 
-std::string MaskToExpression(std::string_view mask) {
+std::string MaskLine(std::string_view item, std::string_view root) {
+    return std::string(root) + WithPathDelims(item);
+}
+
+std::string MaskToExpression(std::string_view text) {
+    const std::string mask = WithPathDelims(text);
     if (mask == "*" || mask == "*.*")
         return "(.*)";
     std::string t;

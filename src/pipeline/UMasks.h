@@ -2,11 +2,11 @@
 // specifications for the archive writer (mask mode) or into the two regular expressions
 // that link discovery tests every reference against (parse mode).
 //
-// Masks name folders with the platform's path delimiter: "temp/*.*" here, "temp\*.*" on
-// Windows. In an expression the Windows delimiter "\" has to be escaped while "/" is an
-// ordinary character, so both spellings become the same kind of fragment ("/temp/" or
-// "\\temp\\") and match the same folder in a full path. A "\" typed into a mask here is
-// an ordinary file-name character and matches itself.
+// Masks name folders with "/" or "\" alike ("temp/*.*" and "temp\*.*" are one mask):
+// both become the platform's path delimiter before anything else is done with a mask. In
+// an expression the Windows delimiter "\" has to be escaped while "/" is an ordinary
+// character, so the fragment is "/temp/" here and "\\temp\\" on Windows, and matches the
+// same folder in a full path.
 #pragma once
 
 #include "platform/UErrors.h"
@@ -19,8 +19,8 @@
 namespace vlm {
 
 // Splits a mask list at ",", ";", blanks and control characters; a double-quoted item
-// keeps its blanks ("" inside stands for one quote). A leading comma gives an empty first
-// item, a comma at the very end an empty last one; an empty text gives no items.
+// keeps its blanks ("" inside stands for one quote). Empty items (a leading, doubled or
+// trailing comma, empty quotes) are left out; an empty text gives no items.
 std::vector<std::string> SplitMaskList(std::string_view list);
 
 // One line (followed by CR LF) per item of the list. With a root (mask mode) each line is
@@ -30,11 +30,14 @@ std::vector<std::string> SplitMaskList(std::string_view list);
 // names a file in any folder.
 std::string ConvertMasks(std::string_view list);
 std::string ConvertMasks(std::string_view list, std::string_view root);
+// The line of one item with a root (mask mode).
+std::string MaskLine(std::string_view item, std::string_view root);
 
 // The expression fragment of one mask: "*" any run, "?" at most one character ("(^.)" as
-// the first character), "." and "\" escaped, other characters copied as they are (so
-// expression syntax typed into a mask acts as syntax). A mask that does not start with a
-// wildcard must start the path: C:\site\*.bak gives ((^[C]):\\site\\.*\.bak).
+// the first character), "." escaped, a folder delimiter ("/" or "\") the platform's
+// (escaped on Windows), other characters copied as they are (so expression syntax typed
+// into a mask acts as syntax). A mask that does not start with a wildcard must start the
+// path: C:\site\*.bak gives ((^[C]):/site/.*\.bak) here, ((^[C]):\\site\\.*\.bak) on Windows.
 std::string MaskToExpression(std::string_view mask);
 
 // An invalid expression, or a matcher used without one.

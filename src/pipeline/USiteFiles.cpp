@@ -32,6 +32,19 @@ TStringList SettingsList(const TProject& project, const TSitePaths& paths) {
     return settings;
 }
 
+std::string HomePageExcludedBy(const TProject& project, const std::string& homePage) {
+    if (project.Flag(entry::ParsingEnabled))
+        return {};
+    // The writer's own test of its exclusion lines (stored names are full paths here).
+    const std::string root = ExtractFilePath(homePage);
+    for (const std::string& mask : SplitMaskList(project.Value(entry::MaskExclude))) {
+        const std::string line = MaskLine(mask, root);
+        if (IsExcluded({{line, line.find(PathDelim) != std::string::npos}}, homePage, true))
+            return mask;
+    }
+    return {};
+}
+
 TSiteCollection::TSiteCollection(const TProject& project, TSitePaths paths)
     : FProject(project), FPaths(std::move(paths)), FParsing(project.Flag(entry::ParsingEnabled)) {}
 
@@ -51,18 +64,18 @@ void TSiteCollection::Discover(TBuildHost& host, TRegExpr& include, TRegExpr& ex
     ReleaseFreedMemory();
 }
 
+// A list of no masks (empty, or only commas) includes every file and excludes none.
 std::vector<std::string> TSiteCollection::IncludeLines() const {
-    const std::string include = FProject.Value(entry::MaskInclude);
-    if (include.empty())
+    std::vector<std::string> lines =
+        TStringList::SplitLines(ConvertMasks(FProject.Value(entry::MaskInclude), FPaths.HomeRoot));
+    if (lines.empty())
         return {FPaths.HomeRoot + "*.*"};
-    return TStringList::SplitLines(ConvertMasks(include, FPaths.HomeRoot));
+    return lines;
 }
 
 std::vector<std::string> TSiteCollection::ExcludeLines() const {
-    const std::string exclude = FProject.Value(entry::MaskExclude);
-    if (exclude.empty())
-        return {};
-    return TStringList::SplitLines(ConvertMasks(exclude, FPaths.HomeRoot));
+    return TStringList::SplitLines(
+        ConvertMasks(FProject.Value(entry::MaskExclude), FPaths.HomeRoot));
 }
 
 std::string TSiteCollection::LanguageLine() const {
@@ -87,7 +100,7 @@ void TSiteCollection::ConfigureWriter(TCompBase& zip) {
         zip.LiteralSpec = FDiscovered.TakeItems();
     } else {
         zip.RecurseDirs = true;
-        if (!FProject.Value(entry::MaskInclude).empty())
+        if (!SplitMaskList(FProject.Value(entry::MaskInclude)).empty())
             zip.FileSpec.push_back(FPaths.HomePage);
         for (std::string& line : IncludeLines())
             zip.FileSpec.push_back(std::move(line));

@@ -33,6 +33,11 @@ TSitePaths SitePathsOf(const TProject& project, const std::string& tempFolder,
 // and without the password and warning when they are switched off.
 TStringList SettingsList(const TProject& project, const TSitePaths& paths);
 
+// Mask mode: the mask of MaskExclude, as written, that leaves the home page (a full path)
+// out of the archive; empty when none does. Parse mode takes the home page whatever the
+// masks say, so there it is always empty.
+std::string HomePageExcludedBy(const TProject& project, const std::string& homePage);
+
 class TSiteCollection {
 public:
     TSiteCollection(const TProject& project, TSitePaths paths);

@@ -1,8 +1,12 @@
 #include "platform/UProcessInfo.h"
 
+#include <cstdint>
+
 #ifndef _WIN32
 #include <cerrno>
+#include <dirent.h>
 #include <sched.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -46,6 +50,28 @@ void ReturnLargeBuffersToTheSystem() {
 void ReleaseFreedMemory() {
 #ifdef __GLIBC__
     ::malloc_trim(0);
+#endif
+}
+
+size_t OpenFileRoom() {
+#ifdef _WIN32
+    return SIZE_MAX;
+#else
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return SIZE_MAX;
+    // The descriptors open now; the listing's own is one of them. A listing that cannot be
+    // made (the limit is reached already) leaves no room.
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (!dir)
+        return 0;
+    size_t open = 0;
+    while (const dirent* entry = ::readdir(dir))
+        open += entry->d_name[0] != '.';
+    ::closedir(dir);
+    open = open > 0 ? open - 1 : 0;
+    const auto cap = static_cast<uint64_t>(limit.rlim_cur);
+    return cap > open ? static_cast<size_t>(cap - open) : 0;
 #endif
 }
 

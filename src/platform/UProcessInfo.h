@@ -1,6 +1,8 @@
 // Facts about the running process that the program entries need.
 #pragma once
 
+#include <cstddef>
+
 namespace vlm {
 
 // True when the process runs with the super-user's rights (root on POSIX).
@@ -21,5 +23,10 @@ void ReturnLargeBuffersToTheSystem();
 // (worker threads leave whole arenas of freed page buffers behind). Only the resident
 // size changes; nothing else.
 void ReleaseFreedMemory();
+
+// How many more files the process may open before it reaches its limit of open files
+// (RLIMIT_NOFILE); SIZE_MAX when there is no limit. Worker threads that each hold a file
+// open are never more than this allows.
+size_t OpenFileRoom();
 
 } // namespace vlm

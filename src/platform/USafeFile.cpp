@@ -5,7 +5,9 @@
 #include "platform/UTestHooks.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <random>
@@ -74,11 +76,14 @@ void LearnMode(TTargetPlace& place) {
             throw EFCreateError(place.Display, EINVAL,
                                 "It is not a regular file and is never replaced.");
         if (S_ISREG(st.st_mode)) {
-            place.Mode = st.st_mode & 07777;
             place.Owner = st.st_uid;
             place.Group = st.st_gid;
             place.Existed = true;
-            return;
+            // An executable must stay startable whatever the file it replaces was.
+            if (!place.Options.Executable) {
+                place.Mode = st.st_mode & 07777;
+                return;
+            }
         }
     }
     place.Mode = (place.Options.Executable ? 0777 : 0666) & ~static_cast<mode_t>(ProcessUmask());
@@ -102,10 +107,17 @@ uint64_t RandomBits64() {
     return static_cast<uint64_t>(device()) << 32 | device();
 }
 
-// A new private file beside the target, named "." + name + 16 random hex digits + ".tmp",
-// created exclusively: another user who made names there in advance cannot hit ours.
+// The start of every temporary name of a target's entry name.
+std::string TempPrefixOf(std::string_view name) {
+    return "." + std::string(name.substr(0, 200)) + ".";
+}
+
+// A new private file beside the target, named "." + name + "." + the process id + "." +
+// 16 random hex digits + ".tmp", created exclusively: another user who made names there in
+// advance cannot hit ours. The process id tells a later run whether the file was left by a
+// process that is gone (killed while it copied).
 int CreateTemp(const TTargetPlace& place, std::string& tempName) {
-    const std::string base = "." + place.Name.substr(0, 200) + ".";
+    const std::string base = TempPrefixOf(place.Name) + std::to_string(::getpid()) + ".";
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
         if ((error = hook_state::StepFailure(TFileStep::Create)) != 0)
@@ -268,6 +280,69 @@ bool ReplaceFileWith(TFileStream& source, std::string_view target, const TSafeFi
     }
     copy.Commit();
     return false;
+}
+
+namespace {
+
+bool AllHex(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// The process id in a temporary name of target's entry name ("." + name + "." + pid + "." +
+// hex + ".tmp"); 0 for a name of the earlier form without one, -1 for any other name.
+long TempNameProcess(std::string_view name, std::string_view entry) {
+    const std::string prefix = TempPrefixOf(name);
+    constexpr std::string_view Suffix = ".tmp";
+    if (entry.size() < prefix.size() + 16 + Suffix.size() ||
+        entry.substr(0, prefix.size()) != prefix ||
+        entry.substr(entry.size() - Suffix.size()) != Suffix)
+        return -1;
+    const std::string_view middle =
+        entry.substr(prefix.size(), entry.size() - prefix.size() - Suffix.size());
+    const std::string_view random = middle.substr(middle.size() - 16);
+    if (!AllHex(random))
+        return -1;
+    if (middle.size() == 16)
+        return 0;
+    const std::string_view pid = middle.substr(0, middle.size() - 16);
+    if (pid.size() < 2 || pid.size() > 11 || pid.back() != '.' ||
+        pid.find_first_not_of("0123456789") != pid.size() - 1 || pid[0] == '0')
+        return -1;
+    return std::stol(std::string(pid.substr(0, pid.size() - 1)));
+}
+
+bool ProcessIsGone(long pid) {
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+} // namespace
+
+bool IsSafeFileTemporaryOf(std::string_view target, std::string_view candidate) {
+    return ExtractFilePath(candidate) == ExtractFilePath(target) &&
+           TempNameProcess(ExtractFileName(target), ExtractFileName(candidate)) >= 0;
+}
+
+void RemoveSafeFileLeftovers(std::string_view target) {
+    std::string resolved;
+    try {
+        resolved = FollowTarget(target);
+    } catch (const EFCreateError&) {
+        return; // a link that is not followed: its folder is none of ours
+    }
+    const std::string name = ExtractFileName(resolved);
+    const std::string folder = ExtractFilePath(resolved);
+    DIR* dir = name.empty() ? nullptr : ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return;
+    std::vector<std::string> gone;
+    while (const dirent* entry = ::readdir(dir)) {
+        const long pid = TempNameProcess(name, entry->d_name);
+        if (pid > 0 && pid != ::getpid() && ProcessIsGone(pid))
+            gone.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    for (const std::string& entry : gone)
+        (void)::unlink((folder + entry).c_str());
 }
 
 uint32_t ProcessUmask() {

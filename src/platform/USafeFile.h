@@ -3,12 +3,13 @@
 // target's name holds either the old file or the whole new one, never a partial file.
 //
 // The final permissions are computed once, when the file is opened: those of the file
-// being replaced, else those a plain create would give (0666, or 0777 for executables,
-// less the umask). The owner and group of a replaced file are kept where the process may
-// set them. A symbolic link at the target is followed, so the file is replaced where it
-// lives and the link stays a link; a link that the kernel's protected-symlinks rule
-// would refuse (one in a sticky, world-writable folder owned by neither the caller nor
-// the folder's owner) is refused with an error naming it.
+// being replaced, else those a plain create would give (0666 less the umask). An
+// executable always gets 0777 less the umask, also when it replaces a file of another
+// mode. The owner and group of a replaced file are kept where the process may set them.
+// A symbolic link at the target is followed, so the file is replaced where it lives and
+// the link stays a link; a link that the kernel's protected-symlinks rule would refuse
+// (one in a sticky, world-writable folder owned by neither the caller nor the folder's
+// owner) is refused with an error naming it.
 //
 // A TSafeFile that ends without Commit (an exception, a cancel) removes its temporary
 // file and leaves the target untouched.
@@ -27,7 +28,7 @@
 namespace vlm {
 
 struct TSafeFileOptions {
-    bool Executable = false; // a new file gets 0777 less the umask instead of 0666
+    bool Executable = false; // the file gets 0777 less the umask, replaced or new
     bool Replace = true;     // false: Commit fails (EEXIST) when the name exists meanwhile
     bool FollowLinks = true; // false: a link at the name is replaced itself, never followed
 };
@@ -75,6 +76,17 @@ private:
 bool ReplaceFileWith(TFileStream& source, std::string_view target,
                      const TSafeFileOptions& options = {},
                      const std::function<void()>& beforeChunk = {});
+
+// Whether candidate is a temporary file that replacing target makes (or made) beside it:
+// in target's folder, named "." + target's name + "." + a process id + "." + 16 hex digits +
+// ".tmp" (or without the process id, as earlier versions named them). Both paths are
+// compared as given, links not followed.
+bool IsSafeFileTemporaryOf(std::string_view target, std::string_view candidate);
+
+// Removes the temporary files beside target (a link is followed) that a process left which
+// is gone: killed while it replaced the file, it could not remove them. Those of running
+// processes, and those without a process id, stay. Failures are ignored.
+void RemoveSafeFileLeftovers(std::string_view target);
 
 // The process's file-creation mask, read without changing it.
 uint32_t ProcessUmask();

@@ -9,6 +9,8 @@ namespace {
 std::atomic<int64_t> gWritesLeft{-1};
 std::atomic<int> gWriteErrno{0};
 std::atomic<int> gStepErrno[4] = {0, 0, 0, 0};
+std::atomic<bool> gHeaderSeedFixed{false};
+std::atomic<uint32_t> gHeaderSeed{0};
 
 std::atomic<int>& StepSlot(TFileStep step) {
     return gStepErrno[static_cast<int>(step)];
@@ -34,6 +36,15 @@ TFailStep::~TFailStep() {
     StepSlot(FStep) = 0;
 }
 
+TFixedHeaderSeed::TFixedHeaderSeed(uint32_t seed) {
+    gHeaderSeed = seed;
+    gHeaderSeedFixed = true;
+}
+
+TFixedHeaderSeed::~TFixedHeaderSeed() {
+    gHeaderSeedFixed = false;
+}
+
 } // namespace test_hooks
 
 namespace hook_state {
@@ -57,6 +68,13 @@ uint64_t AllowedWrite(uint64_t count, int& errorNumber) {
 
 int StepFailure(TFileStep step) {
     return StepSlot(step);
+}
+
+bool FixedHeaderSeed(uint32_t& seed) {
+    if (!gHeaderSeedFixed)
+        return false;
+    seed = gHeaderSeed;
+    return true;
 }
 
 } // namespace hook_state

@@ -39,6 +39,17 @@ private:
     TFileStep FStep;
 };
 
+// The ten random bytes of every encryption header come from a generator seeded with seed
+// instead of the clock, so that an archive, and what a wrong password makes of its check
+// byte, is the same in every run.
+class TFixedHeaderSeed {
+public:
+    explicit TFixedHeaderSeed(uint32_t seed);
+    ~TFixedHeaderSeed();
+    TFixedHeaderSeed(const TFixedHeaderSeed&) = delete;
+    TFixedHeaderSeed& operator=(const TFixedHeaderSeed&) = delete;
+};
+
 } // namespace test_hooks
 
 namespace hook_state {
@@ -47,6 +58,8 @@ namespace hook_state {
 uint64_t AllowedWrite(uint64_t count, int& errorNumber);
 // The error number a step fails with, or 0.
 int StepFailure(TFileStep step);
+// Whether encryption headers are seeded with a fixed value, and which.
+bool FixedHeaderSeed(uint32_t& seed);
 } // namespace hook_state
 
 } // namespace vlm

@@ -113,6 +113,22 @@ protected:
     TProcessResult Vlm(const std::vector<std::string>& args) {
         return RunProcess(VLM_BINARY, args, Env());
     }
+    // Waits until the files under TMPDIR hold at least bytes; false after a minute.
+    bool WaitForTemporaryBytes(uintmax_t bytes) const {
+        for (int i = 0; i < 12000; ++i) {
+            uintmax_t total = 0;
+            std::error_code error;
+            for (auto it = std::filesystem::recursive_directory_iterator(Temp, error);
+                 !error && it != std::filesystem::recursive_directory_iterator();
+                 it.increment(error))
+                if (it->is_regular_file(error))
+                    total += it->file_size(error);
+            if (total >= bytes)
+                return true;
+            ::usleep(5000);
+        }
+        return false;
+    }
     // What is left under TMPDIR: nothing after a build, not even the private folder vlm
     // made there (a program killed by a signal would leave that).
     Names TempLeftovers() const {
@@ -357,7 +373,7 @@ private:
     std::string FOutput;
 };
 
-TEST_F(BuildCommand, StopSignalsCancelMidBuildAndLeaveNothing) {
+TEST_F(BuildCommand, StopSignalsCancelMidBuildAndKeepThePreviousOutput) {
     // Enough incompressible data that compressing it outlasts the delivery of a signal by
     // far, also with a fast encoder.
     const std::string blob = RandomBytes(1 << 20, 7);
@@ -371,17 +387,29 @@ TEST_F(BuildCommand, StopSignalsCancelMidBuildAndLeaveNothing) {
         int Signal;
         int ExitCode;
     } cases[] = {{SIGTERM, 143}, {SIGHUP, 129}, {SIGINT, 130}};
-    for (const auto& c : cases) {
-        const std::string output = Dir / "out/site.exe";
-        TWatchedProcess vlm({"build", Project, "-o", output}, Env());
-        ASSERT_TRUE(vlm.WaitFor("Compressing files...\n")) << vlm.Output();
-        vlm.Send(c.Signal);
-        EXPECT_EQ(vlm.Wait(), c.ExitCode) << c.Signal << "\n" << vlm.Output();
-        EXPECT_EQ(vlm.Output().find("Finished"), std::string::npos) << vlm.Output();
-        EXPECT_FALSE(PathExists(output)) << c.Signal;
-        EXPECT_EQ(TempLeftovers(), Names{}) << c.Signal
-                                            << ": the settings member (with the "
-                                               "password) and the archive stay";
+    // The previous output stays byte for byte: the build writes its archive in its private
+    // folder and only a complete build puts it in the output's place.
+    const std::string previous = RandomBytes(4000, 8);
+    for (const char* name : {"site.exe", "site.vlm"}) {
+        for (const auto& c : cases) {
+            const std::string output = Dir / "out/" + name;
+            WriteFile(output, previous);
+            TWatchedProcess vlm({"build", Project, "-o", output, "--yes"}, Env());
+            ASSERT_TRUE(vlm.WaitFor("Compressing files...\n")) << vlm.Output();
+            // Some members are written before the signal: a cancelled writer finishes the
+            // archive of those.
+            ASSERT_TRUE(WaitForTemporaryBytes(2 << 20)) << vlm.Output();
+            vlm.Send(c.Signal);
+            EXPECT_EQ(vlm.Wait(), c.ExitCode) << c.Signal << "\n" << vlm.Output();
+            EXPECT_EQ(vlm.Output().find("Finished"), std::string::npos) << vlm.Output();
+            EXPECT_TRUE(PathExists(output) && ReadFile(output) == previous)
+                << name << " " << c.Signal;
+            EXPECT_EQ(ListNames(Dir / "out"), Names{name}) << c.Signal;
+            EXPECT_EQ(TempLeftovers(), Names{}) << c.Signal
+                                                << ": the settings member (with the "
+                                                   "password) and the archive stay";
+            std::filesystem::remove(output);
+        }
     }
 }
 
@@ -434,6 +462,60 @@ TEST_F(BuildCommand, AnUnreadableFolderIsReportedAndFailsTheRun) {
 } // namespace
 
 namespace {
+
+// Under a low limit of open files the workers are as many as it leaves room for: any
+// --jobs gives the same archive, and no file is refused for want of a descriptor.
+TEST_F(BuildCommand, ALowLimitOfOpenFilesLeavesNoFileOut) {
+    // Pages for link discovery's readers, and files large enough that a worker holds each
+    // open for a while.
+    std::string index = "<html>";
+    const std::string image = RandomBytes(1 << 20, 3);
+    for (int i = 0; i < 150; ++i) {
+        const std::string n = std::to_string(i);
+        index += "<a href=\"pages/p" + n + ".htm\">" + n + "</a>";
+        WriteFile(Site + "pages/p" + n + ".htm", "<img src=\"../img/i" + n + ".gif\">");
+        WriteFile(Site + "img/i" + n + ".gif", i < 40 ? image : image.substr(0, 3000));
+    }
+    WriteFile(Site + "index.htm", index);
+    const auto members = [](const std::string& archive) {
+        Names names;
+        const vlm::TArchiveReader reader(archive);
+        // The settings member lies in each run's own private folder.
+        for (const vlm::TArchiveMember& member : reader.Members())
+            names.push_back(member.Name.find("/VLM.settings") != std::string::npos ? "VLM.settings"
+                                                                                   : member.Name);
+        return names;
+    };
+    const struct {
+        const char* What;
+        std::string Parsing; // empty: vlm zip
+    } cases[] = {{"links", "1"}, {"masks", "0"}, {"zip", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        if (!c.Parsing.empty()) {
+            ASSERT_EQ(Vlm({"set", Project, "ParsingEnabled=" + c.Parsing}).ExitCode, 0);
+        }
+        std::vector<Names> archives;
+        for (const char* jobs : {"1", "16"}) {
+            const std::string output = Dir / ("out/" + std::string(c.What) + jobs + ".vlm");
+            // Only the run with many jobs is limited: the other is the reference.
+            const std::string limit = std::string(jobs) == "1" ? "" : "ulimit -n 16 && ";
+            const std::vector<std::string> command =
+                c.Parsing.empty()
+                    ? std::vector<std::string>{"zip", output, Site, "--jobs", jobs}
+                    : std::vector<std::string>{"build", Project, "-o", output, "--jobs", jobs};
+            std::vector<std::string> args = {"-c", limit + "exec \"$0\" \"$@\"", VLM_BINARY};
+            args.insert(args.end(), command.begin(), command.end());
+            const TProcessResult r = RunProcess("sh", args, Env());
+            EXPECT_EQ(r.ExitCode, 0) << jobs << "\n" << r.Err;
+            EXPECT_EQ(r.Err.find("Too many open files"), std::string::npos) << r.Err;
+            archives.push_back(PathExists(output) ? members(output) : Names{});
+        }
+        EXPECT_GT(archives[0].size(), 300u);
+        EXPECT_EQ(archives[1], archives[0]);
+    }
+    EXPECT_EQ(TempLeftovers(), Names{});
+}
 
 TEST_F(BuildCommand, FilesFromOutsideTheSiteAreTakenWithAWarning) {
     WriteFile(Dir / "secret.txt", "secret");

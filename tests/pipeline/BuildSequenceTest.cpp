@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 
 using namespace vlm;
 using vlm::test::ListNames;
@@ -122,26 +123,74 @@ TEST_F(BuildSequence, TheReplaceQuestion) {
     }
 }
 
-TEST_F(BuildSequence, CancelAtEachStageEndsSilentlyWithoutOutput) {
+// A cancelled build leaves the output as it was: none when there was none, the previous
+// one byte for byte when there was one, whatever the stage and the output type.
+TEST_F(BuildSequence, CancelAtEachStageKeepsThePreviousOutput) {
+    using TWhen = std::function<bool(const vlm::test::TRecordingHost&, int calls)>;
+    const auto call = [](int n) -> TWhen {
+        return [n](const auto&, int calls) { return calls == n; };
+    };
+    const auto bar = [](int n) -> TWhen {
+        return [n](const auto& h, int) { return h.Progress() == n; };
+    };
+    const struct {
+        const char* Stage;
+        const char* What;
+        TWhen When;
+        bool ExeOnly;
+    } points[] = {
+        {"Loading settings...", "first check", call(1), false},
+        {"Loading settings...", "settings saved", call(3), false},
+        {"Parsing files...", "first page", call(1), false},
+        {"Parsing files...", "later page", call(3), false},
+        {"Compressing files...", "listing", call(1), false},
+        {"Compressing files...", "third member",
+         [](const auto& h, int) {
+             // Members shown since the stage began.
+             const auto stage =
+                 std::find(h.Events.rbegin(), h.Events.rend(), "Stage:Compressing files...");
+             Names shown(stage.base(), h.Events.end());
+             shown.erase(std::remove_if(shown.begin(), shown.end(),
+                                        [](const auto& e) { return e.rfind("CurrentFile:/", 0); }),
+                         shown.end());
+             std::sort(shown.begin(), shown.end());
+             return std::unique(shown.begin(), shown.end()) - shown.begin() >= 3;
+         },
+         false},
+        {"Compressing files...", "after the comment",
+         [](const auto& h, int) { return h.Of("SizeCaption:").back() == "Output file size"; },
+         false},
+        {"Integrating...", "viewer opened", bar(10), true},
+        {"Integrating...", "viewer copied", bar(30), true},
+        {"Integrating...", "archive copied", bar(80), true},
+        {"Integrating...", "trailer written", bar(90), true},
+        {"Integrating...", "last check", bar(100), true},
+    };
+    const std::string previous = RandomBytes(5000, 99);
     for (const char* name : {"site.exe", "site.vlm"}) {
-        for (const char* stage : {"Loading settings...", "Parsing files...", "Compressing files...",
-                                  "Integrating..."}) {
-            for (const int call : {1, 3}) {
-                const bool exe = std::string(name) == "site.exe";
-                if (!exe && std::string(stage) == "Integrating...")
+        for (const bool existed : {false, true}) {
+            for (const auto& p : points) {
+                if (p.ExeOnly && std::string(name) != "site.exe")
                     continue;
-                SCOPED_TRACE(std::string(name) + " " + stage + " call " + std::to_string(call));
+                SCOPED_TRACE(std::string(name) + (existed ? " over an old one, " : ", ") + p.Stage +
+                             " " + p.What);
                 Host = {};
                 Host.CancelWhen = [&](const std::string& shown, int calls) {
-                    return shown == stage && calls == call;
+                    return shown == p.Stage && p.When(Host, calls);
                 };
                 Output(name);
+                if (existed)
+                    WriteFile(Out + name, previous);
                 EXPECT_THROW(Build(), EAbort);
                 EXPECT_TRUE(Saw("Cancel"));
                 EXPECT_FALSE(Saw("Finished:modal"));
                 EXPECT_EQ(Host.Events.back(), "CloseProgress");
-                EXPECT_EQ(ListNames(Out), Names{});
+                EXPECT_EQ(ListNames(Out), existed ? Names{name} : Names{});
+                if (existed && vlm::test::PathExists(Out + name)) {
+                    EXPECT_TRUE(ReadFile(Out + name) == previous) << "the old output changed";
+                }
                 EXPECT_EQ(ListNames(Temp), Names{});
+                DeleteFile(Out + name);
             }
         }
     }
@@ -161,7 +210,7 @@ TEST_F(BuildSequence, ErrorsComeAfterTheFinishedWindowAndNameTheFile) {
              WriteFile(f.Out + "file", "x");
              f.Output("file/sub/site.vlm");
          },
-         nullptr, "Cannot write the archive \"OUT/file/sub/site.vlm\""},
+         nullptr, "Cannot create file \"OUT/file/sub/site.vlm\". Not a directory"},
         {"an executable's folder under a file",
          [](auto& f) {
              WriteFile(f.Out + "file", "x");
@@ -179,17 +228,29 @@ TEST_F(BuildSequence, ErrorsComeAfterTheFinishedWindowAndNameTheFile) {
         {"a full temporary folder while the archive is assembled",
          [](auto& f) { f.FailWrites.emplace(3000, ENOSPC); }, "site.vlm",
          "in the temporary folder \"TMP/\". No space left on device"},
+        {"masks that leave out the home page",
+         [](auto& f) {
+             f.Project->SetFlag("ParsingEnabled", false);
+             f.Project->SetValue("MaskInclude", "*.gif");
+             f.Project->SetValue("MaskExclude", "*.tmp, *.HTM");
+         },
+         "site.exe",
+         "The mask \"*.HTM\" of MaskExclude leaves out the home page \"SITE/index.htm\""},
         {"a temporary folder that has gone", [](auto& f) { SetTempFolder(f.Temp + "gone"); },
          "site.vlm", "The temporary folder \"TMP/gone/\" does not exist."},
     };
+    // A failed build never touches the previous output.
+    const std::string previous = RandomBytes(3000, 5);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
         vlm::test::RemoveTree(Site);
         vlm::test::RemoveTree(Out);
         Host = {};
         SetUp();
-        if (c.Output)
+        if (c.Output) {
             Output(c.Output);
+            WriteFile(Out + c.Output, previous);
+        }
         c.Arrange(*this);
         std::string message = c.Message;
         for (const auto& [mark, folder] : {std::pair{"PROG/", Program}, std::pair{"OUT/", Out},
@@ -208,7 +269,10 @@ TEST_F(BuildSequence, ErrorsComeAfterTheFinishedWindowAndNameTheFile) {
         EXPECT_EQ(Names(Host.Events.end() - 2, Host.Events.end()),
                   (Names{"Finished:modal", "CloseProgress"}));
         EXPECT_EQ(ListNames(Temp), Names{});
-        EXPECT_EQ(ListNames(Out), c.Output ? Names{} : Names{"file"});
+        EXPECT_EQ(ListNames(Out), c.Output ? Names{c.Output} : Names{"file"});
+        if (c.Output) {
+            EXPECT_TRUE(ReadFile(Out + c.Output) == previous) << "the old output changed";
+        }
     }
 }
 

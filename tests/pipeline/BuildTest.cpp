@@ -1,6 +1,9 @@
 #include "BuildFixture.h"
 
+#include "platform/USafeFile.h"
+
 #include <algorithm>
+#include <sys/stat.h>
 
 using namespace vlm;
 using vlm::test::ListNames;
@@ -139,6 +142,35 @@ TEST_F(BuildOutput, TheExecutableIsViewerArchiveAndTrailer) {
     EXPECT_EQ(reader.ArchiveSize(), bytes.size() - ViewerBytes.size() - 8);
 }
 
+// An executable output can be started whatever file it replaced; an archive keeps the
+// mode of the file it replaced.
+TEST_F(BuildOutput, TheOutputsMode) {
+    CopyExampleSite();
+    const mode_t umask = static_cast<mode_t>(ProcessUmask());
+    const struct {
+        const char* Name;
+        mode_t Old; // 0: no file before
+        mode_t Mode;
+    } cases[] = {
+        {"site.exe", 0, 0777 & ~umask},     {"site.exe", 0600, 0777 & ~umask},
+        {"site.exe", 04711, 0777 & ~umask}, {"site.vlm", 0, 0666 & ~umask},
+        {"site.vlm", 0754, 0754},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Name) + " over " + std::to_string(c.Old));
+        Output(c.Name);
+        if (c.Old != 0) {
+            WriteFile(Out + c.Name, "old");
+            ASSERT_EQ(::chmod((Out + c.Name).c_str(), c.Old), 0);
+        }
+        Build();
+        struct stat st {};
+        ASSERT_EQ(::stat((Out + c.Name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.Mode);
+        DeleteFile(Out + c.Name);
+    }
+}
+
 TEST_F(BuildOutput, TheSettingsMember) {
     CopyExampleSite();
     const struct {
@@ -218,6 +250,14 @@ TEST_F(BuildOutput, MaskModeLists) {
          "logo.*",
          {"site/images/paper.gif", "site/index.htm", "site/style.css"}},
         {"\"my page.htm\"", "", {"site/index.htm", "site/my page.htm"}},
+        // Empty items (a comma too many) are ignored; "\\" separates folders as "/" does.
+        {"*.gif,", "", {"site/images/logo.gif", "site/images/paper.gif", "site/index.htm"}},
+        {",",
+         "*.tmp,*.bak,;images\\*.gif",
+         {"site/docs/README.HTM", "site/docs/hidden-from-parsing.htm", "site/frames.htm",
+          "site/frames/left.htm", "site/frames/right.htm", "site/index.htm", "site/my page.htm",
+          "site/page2.htm", "site/style.css", "site/sub/page3.htm", "site/unused.htm"}},
+        {"images\\*.gif", "", {"site/images/logo.gif", "site/images/paper.gif", "site/index.htm"}},
     };
     for (const auto& c : cases) {
         Project->SetValue("MaskInclude", c.Include);
@@ -269,6 +309,21 @@ TEST_F(BuildOutput, ParseModeEmptyMaskListsIncludeEverythingAndExcludeNothing) {
          "",
          {{"site/", {"index.htm"}},
           {"site/images/", {"logo.gif", "paper.gif"}},
+          {"tmp/", {"VLM.settings"}}}},
+        // A comma too many adds no mask that takes or leaves out every file.
+        {"*.gif,",
+         "",
+         {{"site/", {"index.htm"}},
+          {"site/images/", {"logo.gif", "paper.gif"}},
+          {"tmp/", {"VLM.settings"}}}},
+        {",", "*.tmp,*.bak,", Groups(ExampleParsed.begin(), ExampleParsed.end() - 1)},
+        // "\\" separates folders as "/" does.
+        {"",
+         "images\\*.*,*.tmp;*.bak",
+         {{"site/", {"frames.htm", "index.htm", "my page.htm", "page2.htm", "style.css"}},
+          {"site/sub/", {"page3.htm"}},
+          {"site/docs/", {"README.HTM"}},
+          {"site/frames/", {"left.htm", "right.htm"}},
           {"tmp/", {"VLM.settings"}}}},
     };
     for (const auto& c : cases) {

@@ -19,15 +19,17 @@ TEST(Masks, SplittingLists) {
         {"  *.tmp ,\t*.bak  ", {"*.tmp", "*.bak"}},
         {"*.tmp *.bak", {"*.tmp", "*.bak"}},
         {"*.a\r\n*.b\r\n", {"*.a", "*.b"}},
-        {",*.htm", {"", "*.htm"}},
-        {"*.htm,", {"*.htm", ""}},
-        {"a,,b", {"a", "", "b"}},
+        // Empty items are ignored: a comma too many names no mask.
+        {",*.htm", {"*.htm"}},
+        {"*.htm,", {"*.htm"}},
+        {"a,,b", {"a", "b"}},
+        {", ,", {}},
         {"", {}},
         {"   ", {}},
         {"\"My Docs/*.htm\",*.gif", {"My Docs/*.htm", "*.gif"}},
         {"\"say \"\"hi\"\".htm\"", {"say \"hi\".htm"}},
         {"\"open ended", {"open ended"}},
-        {"\"\",x", {"", "x"}},
+        {"\"\",x", {"x"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SplitMaskList(c.List), c.Expected) << "[" << c.List << "]";
@@ -46,7 +48,11 @@ TEST(Masks, ConvertingLists) {
         {"page.htm", nullptr, "*/page.htm\r\n"},
         // No drive letters here: such an item is a name like any other.
         {"C:/site/*.bak", nullptr, "*/C:/site/*.bak\r\n"},
-        {",*.htm", nullptr, "*/\r\n*.htm\r\n"},
+        {",*.htm,", nullptr, "*.htm\r\n"},
+        // "\\" separates folders as "/" does.
+        {"temp\\*.*", nullptr, "*/temp/*.*\r\n"},
+        {"\\site\\*.bak", nullptr, "*/site/*.bak\r\n"},
+        {"images\\*.gif,", "/site/", "/site/images/*.gif\r\n"},
         {"*.tmp;*.bak", nullptr, "*.tmp\r\n*.bak\r\n"},
         {"\"My Docs/*.htm\"", nullptr, "*/My Docs/*.htm\r\n"},
         {"*.htm,images/*.gif", "/site/", "/site/*.htm\r\n/site/images/*.gif\r\n"},
@@ -68,8 +74,8 @@ TEST(Masks, MasksBecomeExpressions) {
         {"*", "(.*)"},
         {"*.*", "(.*)"},
         {"*.tmp", "(.*\\.tmp)"},
-        {"*\\temp\\*.*", "(.*\\\\temp\\\\.*\\..*)"},
-        {"C:\\site\\*.bak", "((^[C]):\\\\site\\\\.*\\.bak)"},
+        {"*\\temp\\*.*", "(.*/temp/.*\\..*)"},
+        {"C:\\site\\*.bak", "((^[C]):/site/.*\\.bak)"},
         {"?x.htm", "((^.)x\\.htm)"},
         {"a", "((^[a]))"},
         {"*/temp/*.*", "(.*/temp/.*\\..*)"},
@@ -128,7 +134,8 @@ TEST(Masks, MatchingIsUnanchoredAndIgnoresCase) {
         {"?.gif", "/a.gif", false},              // a leading "?" is the path's first character
         {"?.gif", "/.gif", true},
         {"\"My Docs/*.htm\"", "/home/My", true}, // the blank splits the converted line
-        {",", "/site/a.htm", true},              // an empty item is "*/": any path
+        {"*.gif,", "/site/a.htm", false},        // no empty item that would match any path
+        {"temp\\*.*", "/site/temp/a.gif", true},
     };
     for (const auto& c : cases) {
         TRegExpr matcher("MaskInclude");

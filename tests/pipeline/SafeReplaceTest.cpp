@@ -12,10 +12,12 @@
 #include "platform/USafeFile.h"
 #include "platform/UTestHooks.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <functional>
 #include <regex>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vlm::test {
@@ -138,7 +140,7 @@ TEST_F(SafeReplace, ModesOfNewAndReplacedFiles) {
         {"new executable", [&] { JoinExecutableOutput(); }, -1, 0750},
         {"new archive", [&] { MoveArchiveIntoPlace(); }, -1, 0640},
         {"replaced project", [&] { SaveProject(); }, 0604, 0604},
-        {"replaced executable", [&] { JoinExecutableOutput(); }, 0700, 0700},
+        {"replaced executable", [&] { JoinExecutableOutput(); }, 0600, 0750},
         {"replaced archive", [&] { MoveArchiveIntoPlace(); }, 0664, 0664},
     };
     for (const auto& c : cases) {
@@ -207,13 +209,62 @@ TEST_F(SafeReplace, TemporaryNamesBesideATargetCannotAllBeTakenInAdvance) {
     // Four hex digits gave another user 65,536 names to take; 64 random bits do not.
     TSafeFile first(Target);
     TSafeFile second(Target);
-    const std::regex form(".*/\\.target\\.vlm\\.[0-9a-f]{16}\\.tmp");
+    const std::regex form(".*/\\.target\\.vlm\\." + std::to_string(::getpid()) +
+                          "\\.[0-9a-f]{16}\\.tmp");
     EXPECT_TRUE(std::regex_match(first.TempPath(), form)) << first.TempPath();
     EXPECT_TRUE(std::regex_match(second.TempPath(), form)) << second.TempPath();
     EXPECT_NE(first.TempPath().substr(0, first.TempPath().size() - 12),
               second.TempPath().substr(0, second.TempPath().size() - 12));
     first.Cancel();
     EXPECT_EQ(ListNames(Out).size(), 1u);
+}
+
+TEST_F(SafeReplace, TheTemporaryFilesOfATarget) {
+    const std::string hex = "0123456789abcdef";
+    const struct {
+        std::string Candidate;
+        bool Is;
+    } cases[] = {
+        {Out + ".target.vlm.4242." + hex + ".tmp", true},
+        {Out + ".target.vlm." + hex + ".tmp", true}, // the form without a process id
+        {Out + ".target.vlm.4242." + hex + ".TMP", false},
+        {Out + ".target.vlm.42x2." + hex + ".tmp", false},
+        {Out + ".other.vlm.4242." + hex + ".tmp", false},
+        {Dir / "elsewhere/.target.vlm.4242." + hex + ".tmp", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsSafeFileTemporaryOf(Target, c.Candidate), c.Is) << c.Candidate;
+    TSafeFile file(Target);
+    EXPECT_TRUE(IsSafeFileTemporaryOf(Target, file.TempPath())) << file.TempPath();
+}
+
+// A build killed while it copied its output into place (across file systems) leaves its
+// temporary file beside the output; the next build of that output removes it once its
+// process is gone.
+TEST_F(SafeReplace, ABuildRemovesTheTemporaryFilesThatKilledBuildsLeftBesideItsOutput) {
+    CopyExampleSite();
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child); // a process that is gone
+    const std::string hex = ".0123456789abcdef.tmp";
+    const std::string gone = ".site.vlm." + std::to_string(child) + hex;
+    const Names kept = {
+        ".other.vlm." + std::to_string(child) + hex, // another target's
+        ".site.vlm.0123456789abcdef.tmp",            // no process id to tell
+        ".site.vlm.1" + hex,                         // a process that runs
+        ".site.vlm." + std::to_string(::getpid()) + hex,
+    };
+    for (const std::string& name : kept)
+        WriteFile(Out + name, "partial");
+    WriteFile(Out + gone, "partial");
+    Output("site.vlm");
+    Build();
+    Names expected = kept;
+    expected.push_back("site.vlm");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(ListNames(Out), expected);
 }
 
 TEST_F(SafeReplace, ASaveStoppedBeforeTheRenameLeavesTheOldFile) {

@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 
+#include <map>
 #include <stdexcept>
 #include <zlib.h>
 
@@ -202,6 +203,15 @@ raw.close()
 
 std::string MakePythonZip(const std::vector<TZipEntry>& entries, const std::string& comment,
                           bool deflate, bool streamed, bool zip64) {
+    // Starting python3 takes far longer than the tests that read its archives: one archive
+    // is made once per test program (a repeated test asks for the same ones again).
+    static std::map<std::string, std::string> made;
+    std::string key =
+        comment + '\0' + (deflate ? "d" : "s") + (streamed ? "t" : "f") + (zip64 ? "z" : "n");
+    for (const TZipEntry& entry : entries)
+        key += '\0' + entry.Name + '\0' + std::to_string(entry.Data.size()) + '\0' + entry.Data;
+    if (const auto it = made.find(key); it != made.end())
+        return it->second;
     TTempDir work;
     std::vector<std::string> args{"-c",
                                   PythonZipScript,
@@ -220,7 +230,7 @@ std::string MakePythonZip(const std::vector<TZipEntry>& entries, const std::stri
     const TProcessResult r = RunProcess("python3", args);
     if (r.ExitCode != 0)
         throw std::runtime_error("python3 zipfile failed: " + r.Err);
-    return ReadFile(work / "out.zip");
+    return made[key] = ReadFile(work / "out.zip");
 }
 
 std::string Make7zEncryptedZip(const std::vector<TZipEntry>& entries, const std::string& password) {
