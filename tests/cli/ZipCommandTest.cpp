@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
+#include <sstream>
 
 using namespace vlm::test;
 
@@ -47,6 +48,39 @@ protected:
     }
     TTempDir Dir;
 };
+
+// -@: the names to pack from standard input, in their order, stored as given (or with
+// --absolute as full paths); a name that names no file is told and fails the run.
+TEST_F(ZipCommand, TakesNamesFromStandardInput) {
+    const std::string list = "img/pic ture.gif\r\none.txt\n\nindex.htm\n";
+    const struct {
+        std::vector<std::string> Options;
+        std::string Input;
+        int Exit;
+        std::vector<std::string> Names;
+    } cases[] = {
+        {{}, list, 0, {"img/pic ture.gif", "one.txt", "index.htm"}},
+        {{"--absolute"}, "one.txt\n", 0, {Dir / "site/one.txt"}},
+        {{}, "one.txt\nmissing.txt\n", 1, {"one.txt"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Input);
+        const std::string archive = Dir / "list.zip";
+        std::vector<std::string> args{"zip", archive, "-@", "--plain-headers"};
+        args.insert(args.end(), c.Options.begin(), c.Options.end());
+        const TProcessResult made = RunProcess(VLM_BINARY, args, {}, c.Input, Dir / "site");
+        EXPECT_EQ(made.ExitCode, c.Exit) << made.Err;
+        EXPECT_EQ(made.Err.find("missing.txt") != std::string::npos, c.Exit != 0) << made.Err;
+        const TProcessResult listed = Vlm({"list", archive});
+        std::vector<std::string> names; // in member order
+        std::istringstream lines(listed.Out);
+        for (std::string line; std::getline(lines, line);)
+            for (const std::string& name : c.Names)
+                if (line.size() > name.size() && line.ends_with(" " + name))
+                    names.push_back(name);
+        EXPECT_EQ(names, c.Names) << listed.Out;
+    }
+}
 
 TEST_F(ZipCommand, AnyNumberOfJobsWritesTheSameMembersInTheSameOrder) {
     // Too large to be read whole: the writer streams it between the others.

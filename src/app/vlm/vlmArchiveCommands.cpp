@@ -4,6 +4,7 @@
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
 
+#include <iostream>
 #include <ostream>
 
 namespace vlm::cli {
@@ -42,6 +43,23 @@ TDeflateType LevelOption(const std::string& level) {
     throw EUsage("--level takes 1, 6 or 9, not '" + level + "'");
 }
 
+// "-@": the names to pack, one a line on standard input, each naming exactly one file (no
+// mask, no folder walk), as Info-ZIP's -@ takes them. They are stored as given relative to
+// the current folder, or with --absolute as full paths, as a build stores its files.
+void ReadNameList(TZip& zip, bool absolute) {
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            zip.LiteralSpec.push_back(ExpandFileName(line));
+    }
+    if (!absolute) {
+        zip.StoredDirNames = sdExplorer_UserDefineDefaultDir;
+        zip.DefaultDir = IncludeTrailingPathDelimiter(GetCurrentFolder());
+    }
+}
+
 void Configure(TZip& zip, const TParsedArgs& parsed) {
     zip.SetArchiveFile(ExpandFileName(parsed.Positionals[0]));
     for (size_t i = 1; i < parsed.Positionals.size(); ++i)
@@ -57,6 +75,8 @@ void Configure(TZip& zip, const TParsedArgs& parsed) {
     else if (parsed.Has("--level"))
         zip.DeflateType = LevelOption(parsed.Get("--level"));
     zip.StoredDirNames = parsed.Has("--absolute") ? sdAbsolute : sdRelative;
+    if (parsed.Has("-@"))
+        ReadNameList(zip, parsed.Has("--absolute"));
     zip.RecurseDirs = !parsed.Has("--no-recurse");
     zip.Jobs = JobsOption(parsed);
 }
@@ -71,8 +91,9 @@ int RunZip(const TArgs& args, std::ostream& out, std::ostream& err) {
                                                 {"--level", true},
                                                 {"--absolute", false},
                                                 {"--no-recurse", false},
-                                                {"--jobs", true}});
-    RequirePositionals(parsed, 2, -1);
+                                                {"--jobs", true},
+                                                {"-@", false}});
+    RequirePositionals(parsed, parsed.Has("-@") ? 1 : 2, -1);
     if (parsed.Positionals[0].empty())
         throw EUsage("the archive name is empty");
     TZip zip;
@@ -83,6 +104,12 @@ int RunZip(const TArgs& args, std::ostream& out, std::ostream& err) {
         const std::string& spec = parsed.Positionals[i];
         if (!HasWildcard(spec) && !FileExists(spec) && !DirectoryExists(spec)) {
             err << "vlm zip: \"" << spec << "\": nothing of that name\n";
+            failed = true;
+        }
+    }
+    for (const std::string& name : zip.LiteralSpec) {
+        if (!FileExists(name)) {
+            err << "vlm zip: \"" << name << "\": nothing of that name\n";
             failed = true;
         }
     }

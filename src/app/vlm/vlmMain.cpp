@@ -32,10 +32,11 @@ const std::array Commands = {
              "scripts, --html FILE for a page); exit code 3 when references are broken",
              RunReport},
     TCommand{"zip",
-             "ARCHIVE SPEC... [--exclude SPEC]... [--password P] [--plain-headers] "
+             "ARCHIVE SPEC... [-@] [--exclude SPEC]... [--password P] [--plain-headers] "
              "[--store | --level 1|6|9] [--absolute] [--no-recurse] [--jobs N]",
              "write a new ZIP archive (replacing ARCHIVE) of the files SPEC names: a file, a "
-             "folder, or folder/mask; names relative to each SPEC's folder unless --absolute; "
+             "folder, or folder/mask; -@ also reads file names from standard input, one a line; "
+             "names relative to each SPEC's folder (-@: to the current folder) unless --absolute; "
              "encrypted with P and with enciphered headers unless --plain-headers; N threads "
              "compress (default: one per hardware thread, 1: none beside the writer)",
              RunZip},
