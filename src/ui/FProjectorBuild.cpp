@@ -63,10 +63,15 @@ void TfmProjector::actFileRunExecute() {
     if (!built)
         return;
     const std::string outputFile = FProject->FullPathOf(entry::OutputFile);
-    if (UpperCase(FProject->Value(entry::OutputType)) != value::EXE)
+    if (UpperCase(FProject->Value(entry::OutputType)) != value::EXE) {
+        // The viewer is the platform's business: a missing one shows nothing.
         Dialogs().StartProgram(Q(ProgramFolder() + "VLMView.exe"), {Q(outputFile)});
-    else
-        Dialogs().OpenUrl(this, QUrl::fromLocalFile(Q(outputFile)));
+        return;
+    }
+    // An executable output is a program of its own: the desktop's opener has no method for
+    // it, so it is started directly, and a failure is the user's to know.
+    if (const QString reason = Dialogs().StartProgram(Q(outputFile), {}); !reason.isEmpty())
+        throw EVlmError("Cannot start \"" + outputFile + "\". " + reason.toStdString());
 }
 
 // The report runs with the build's progress window and Cancel, and its page opens in a

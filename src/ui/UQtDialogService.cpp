@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace vlm::ui {
@@ -101,8 +102,18 @@ void TQtDialogService::OpenUrl(QWidget* /*owner*/, const QUrl& url) {
     QDesktopServices::openUrl(url);
 }
 
-void TQtDialogService::StartProgram(const QString& program, const QStringList& arguments) {
-    QProcess::startDetached(program, arguments);
+QString TQtDialogService::StartProgram(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (process.startDetached())
+        return {};
+    // Qt names the system call it failed in ("execv: Permission denied"); the user needs
+    // only the reason.
+    QString reason = process.errorString();
+    static const QRegularExpression call(QStringLiteral("^exec\\w*: "));
+    reason.remove(call);
+    return reason.isEmpty() ? QStringLiteral("The program did not start.") : reason;
 }
 
 QStringList QtNameFilters(const QString& filter) {
