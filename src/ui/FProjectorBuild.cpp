@@ -101,10 +101,13 @@ void TfmProjector::actFileSiteReportExecute() {
     const std::string htmlFile = folder + "SiteReport" + std::to_string(++reports) + ".html";
     SaveReportHtml(htmlFile, report);
     const QString name = Q(ExtractFileName(FProject->FileName()));
+    const QString base = Q(ChangeFileExt(ExtractFileName(FProject->FileName()), ""));
     auto* window = new TfmSiteReport(
         this,
         QStringLiteral("Site Report - %1").arg(name.isEmpty() ? QStringLiteral("Untitled") : name),
-        htmlFile);
+        htmlFile,
+        base.isEmpty() ? QStringLiteral("Site Report.html")
+                       : base + QStringLiteral(" report.html"));
     window->show();
 }
 
