@@ -1,9 +1,14 @@
-// The about box: the product, its version and a link to the product's home page.
+// The about box: the product, its version, the platform it runs on and a link to the
+// product's home page.
 #pragma once
 
 #include <QDialog>
 
 namespace vlm::ui {
+
+// "for " and the name of the system this program runs on ("for Debian GNU/Linux 12"), the
+// about box's platform line.
+QString PlatformText();
 
 class TfrmAbout : public QDialog {
     Q_OBJECT
