@@ -42,6 +42,24 @@ constexpr TButtonMap ButtonMap[] = {
     {TMsgButton::Cancel, QMessageBox::Cancel, mrCancel},
 };
 
+// The extension a save dialog gives a name typed without one while it shows the filter
+// entry shownFilter (as the dialog names it: the description, with or without its masks):
+// the entry's own when its pattern is a single "*.ext", else spec's DefaultExt.
+QString DefaultSuffixFor(const TFileDialogSpec& spec, const QString& shownFilter) {
+    const QStringList parts = spec.Filter.split(QLatin1Char('|'));
+    const QStringList qtFilters = QtNameFilters(spec.Filter);
+    // One mask of the form "*.ext" names one extension; "*.*", "*.htm;*.html" and the like
+    // leave the dialog's own default.
+    static const QRegularExpression single(QStringLiteral("^\\*\\.([^*?.;\\[\\]]+)$"));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i] != shownFilter && qtFilters.value(i / 2) != shownFilter)
+            continue;
+        const QRegularExpressionMatch match = single.match(parts[i + 1].trimmed());
+        return match.hasMatch() ? match.captured(1) : spec.DefaultExt;
+    }
+    return spec.DefaultExt;
+}
+
 } // namespace
 
 TModalResult TQtDialogService::MessageBox(QWidget* owner, TMsgKind kind, const QString& text,
@@ -124,21 +142,6 @@ QString TQtDialogService::StartProgram(const QString& program, const QStringList
     static const QRegularExpression call(QStringLiteral("^exec\\w*: "));
     reason.remove(call);
     return reason.isEmpty() ? QStringLiteral("The program did not start.") : reason;
-}
-
-QString DefaultSuffixFor(const TFileDialogSpec& spec, const QString& shownFilter) {
-    const QStringList parts = spec.Filter.split(QLatin1Char('|'));
-    const QStringList qtFilters = QtNameFilters(spec.Filter);
-    // One mask of the form "*.ext" names one extension; "*.*", "*.htm;*.html" and the like
-    // leave the dialog's own default.
-    static const QRegularExpression single(QStringLiteral("^\\*\\.([^*?.;\\[\\]]+)$"));
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i] != shownFilter && qtFilters.value(i / 2) != shownFilter)
-            continue;
-        const QRegularExpressionMatch match = single.match(parts[i + 1].trimmed());
-        return match.hasMatch() ? match.captured(1) : spec.DefaultExt;
-    }
-    return spec.DefaultExt;
 }
 
 QStringList QtNameFilters(const QString& filter) {

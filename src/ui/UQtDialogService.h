@@ -21,9 +21,4 @@ public:
 // dialog hides again (QFileDialog::HideNameFilterDetails).
 QStringList QtNameFilters(const QString& filter);
 
-// The extension a save dialog gives a name typed without one while it shows the filter
-// entry shownFilter (as the dialog names it: the description, with or without its masks):
-// the entry's own when its pattern is a single "*.ext", else spec's DefaultExt.
-QString DefaultSuffixFor(const TFileDialogSpec& spec, const QString& shownFilter);
-
 } // namespace vlm::ui

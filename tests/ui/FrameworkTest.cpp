@@ -203,38 +203,6 @@ TEST(Framework, AStartedProgramRunsOrGivesTheReason) {
         [&] { return vlm::test::PathExists(started) && vlm::test::ReadFile(started) == "x y"; }));
 }
 
-// A save dialog's name typed without an extension takes that of the file type shown, which
-// the dialog names with or without its masks.
-TEST(Framework, ASaveDialogsDefaultExtensionFollowsTheTypeShown) {
-    const QString output =
-        QStringLiteral("Executable Files (*.exe)|*.exe|Vellumar Files (*.vlm)|*.vlm");
-    const QString project = QStringLiteral("Project files (*.vlp)|*.vlp|All Files (*.*)|*.*");
-    const QString html =
-        QStringLiteral("HTML Files (*.htm; *.html)|*.htm;*.html|All Files (*.*)|*.*");
-    const struct {
-        QString Filter;
-        const char* DefaultExt;
-        const char* Shown;
-        const char* Suffix;
-    } cases[] = {
-        {output, "exe", "Vellumar Files (*.vlm)", "vlm"},
-        {output, "exe", "Vellumar Files (*.vlm) (*.vlm)", "vlm"},
-        {output, "exe", "Executable Files (*.exe)", "exe"},
-        {output, "vlm", "Executable Files (*.exe)", "exe"},
-        {output, "exe", "Something else", "exe"},
-        {project, "vlp", "All Files (*.*)", "vlp"},
-        {project, "vlp", "Project files (*.vlp)", "vlp"},
-        {html, "html", "HTML Files (*.htm; *.html)", "html"},
-        {html, "", "All Files (*.*) (*)", ""},
-    };
-    for (const auto& c : cases) {
-        TFileDialogSpec spec;
-        spec.Filter = c.Filter;
-        spec.DefaultExt = QString::fromUtf8(c.DefaultExt);
-        EXPECT_EQ(DefaultSuffixFor(spec, QString::fromUtf8(c.Shown)), c.Suffix) << c.Shown;
-    }
-}
-
 TEST(Framework, MessageProcessingIsThrottledByTime) {
     using namespace std::chrono;
     steady_clock::time_point now{};

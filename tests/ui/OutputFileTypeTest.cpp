@@ -3,18 +3,14 @@
 // dialog's output field checks the format it names.
 #include "ProjectWindowsSupport.h"
 
-#include "ui/FBuildingProgress.h"
 #include "ui/FProjectEditor.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
-
-#include <functional>
 
 using namespace vlm;
 using namespace vlm::ui;
@@ -23,19 +19,17 @@ using namespace vlm::test;
 namespace {
 
 // Answers the next file dialog of the program's own dialog service the way a user does:
-// goes to folder (when given), shows the file type fileType with the keyboard (counted from
-// 1; 0 leaves the one the dialog opened with), types name and presses Save.
+// shows the file type fileType with the keyboard (counted from 1; 0 leaves the one the
+// dialog opened with), types name and presses Save.
 class TFileDialogUser {
 public:
-    TFileDialogUser(int fileType, const QString& name, const QString& folder = {}) {
-        QObject::connect(&FTimer, &QTimer::timeout, [this, fileType, name, folder] {
+    TFileDialogUser(int fileType, const QString& name) {
+        QObject::connect(&FTimer, &QTimer::timeout, [this, fileType, name] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             if (!dialog)
                 return;
             FTimer.stop();
             ShownType = dialog->selectedNameFilter();
-            if (!folder.isEmpty())
-                dialog->setDirectory(folder);
             if (fileType > 0) {
                 auto& types = Child<QComboBox>(*dialog, "fileTypeCombo");
                 QTest::keyClick(&types, Qt::Key_Home);
@@ -92,32 +86,6 @@ TEST(OutputFileType, TheDialogGivesATypedNameTheExtensionOfTheTypeShown) {
                   QString::fromStdString(dir / c.Chosen));
         EXPECT_EQ(Checked(editor, "rbOutputVLM"), c.Vlm);
         EXPECT_EQ(Checked(editor, "rbOutputEXE"), !c.Vlm);
-    }
-}
-
-// The build's own question for an output file: the type shown decides a bare name's
-// extension, and with it the output type the build writes into the project.
-TEST(OutputFileType, TheBuildsQuestionGivesATypedNameTheExtensionOfTheTypeShown) {
-    const struct {
-        int FileType;
-        const char* Typed;
-        const char* Chosen;
-    } cases[] = {
-        {0, "garden", "garden.exe"},
-        {2, "garden", "garden.vlm"},
-        {1, "dpi.vlm", "dpi.vlm"},
-    };
-    TTempDir dir;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.FileType << " " << c.Typed);
-        QWidget owner;
-        TfmBuildingProgress progress(&owner);
-        TFileDialogUser user(c.FileType, QString::fromUtf8(c.Typed),
-                             QString::fromStdString(dir.Path()));
-        std::string fileName;
-        ASSERT_TRUE(progress.AskOutputFile(fileName));
-        EXPECT_TRUE(user.ShownType.contains("*.exe")) << user.ShownType.toStdString();
-        EXPECT_EQ(fileName, dir / c.Chosen);
     }
 }
 

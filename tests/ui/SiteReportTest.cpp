@@ -70,11 +70,6 @@ TEST_F(SiteReportWindow, TheCloseButtonEscapeAndCtrlWCloseIt) {
          [](ui::TfmSiteReport& w) {
              QTest::keyClick(w.View()->focusProxy(), Qt::Key_W, Qt::ControlModifier);
          }},
-        {"Ctrl+W on Save As",
-         [](ui::TfmSiteReport& w) {
-             QTest::keyClick(w.findChild<QPushButton*>("btnSaveAs"), Qt::Key_W,
-                             Qt::ControlModifier);
-         }},
     };
     for (const auto& way : ways) {
         SCOPED_TRACE(way.Way);
