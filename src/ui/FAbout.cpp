@@ -45,8 +45,7 @@ void PlacePlatformLabel(QLabel* label, const QWidget* icon, const QString& text)
     label->move(x, label->y());
 }
 
-} // namespace
-
+// "for " and the name of the system this program runs on ("for Debian GNU/Linux 12").
 QString PlatformText() {
     QString name = QSysInfo::prettyProductName();
     // A release's code name ("Debian GNU/Linux 12 (bookworm)") names nothing the version
@@ -57,6 +56,8 @@ QString PlatformText() {
         name = QSysInfo::kernelType();
     return QStringLiteral("for ") + name;
 }
+
+} // namespace
 
 TfrmAbout::TfrmAbout(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

@@ -6,10 +6,6 @@
 
 namespace vlm::ui {
 
-// "for " and the name of the system this program runs on ("for Debian GNU/Linux 12"), the
-// about box's platform line.
-QString PlatformText();
-
 class TfrmAbout : public QDialog {
     Q_OBJECT
 public:
