@@ -10,8 +10,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStyle>
+#include <QSysInfo>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace vlm::ui {
 
@@ -24,6 +28,33 @@ QLabel* AddLabel(QWidget* parent, const char* name, int x, int y, const QString&
     label->adjustSize();
     MarkSizedToText(label);
     return label;
+}
+
+// Places the platform line in its group box once the box has its final size: where the design
+// puts it when the name fits there, else further left but clear of the icon, and shortened
+// (whole in its hint) when even that is too narrow. A long system name must not grow the box.
+void PlacePlatformLabel(QLabel* label, const QWidget* icon, const QString& text) {
+    const int margin = 8;
+    const int right = label->parentWidget()->width() - margin;
+    const int left = icon->geometry().right() + 1 + margin;
+    const QFontMetrics metrics(label->font());
+    const int x = std::max(left, std::min(label->x(), right - metrics.horizontalAdvance(text)));
+    label->setText(metrics.elidedText(text, Qt::ElideRight, right - x));
+    label->setToolTip(label->text() == text ? QString() : text);
+    label->adjustSize();
+    label->move(x, label->y());
+}
+
+// "for " and the name of the system this program runs on ("for Debian GNU/Linux 12").
+QString PlatformText() {
+    QString name = QSysInfo::prettyProductName();
+    // A release's code name ("Debian GNU/Linux 12 (bookworm)") names nothing the version
+    // does not, and the line has little room.
+    static const QRegularExpression codeName(QStringLiteral("\\s*\\([^()]*\\)$"));
+    name.remove(codeName);
+    if (name.isEmpty())
+        name = QSysInfo::kernelType();
+    return QStringLiteral("for ") + name;
 }
 
 } // namespace
@@ -49,7 +80,10 @@ TfrmAbout::TfrmAbout(QWidget* owner)
     image->setGeometry(16, 48, 32, 32);
     image->setPixmap(QIcon(QStringLiteral(":/icons/VLMPack.svg")).pixmap(32, 32));
     AddLabel(box, "lblVersion", 120, 40, QStringLiteral("Version: 1.3"));
-    AddLabel(box, "lblPlatform", 76, 64, QStringLiteral("for Win 95/98/2000/NT/ME/XP"));
+    // Sized and placed after the font fitting, below.
+    auto* platform = new QLabel(box);
+    platform->setObjectName(QStringLiteral("lblPlatform"));
+    platform->move(76, 64);
     AddLabel(box, "lblNotice", 63, 88, QStringLiteral("Copyright (C) Vellumar"));
 
     AddLabel(this, "lblWebSite", 16, 152, QStringLiteral("WebSite:"));
@@ -69,6 +103,7 @@ TfrmAbout::TfrmAbout(QWidget* owner)
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     FitToFont(this, QSize(312, 216));
+    PlacePlatformLabel(platform, image, PlatformText());
 }
 
 void TfrmAbout::lnkWebSiteClick() {

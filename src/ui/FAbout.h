@@ -1,4 +1,5 @@
-// The about box: the product, its version and a link to the product's home page.
+// The about box: the product, its version, the platform it runs on and a link to the
+// product's home page.
 #pragma once
 
 #include <QDialog>

@@ -63,10 +63,15 @@ void TfmProjector::actFileRunExecute() {
     if (!built)
         return;
     const std::string outputFile = FProject->FullPathOf(entry::OutputFile);
-    if (UpperCase(FProject->Value(entry::OutputType)) != value::EXE)
+    if (UpperCase(FProject->Value(entry::OutputType)) != value::EXE) {
+        // The viewer is the platform's business: a missing one shows nothing.
         Dialogs().StartProgram(Q(ProgramFolder() + "VLMView.exe"), {Q(outputFile)});
-    else
-        Dialogs().OpenUrl(this, QUrl::fromLocalFile(Q(outputFile)));
+        return;
+    }
+    // An executable output is a program of its own: the desktop's opener has no method for
+    // it, so it is started directly, and a failure is the user's to know.
+    if (const QString reason = Dialogs().StartProgram(Q(outputFile), {}); !reason.isEmpty())
+        throw EVlmError("Cannot start \"" + outputFile + "\". " + reason.toStdString());
 }
 
 // The report runs with the build's progress window and Cancel, and its page opens in a
@@ -96,10 +101,13 @@ void TfmProjector::actFileSiteReportExecute() {
     const std::string htmlFile = folder + "SiteReport" + std::to_string(++reports) + ".html";
     SaveReportHtml(htmlFile, report);
     const QString name = Q(ExtractFileName(FProject->FileName()));
+    const QString base = Q(ChangeFileExt(ExtractFileName(FProject->FileName()), ""));
     auto* window = new TfmSiteReport(
         this,
         QStringLiteral("Site Report - %1").arg(name.isEmpty() ? QStringLiteral("Untitled") : name),
-        htmlFile);
+        htmlFile,
+        base.isEmpty() ? QStringLiteral("Site Report.html")
+                       : base + QStringLiteral(" report.html"));
     window->show();
 }
 

@@ -55,8 +55,10 @@ public:
     virtual int ExecDialog(QDialog& dialog) = 0;
     // Hands a document or a web address to the desktop's opener; the result is ignored.
     virtual void OpenUrl(QWidget* owner, const QUrl& url) = 0;
-    // Starts a program with its arguments, detached; a failure shows nothing.
-    virtual void StartProgram(const QString& program, const QStringList& arguments) = 0;
+    // Starts a program with its arguments, detached. Returns the empty text when it started,
+    // else the system's reason ("No such file or directory"); showing it is the caller's
+    // choice.
+    virtual QString StartProgram(const QString& program, const QStringList& arguments) = 0;
 };
 
 // The application title: the product name, or the open project's name and the product name

@@ -248,9 +248,21 @@ void TProjectControls::OutputFormatChange() {
     const QString path = edOutputFile->text();
     if (!path.isEmpty()) {
         const char* ext = rbOutputEXE->isChecked() ? ".exe" : ".vlm";
-        edOutputFile->setText(Q(ChangeFileExt(path.toStdString(), ext)));
+        // Unchanged text is left alone, so that a user typing keeps the cursor.
+        if (const QString fitted = Q(ChangeFileExt(path.toStdString(), ext)); fitted != path)
+            edOutputFile->setText(fitted);
     }
     HandleDataChange();
+}
+
+// The buttons show what the build will make: a typed "dpi.vlm" with EXE checked would
+// otherwise build a program named "dpi.vlm". Other extensions leave the format as it is.
+void TProjectControls::edOutputFileEdited(const QString& text) {
+    const std::string ext = LowerCase(ExtractFileExt(text.toStdString()));
+    if (ext == ".exe" && !rbOutputEXE->isChecked())
+        rbOutputEXE->setChecked(true);
+    else if (ext == ".vlm" && !rbOutputVLM->isChecked())
+        rbOutputVLM->setChecked(true);
 }
 
 void TProjectControls::btnHomePageClick() {

@@ -62,6 +62,8 @@ public:
     void UpdateDependentControls();
 
     void OutputFormatChange();
+    // The user typed into edOutputFile: an extension of the other format checks that format.
+    void edOutputFileEdited(const QString& text);
     void btnHomePageClick();
     void btnOutputFileClick();
 

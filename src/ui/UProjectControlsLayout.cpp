@@ -111,6 +111,8 @@ void TProjectControls::FillOutput(QWidget* host, bool withNote) {
             if (checked)
                 OutputFormatChange();
         });
+    connect(edOutputFile, &QLineEdit::textEdited, this,
+            [this](const QString& text) { edOutputFileEdited(text); });
     connect(button, &QPushButton::clicked, this, [this] { btnOutputFileClick(); });
 }
 

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace vlm::ui {
@@ -40,6 +41,24 @@ constexpr TButtonMap ButtonMap[] = {
     {TMsgButton::No, QMessageBox::No, mrNo},
     {TMsgButton::Cancel, QMessageBox::Cancel, mrCancel},
 };
+
+// The extension a save dialog gives a name typed without one while it shows the filter
+// entry shownFilter (as the dialog names it: the description, with or without its masks):
+// the entry's own when its pattern is a single "*.ext", else spec's DefaultExt.
+QString DefaultSuffixFor(const TFileDialogSpec& spec, const QString& shownFilter) {
+    const QStringList parts = spec.Filter.split(QLatin1Char('|'));
+    const QStringList qtFilters = QtNameFilters(spec.Filter);
+    // One mask of the form "*.ext" names one extension; "*.*", "*.htm;*.html" and the like
+    // leave the dialog's own default.
+    static const QRegularExpression single(QStringLiteral("^\\*\\.([^*?.;\\[\\]]+)$"));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i] != shownFilter && qtFilters.value(i / 2) != shownFilter)
+            continue;
+        const QRegularExpressionMatch match = single.match(parts[i + 1].trimmed());
+        return match.hasMatch() ? match.captured(1) : spec.DefaultExt;
+    }
+    return spec.DefaultExt;
+}
 
 } // namespace
 
@@ -84,7 +103,17 @@ bool TQtDialogService::ExecFileDialog(QWidget* owner, const TFileDialogSpec& spe
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(spec.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     }
-    dialog.setDefaultSuffix(spec.DefaultExt);
+    if (spec.Save) {
+        // A name typed without an extension gets that of the file type shown, so the type the
+        // user chose is the type of the name the dialog gives back.
+        const auto followFilter = [&dialog, &spec](const QString& shown) {
+            dialog.setDefaultSuffix(DefaultSuffixFor(spec, shown));
+        };
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followFilter);
+        followFilter(dialog.selectedNameFilter());
+    } else {
+        dialog.setDefaultSuffix(spec.DefaultExt);
+    }
     if (!spec.FileName.isEmpty())
         dialog.selectFile(spec.FileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -101,8 +130,18 @@ void TQtDialogService::OpenUrl(QWidget* /*owner*/, const QUrl& url) {
     QDesktopServices::openUrl(url);
 }
 
-void TQtDialogService::StartProgram(const QString& program, const QStringList& arguments) {
-    QProcess::startDetached(program, arguments);
+QString TQtDialogService::StartProgram(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (process.startDetached())
+        return {};
+    // Qt names the system call it failed in ("execv: Permission denied"); the user needs
+    // only the reason.
+    QString reason = process.errorString();
+    static const QRegularExpression call(QStringLiteral("^exec\\w*: "));
+    reason.remove(call);
+    return reason.isEmpty() ? QStringLiteral("The program did not start.") : reason;
 }
 
 QStringList QtNameFilters(const QString& filter) {

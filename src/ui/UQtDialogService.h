@@ -13,7 +13,7 @@ public:
     bool ExecFileDialog(QWidget* owner, const TFileDialogSpec& spec, QString& fileName) override;
     int ExecDialog(QDialog& dialog) override;
     void OpenUrl(QWidget* owner, const QUrl& url) override;
-    void StartProgram(const QString& program, const QStringList& arguments) override;
+    QString StartProgram(const QString& program, const QStringList& arguments) override;
 };
 
 // Turns a "description|pattern|..." filter into Qt name filters. Each keeps its description

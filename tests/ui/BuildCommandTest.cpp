@@ -197,29 +197,50 @@ TEST_F(BuildFromWindow, CancelDuringCompressionEndsWithoutFinishedAndWithoutOutp
     }
 }
 
-TEST_F(BuildFromWindow, RunBuildsWithoutTheFinishedWindowAndOpensTheResult) {
-    for (const char* name : {"site.vlm", "site.exe"}) {
-        const std::string output = Dir / ("out/" + std::string(name));
+// Run starts the viewer on an archive and an executable output itself; only the executable's
+// failure to start is the user's to hear of.
+TEST_F(BuildFromWindow, RunBuildsWithoutTheFinishedWindowAndStartsTheResult) {
+    const struct {
+        const char* Name;
+        const char* Failure; // the reason the start fails with, else nullptr
+        bool Reported;
+    } cases[] = {
+        {"site.vlm", nullptr, false},
+        {"site.vlm", "No such file or directory", false},
+        {"site.exe", nullptr, false},
+        {"site.exe", "Permission denied", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.Name << " " << (c.Failure ? c.Failure : ""));
+        const std::string output = Dir / ("out/" + std::string(c.Name));
+        const bool exe = std::string(c.Name).ends_with(".exe");
         OpenSiteProject(output);
         Dialogs.StartedPrograms.clear();
-        Dialogs.OpenedUrls.clear();
+        Dialogs.Messages.clear();
+        if (c.Failure)
+            Dialogs.FailStart(c.Failure);
         TProgressWatch watch(*Window);
         Trigger("actFileRun"); // an unscripted modal showing would fail the test
-        EXPECT_TRUE(Dialogs.Dialogs.empty()) << name;
-        EXPECT_TRUE(watch.RunFlagSeen) << name;
-        EXPECT_FALSE(Window->RunInProgress()) << name;
-        EXPECT_TRUE(PathExists(output)) << name;
-        if (std::string(name) == "site.vlm") {
-            ASSERT_EQ(Dialogs.StartedPrograms.size(), 1u);
-            EXPECT_EQ(Dialogs.StartedPrograms[0].Program, Q(ProgramDir / "VLMView.exe"));
-            EXPECT_EQ(Dialogs.StartedPrograms[0].Arguments, QStringList{Q(output)});
-            EXPECT_TRUE(Dialogs.OpenedUrls.empty());
+        EXPECT_TRUE(Dialogs.Dialogs.empty());
+        EXPECT_TRUE(watch.RunFlagSeen);
+        EXPECT_FALSE(Window->RunInProgress());
+        EXPECT_TRUE(PathExists(output));
+        EXPECT_TRUE(Dialogs.OpenedUrls.empty());
+        ASSERT_EQ(Dialogs.StartedPrograms.size(), 1u);
+        EXPECT_EQ(Dialogs.StartedPrograms[0].Program,
+                  exe ? Q(output) : Q(ProgramDir / "VLMView.exe"));
+        EXPECT_EQ(Dialogs.StartedPrograms[0].Arguments,
+                  exe ? QStringList() : QStringList{Q(output)});
+        if (c.Reported) {
+            ASSERT_EQ(Dialogs.Messages.size(), 1u);
+            EXPECT_EQ(Dialogs.Messages[0].Kind, ui::TMsgKind::Error);
+            EXPECT_EQ(Dialogs.Messages[0].Text,
+                      "Cannot start \"" + Q(output) + "\". " + QString::fromUtf8(c.Failure));
         } else {
-            EXPECT_TRUE(Dialogs.StartedPrograms.empty());
-            ASSERT_EQ(Dialogs.OpenedUrls.size(), 1u);
-            EXPECT_EQ(Dialogs.OpenedUrls[0], QUrl::fromLocalFile(Q(output)));
+            EXPECT_TRUE(Dialogs.Messages.empty());
         }
         Window.reset();
+        std::filesystem::remove(output);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSysInfo>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -29,8 +30,18 @@ TEST(AboutBox, ShowsTheProductVersionAndLink) {
     ASSERT_NE(version, nullptr);
     EXPECT_EQ(version->text(), "Version: 1.3");
     EXPECT_EQ(version->pos(), QPoint(120, 40));
+    // The platform line names the system this runs on (its release code name may go), whole
+    // or in its hint, clear of the icon and inside its box.
+    const auto* platform = about.findChild<QLabel*>(QStringLiteral("lblPlatform"));
+    ASSERT_NE(platform, nullptr);
+    const QString name = "for " + QSysInfo::prettyProductName();
+    const QString whole = platform->toolTip().isEmpty() ? platform->text() : platform->toolTip();
+    EXPECT_TRUE(whole.size() > 4 && name.startsWith(whole)) << whole.toStdString();
+    EXPECT_TRUE(platform->parentWidget()->rect().contains(platform->geometry()))
+        << platform->geometry().x() << "+" << platform->geometry().width();
     const auto* image = about.findChild<QLabel*>(QStringLiteral("Image1"));
     ASSERT_NE(image, nullptr);
+    EXPECT_FALSE(platform->geometry().intersects(image->geometry())) << "clear of the icon";
     EXPECT_EQ(image->geometry(), QRect(16, 48, 32, 32));
     const auto* link = about.findChild<QLabel*>(QStringLiteral("lnkWebSite"));
     ASSERT_NE(link, nullptr);

@@ -1,6 +1,7 @@
 // The window framework: actions and their idle-time updates, the command wrapper, message
 // titles, file-dialog filters and the throttle of message processing.
 #include "ScriptedDialogs.h"
+#include "TestSupport.h"
 
 #include "platform/UErrors.h"
 #include "ui/UActionList.h"
@@ -12,6 +13,8 @@
 #include <QWidget>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace vlm;
 using namespace vlm::ui;
@@ -169,6 +172,35 @@ TEST(Framework, FileDialogFiltersKeepTheirDescriptions) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(QtNameFilters(QString::fromUtf8(c.Filter)), c.Expected) << c.Filter;
+}
+
+// The desktop's program starter: a program runs with its arguments, one that cannot start
+// gives the system's reason and nothing else.
+TEST(Framework, AStartedProgramRunsOrGivesTheReason) {
+    vlm::test::TTempDir dir;
+    const std::string program = dir / "program.exe";
+    vlm::test::WriteFile(program,
+                         "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/started\"\n");
+    std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+    vlm::test::WriteFile(dir / "plain.txt", "a file, not a folder");
+    const struct {
+        std::string Program;
+        QString Reason;
+    } cases[] = {
+        {program, {}},
+        {dir / "missing.exe", QStringLiteral("No such file or directory")},
+        {dir / "plain.txt/program.exe", QStringLiteral("Not a directory")},
+    };
+    TQtDialogService service;
+    for (const auto& c : cases) {
+        EXPECT_EQ(service.StartProgram(QString::fromStdString(c.Program), {QStringLiteral("x y")}),
+                  c.Reason)
+            << c.Program;
+    }
+    // The program got its argument; the other two left nothing behind.
+    const std::string started = dir / "started";
+    EXPECT_TRUE(vlm::test::WaitUntil(
+        [&] { return vlm::test::PathExists(started) && vlm::test::ReadFile(started) == "x y"; }));
 }
 
 TEST(Framework, MessageProcessingIsThrottledByTime) {

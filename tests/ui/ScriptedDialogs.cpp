@@ -21,6 +21,7 @@ TScriptedDialogs::~TScriptedDialogs() {
     EXPECT_TRUE(Answers.empty()) << Answers.size() << " scripted answers were not asked for";
     EXPECT_TRUE(FileNames.empty()) << FileNames.size() << " scripted file names were not used";
     EXPECT_TRUE(DialogHandlers.empty()) << DialogHandlers.size() << " dialogs were not shown";
+    EXPECT_TRUE(StartFailures.empty()) << StartFailures.size() << " failures were not met";
 }
 
 TModalResult TScriptedDialogs::MessageBox(QWidget* /*owner*/, TMsgKind kind, const QString& text,
@@ -67,8 +68,13 @@ void TScriptedDialogs::OpenUrl(QWidget* /*owner*/, const QUrl& url) {
     OpenedUrls.push_back(url);
 }
 
-void TScriptedDialogs::StartProgram(const QString& program, const QStringList& arguments) {
+QString TScriptedDialogs::StartProgram(const QString& program, const QStringList& arguments) {
     StartedPrograms.push_back({program, arguments});
+    if (StartFailures.empty())
+        return {};
+    const QString reason = StartFailures.front();
+    StartFailures.pop_front();
+    return reason;
 }
 
 bool WaitUntil(const std::function<bool()>& done) {

@@ -47,6 +47,8 @@ public:
     void HandleDialog(int result) {
         HandleDialog([result](QDialog&) { return result; });
     }
+    // The next program start fails with reason (else every start succeeds).
+    void FailStart(const QString& reason) { StartFailures.push_back(reason); }
 
     // What happened.
     std::vector<TMessage> Messages;
@@ -58,6 +60,7 @@ public:
     std::deque<ui::TModalResult> Answers;
     std::deque<std::optional<QString>> FileNames;
     std::deque<TDialogHandler> DialogHandlers;
+    std::deque<QString> StartFailures;
 
     ui::TModalResult MessageBox(QWidget* owner, ui::TMsgKind kind, const QString& text,
                                 ui::TMsgButtons buttons) override;
@@ -65,7 +68,7 @@ public:
                         QString& fileName) override;
     int ExecDialog(QDialog& dialog) override;
     void OpenUrl(QWidget* owner, const QUrl& url) override;
-    void StartProgram(const QString& program, const QStringList& arguments) override;
+    QString StartProgram(const QString& program, const QStringList& arguments) override;
 };
 
 // Processes events until done() or, as a safety net against a hang, a generous deadline;
