@@ -95,7 +95,13 @@ void TReportObserver::OnReference(const TReferenceEvent& e) {
     case TReferenceOutcome::Excluded:
     case TReferenceOutcome::NotAFile:
     case TReferenceOutcome::Missing:
+    case TReferenceOutcome::ThroughLink:
         FReport.Broken.Add(e.Page, e.Line, e.Written, e.Path, e.Outcome, false);
+        return;
+    case TReferenceOutcome::NotInOutput:
+        FReport.Broken.Add(e.Page, e.Line, e.Written, e.Path, e.Outcome, true);
+        return;
+    case TReferenceOutcome::OwnOutput:
         return;
     }
 }

@@ -1,6 +1,10 @@
 #include "platform/UTestHooks.h"
 
+#include "platform/UPaths.h"
+
 #include <atomic>
+#include <mutex>
+#include <string>
 
 namespace vlm {
 
@@ -13,6 +17,13 @@ std::atomic<int> gStepErrno[4] = {0, 0, 0, 0};
 std::atomic<int>& StepSlot(TFileStep step) {
     return gStepErrno[static_cast<int>(step)];
 }
+
+// Opens are asked about from worker threads: the path is read under a lock, and only
+// while a guard is alive.
+std::atomic<bool> gOpenActive{false};
+std::mutex gOpenLock;
+std::string gOpenPath;
+int gOpenErrno = 0;
 } // namespace
 
 namespace test_hooks {
@@ -32,6 +43,19 @@ TFailStep::TFailStep(TFileStep step, int errorNumber) : FStep(step) {
 
 TFailStep::~TFailStep() {
     StepSlot(FStep) = 0;
+}
+
+TFailOpen::TFailOpen(std::string_view path, int errorNumber) {
+    const std::lock_guard<std::mutex> lock(gOpenLock);
+    gOpenPath = ExcludeTrailingPathDelimiter(path);
+    gOpenErrno = errorNumber;
+    gOpenActive = true;
+}
+
+TFailOpen::~TFailOpen() {
+    const std::lock_guard<std::mutex> lock(gOpenLock);
+    gOpenActive = false;
+    gOpenPath.clear();
 }
 
 } // namespace test_hooks
@@ -57,6 +81,13 @@ uint64_t AllowedWrite(uint64_t count, int& errorNumber) {
 
 int StepFailure(TFileStep step) {
     return StepSlot(step);
+}
+
+int OpenFailure(std::string_view path) {
+    if (!gOpenActive.load(std::memory_order_relaxed))
+        return 0;
+    const std::lock_guard<std::mutex> lock(gOpenLock);
+    return gOpenActive && ExcludeTrailingPathDelimiter(path) == gOpenPath ? gOpenErrno : 0;
 }
 
 } // namespace hook_state

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace vlm {
 
@@ -39,6 +40,16 @@ private:
     TFileStep FStep;
 };
 
+// Opening path fails with errorNumber: listing it as a folder, and opening it as a file
+// for reading (as root no permission bits make a folder or file unreadable).
+class TFailOpen {
+public:
+    TFailOpen(std::string_view path, int errorNumber);
+    ~TFailOpen();
+    TFailOpen(const TFailOpen&) = delete;
+    TFailOpen& operator=(const TFailOpen&) = delete;
+};
+
 } // namespace test_hooks
 
 namespace hook_state {
@@ -47,6 +58,8 @@ namespace hook_state {
 uint64_t AllowedWrite(uint64_t count, int& errorNumber);
 // The error number a step fails with, or 0.
 int StepFailure(TFileStep step);
+// The error number opening path (a folder to list or a file to read) fails with, or 0.
+int OpenFailure(std::string_view path);
 } // namespace hook_state
 
 } // namespace vlm

@@ -37,7 +37,7 @@ public:
 // On a case-sensitive file system every reference names exactly one file: the name as
 // written, or only when no file has it, the files that differ from it in letter case.
 TEST_F(ReportTest, DiscoveredReferencesNameExactlyTheirFiles) {
-    WriteFile(Site + "index.htm", "<a href=\"a.htm\"> <a href=\"st*r.htm\"> <a href=\"q?.txt\">\n"
+    WriteFile(Site + "index.htm", "<a href=\"a.htm\"> <a href=\"st*r.htm\"> <a href=\"q%3F.txt\">\n"
                                   "<img src=\"Logo.GIF\"> <a href=\"Dup.htm\">");
     for (const char* name : {"a.htm", "A.HTM", "st*r.htm", "stXXr.htm", "q?.txt", "qz.txt",
                              "logo.gif", "dup.htm", "DUP.htm"})
