@@ -278,6 +278,10 @@ void TCompBase::ListFiles() {
         ReportError(folder, "The folder cannot be read: " + SysErrorMessage(errorNumber),
                     errNotAccessible);
     };
+    scan.OnFolderSkipped = [this](const std::string& folder, bool aboveTop) {
+        if (OnFolderSkipped)
+            OnFolderSkipped(*this, folder, aboveTop);
+    };
     scan.Scan();
     FTotalBytes = scan.FilesSize();
     FBytesRemaining = FTotalBytes;

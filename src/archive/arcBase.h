@@ -156,6 +156,9 @@ public:
     std::function<void(TCompBase& sender, const std::string& name, int count, uint64_t size)>
         OnFileScanStatus;
     std::function<void(TCompBase& sender, const std::string& directory)> OnRecurseDir;
+    // A folder the walk does not enter (TArcFileScan::OnFolderSkipped).
+    std::function<void(TCompBase& sender, const std::string& folder, bool aboveTop)>
+        OnFolderSkipped;
     // Lets the window process pending messages (progress, between chunks and entries).
     std::function<void()> ProcessMessages;
 

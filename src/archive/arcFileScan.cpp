@@ -424,6 +424,7 @@ void TArcFileScan::Scan() {
             OnRootDirChange(group.Folder);
         TGroupListing listed = ahead ? ahead->Next() : ListGroupFolder(group.Folder);
         if (listed.IsFolder) {
+            FAbove = {false, group.Folder, {}};
             std::vector<TFolderId> ancestors{{listed.Top.Device, listed.Top.Inode}};
             WalkFolder(group.Folder, group.Masks, &group.Literals, ancestors, &listed.Listing);
         }
@@ -473,11 +474,19 @@ void TArcFileScan::VisitEntry(const std::string& folder, const TSearchRec& rec,
         return;
     if ((rec.Attr & faHidden) != 0 && !IncludeHiddenDirs)
         return;
-    // A link back to a folder that is being walked higher up would never end.
+    // A link back to a folder that is being walked higher up would never end; one to a
+    // folder above the group's would walk what lies around it.
     const TFolderId id{rec.Device, rec.Inode};
-    for (const TFolderId& ancestor : ancestors)
-        if (ancestor == id)
-            return;
+    const bool walked = std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end();
+    if (!walked && !FAbove.Known) {
+        FAbove.Ids = FolderAncestorIds(FAbove.Top);
+        FAbove.Known = true;
+    }
+    if (walked || std::find(FAbove.Ids.begin(), FAbove.Ids.end(), id) != FAbove.Ids.end()) {
+        if (OnFolderSkipped)
+            OnFolderSkipped(subFolder, !walked);
+        return;
+    }
     ancestors.push_back(id);
     WalkFolder(subFolder, masks, nullptr, ancestors);
     ancestors.pop_back();

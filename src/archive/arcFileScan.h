@@ -153,6 +153,10 @@ public:
     // A folder of the walk that cannot be listed (its files are missing from the list), with
     // the system's error number.
     std::function<void(const std::string& folder, int errorNumber)> OnFolderError;
+    // A folder (a link, as a rule) that the walk does not enter because it leads to a
+    // folder being walked (aboveTop false: "loop -> .") or to one above the group's folder
+    // (aboveTop true: "up -> ..", which would take the walk out of it).
+    std::function<void(const std::string& folder, bool aboveTop)> OnFolderSkipped;
     // After each entry, so that a window stays responsive.
     std::function<void()> ProcessMessages;
 
@@ -166,10 +170,13 @@ public:
     uint64_t FilesSize() const { return FFilesSize; }
 
 private:
-    struct TFolderId {
-        dev_t Device;
-        ino_t Inode;
-        friend bool operator==(const TFolderId&, const TFolderId&) = default;
+    using TFolderId = TFileId;
+    // The folders above the group's folder, as its path names them and as the file system
+    // has them (found when the walk first meets a subfolder).
+    struct TAbove {
+        bool Known = false;
+        std::string Top;
+        std::vector<TFileId> Ids;
     };
 
 public:
@@ -190,6 +197,7 @@ private:
 
     bool FOwnCancel = false;
     const bool* FCancelFlag = &FOwnCancel;
+    TAbove FAbove;
     int FFilesCount = 0;
     uint64_t FFilesSize = 0;
 };

@@ -62,7 +62,7 @@ private:
     void Explain(std::vector<TListedFile>& listed);
     void CheckMaskModeLinks();
     void FindOrphans();
-    void WalkSite(const std::string& folder, std::vector<std::pair<dev_t, ino_t>>& ancestors,
+    void WalkSite(const std::string& folder, std::vector<TFileId>& ancestors,
                   const std::unordered_set<std::string_view>& taken);
     void Totals();
 
@@ -74,6 +74,7 @@ private:
     TRegExpr FExclude{"MaskExclude"};
     std::unique_ptr<TFirstReferences> FFirst; // parse mode
     std::vector<std::string> FExcludeLines;   // of the orphan walk
+    std::vector<TFileId> FAboveHome;          // the folders above the home page's
 };
 
 void TReportRun::Stage(const std::string& caption) {
@@ -132,6 +133,9 @@ void TReportRun::List() {
         // The writer holds its own copy of every name; it goes before the list grows again.
         TZip zip;
         FCollection.ConfigureWriter(zip);
+        zip.OnFolderSkipped = [this](TCompBase&, const std::string& folder, bool aboveTop) {
+            AddSkippedLink(FReport, folder, aboveTop);
+        };
         zip.ProcessMessages = [this, &zip] {
             FHost.ProcessMessages();
             if (FHost.Cancelled() && !zip.GetCancel())
@@ -198,6 +202,7 @@ void TReportRun::CheckMaskModeLinks() {
     TReportObserver observer(FReport, nullptr);
     TLinkParser parser(FHost, FInclude, FExclude);
     parser.SetObserver(&observer);
+    parser.SetHomeRoot(FReport.HomeRoot);
     for (size_t i = 0; i < FReport.Files.size(); ++i) {
         const TReportFile& file = FReport.Files[i];
         const std::string ext = ExtractFileExt(file.Path);
@@ -223,13 +228,13 @@ void TReportRun::FindOrphans() {
     TSearchRec top;
     if (!FindEntry(FReport.HomeRoot, top) || !top.IsDirectory())
         return;
-    std::vector<std::pair<dev_t, ino_t>> ancestors{{top.Device, top.Inode}};
+    std::vector<TFileId> ancestors{{top.Device, top.Inode}};
+    FAboveHome = FolderAncestorIds(FReport.HomeRoot);
     FExcludeLines = FCollection.ExcludeLines();
     WalkSite(FReport.HomeRoot, ancestors, taken);
 }
 
-void TReportRun::WalkSite(const std::string& folder,
-                          std::vector<std::pair<dev_t, ino_t>>& ancestors,
+void TReportRun::WalkSite(const std::string& folder, std::vector<TFileId>& ancestors,
                           const std::unordered_set<std::string_view>& taken) {
     FHost.ProcessMessages();
     CheckForCancel(FHost);
@@ -267,9 +272,13 @@ void TReportRun::WalkSite(const std::string& folder,
             FReport.HiddenFolders.push_back(path + PathDelim);
             continue;
         }
-        const std::pair<dev_t, ino_t> id{rec.Device, rec.Inode};
-        if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end())
+        // The build's walk does not enter a link back up; nor does this one.
+        const TFileId id{rec.Device, rec.Inode};
+        const bool walked = std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end();
+        if (walked || std::find(FAboveHome.begin(), FAboveHome.end(), id) != FAboveHome.end()) {
+            AddSkippedLink(FReport, path, !walked);
             continue;
+        }
         ancestors.push_back(id);
         WalkSite(path + PathDelim, ancestors, taken);
         ancestors.pop_back();

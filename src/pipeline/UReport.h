@@ -41,6 +41,12 @@ struct TOrphanFile {
     std::string ExcludedBy; // the exclude line that matches it, when one does
 };
 
+// A folder link that the build does not follow, and why.
+struct TSkippedLink {
+    std::string Path; // the link (without a final delimiter)
+    std::string Reason;
+};
+
 struct TTypeTotal {
     std::string Extension; // lower case with its dot; empty for names without one
     uint64_t Files = 0;
@@ -66,6 +72,7 @@ struct TSiteReport {
     std::vector<TTypeTotal> Types;          // most bytes first
     std::vector<size_t> Largest;            // indices into Files, the largest twenty, largest first
     std::vector<std::string> HiddenFolders; // under the home page's folder, not looked into
+    std::vector<TSkippedLink> SkippedLinks; // folder links that lead back up, not entered
 
     bool HasProblems() const { return !Broken.empty(); }
 };
@@ -103,6 +110,10 @@ void WriteBuffered(const std::function<void(std::ostream&)>& write, std::ostream
 void SaveReportFile(const std::string& fileName, const std::function<void(std::ostream&)>& write);
 // The HTML page of report, saved so.
 void SaveReportHtml(const std::string& fileName, const TSiteReport& report);
+
+// Why a folder link is not followed: it leads to a folder being walked (or the home
+// folder), or to a folder above the home page's.
+std::string SkippedLinkReason(bool aboveHome);
 
 // The words of a broken reference's reason ("missing", "excluded by a mask"...).
 std::string BrokenReason(const TBrokenReference& broken);

@@ -147,6 +147,11 @@ std::string FileReason(const TReportFile& file) {
     }
 }
 
+std::string SkippedLinkReason(bool aboveHome) {
+    return aboveHome ? "leads to a folder above the home page's folder"
+                     : "leads to a folder that is walked already";
+}
+
 std::string BrokenReason(const TBrokenReference& broken) {
     if (broken.Untaken)
         return "not in the output";
@@ -157,6 +162,8 @@ std::string BrokenReason(const TBrokenReference& broken) {
         return "excluded by a mask";
     case TReferenceOutcome::NotAFile:
         return "not a regular file";
+    case TReferenceOutcome::ThroughLink:
+        return "through a folder link not followed";
     default:
         return "missing";
     }
@@ -210,6 +217,8 @@ void WriteReportText(const TSiteReport& r, std::ostream& out) {
              [&r](size_t i) { return Shown(r.Files[i].Path); });
     TextList(out, r.HiddenFolders, "Dot-folders under the home page's folder not looked into",
              [](const std::string& path) { return Shown(path); });
+    TextList(out, r.SkippedLinks, "Folder links not followed",
+             [](const TSkippedLink& l) { return Shown(l.Path) + ": " + l.Reason; });
 }
 
 namespace {
@@ -299,8 +308,13 @@ void WriteReportJson(const TSiteReport& r, std::ostream& out) {
         out << "{\"path\": " << Json(r.Files[i].Path)
             << ", \"size\": " << std::to_string(r.Files[i].Size) << "}";
     });
+    JsonList(out, "hiddenFolders", r.HiddenFolders,
+             [&out](const std::string& p) { out << Json(p); });
     JsonList(
-        out, "hiddenFolders", r.HiddenFolders, [&out](const std::string& p) { out << Json(p); },
+        out, "skippedLinks", r.SkippedLinks,
+        [&out](const TSkippedLink& l) {
+            out << "{\"path\": " << Json(l.Path) << ", \"reason\": " << Json(l.Reason) << "}";
+        },
         true);
     out << "}\n";
 }

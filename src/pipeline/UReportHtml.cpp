@@ -177,6 +177,8 @@ void WriteReportHtml(const TSiteReport& r, std::ostream& out) {
             {"Page", "Line", "Reference", "Files"}, [](const TCaseReference& c) {
                 return Cell(c.Page) + Number(c.Line) + Cell(c.Written) + Cell(Joined(c.Files));
             });
+    Section(out, "Folder links not followed", r.SkippedLinks, {"Link", "Why"},
+            [](const TSkippedLink& l) { return Cell(l.Path) + Cell(l.Reason); });
     Section(out, "Files taken from outside the home page's folder", r.OutsideFiles, {"File"},
             [&r](size_t i) { return Cell(r.Files[i].Path); });
     Section(out, "Sizes by type", r.Types, {"Type", "Files", "Size"}, [](const TTypeTotal& t) {

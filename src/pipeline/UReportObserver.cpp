@@ -1,5 +1,7 @@
 #include "pipeline/UReportObserver.h"
 
+#include "platform/UPaths.h"
+
 #include <algorithm>
 
 namespace vlm {
@@ -81,6 +83,15 @@ void TFirstReferences::Clear() {
     FCollided = {};
 }
 
+void AddSkippedLink(TSiteReport& report, std::string_view link, bool aboveHome) {
+    while (link.size() > 1 && link.back() == PathDelim)
+        link.remove_suffix(1);
+    for (const TSkippedLink& known : report.SkippedLinks)
+        if (known.Path == link)
+            return;
+    report.SkippedLinks.push_back({std::string(link), SkippedLinkReason(aboveHome)});
+}
+
 void TReportObserver::OnReference(const TReferenceEvent& e) {
     switch (e.Outcome) {
     case TReferenceOutcome::External:
@@ -91,11 +102,13 @@ void TReportObserver::OnReference(const TReferenceEvent& e) {
     case TReferenceOutcome::AlreadyListed:
         Found(e);
         return;
+    case TReferenceOutcome::ThroughLink:
+        AddSkippedLink(FReport, e.Link, e.Refusal == TFolderLookup::TRefusal::AboveHome);
+        [[fallthrough]];
     case TReferenceOutcome::NotIncluded:
     case TReferenceOutcome::Excluded:
     case TReferenceOutcome::NotAFile:
     case TReferenceOutcome::Missing:
-    case TReferenceOutcome::ThroughLink:
         FReport.Broken.Add(e.Page, e.Line, e.Written, e.Path, e.Outcome, false);
         return;
     case TReferenceOutcome::NotInOutput:

@@ -54,6 +54,10 @@ private:
     std::unordered_map<std::string, uint32_t> FCollided;
 };
 
+// Names a folder link not followed in the report, once (the walks of both modes and the
+// references through it may each meet it).
+void AddSkippedLink(TSiteReport& report, std::string_view link, bool aboveHome);
+
 // Repeated references to listed files cost little and nothing is kept for them.
 class TReportObserver : public TLinkObserver {
 public:

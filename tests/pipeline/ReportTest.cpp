@@ -148,6 +148,49 @@ TEST_F(ReportTest, FilesLeftOutAreJudgedThroughLinks) {
               (std::map<std::string, uint64_t>{{"site/Unused.htm", 6}, {"site/target.htm", 6}}));
 }
 
+// A folder link back into the site ("loop -> .") or out of it upwards ("up -> ..") is not
+// entered, in either mode, and the report names it; a FIFO named by a reference is no
+// regular file, not a missing one.
+TEST_F(ReportTest, FolderLinksThatLeadBackUpAreNotEntered) {
+    WriteFile(Site + "index.htm", "<a href=\"loop/index.htm\">\n<a href=\"up/outside.htm\">\n"
+                                  "<a href=\"pipe.htm\">\n<a href=\"page.htm\">");
+    WriteFile(Site + "page.htm", "<a href=\"loop/page.htm\">");
+    WriteFile(Dir / "outside.htm", "outside the site");
+    ASSERT_EQ(::symlink(".", (Site + "loop").c_str()), 0);
+    ASSERT_EQ(::symlink("..", (Site + "up").c_str()), 0);
+    ASSERT_EQ(::mkfifo((Site + "pipe.htm").c_str(), 0600), 0);
+    Project->SetValue("ShowLanguageMenu", "0");
+    Output("site.vlm");
+    for (const bool parsing : {true, false}) {
+        SCOPED_TRACE(parsing ? "parse mode" : "mask mode");
+        Project->SetFlag("ParsingEnabled", parsing);
+        Build();
+        const std::vector<std::string> members = MemberNames(Out + "site.vlm");
+        EXPECT_EQ(std::set<std::string>(members.begin(), members.end()),
+                  (std::set<std::string>{"site/index.htm", "site/page.htm", "tmp/VLM.settings"}));
+        const TSiteReport report = Report();
+        EXPECT_EQ(ReportedMembers(report), members);
+        std::set<std::string> broken;
+        for (const TBrokenReference& b : report.Broken)
+            broken.insert(Shorten(b.Page) + ":" + std::to_string(b.Line) + " " + b.Written + ": " +
+                          BrokenReason(b));
+        EXPECT_EQ(broken,
+                  (std::set<std::string>{
+                      "site/index.htm:1 loop/index.htm: through a folder link not followed",
+                      "site/index.htm:2 up/outside.htm: through a folder link not followed",
+                      "site/index.htm:3 pipe.htm: not a regular file",
+                      "site/page.htm:1 loop/page.htm: through a folder link not followed"}));
+        std::set<std::string> links;
+        for (const TSkippedLink& link : report.SkippedLinks)
+            links.insert(Shorten(link.Path) + ": " + link.Reason);
+        EXPECT_EQ(links, (std::set<std::string>{
+                             "site/loop: leads to a folder that is walked already",
+                             "site/up: leads to a folder above the home page's folder"}));
+        for (const TOrphanFile& orphan : report.Orphans)
+            ADD_FAILURE() << "left out: " << orphan.Path;
+    }
+}
+
 // Every file the links take names the first reference that named it: the page, the line and
 // the reference as written, and whether only letter case found it.
 TEST_F(ReportTest, EveryTakenFileNamesItsFirstReference) {
