@@ -68,7 +68,15 @@ template <typename F> void ForEachAttribute(std::string_view tag, F visit) {
             p = q + 1;
             while (p < n && IsBlank(tag[p]))
                 ++p;
-            if (p < n && (tag[p] == '"' || tag[p] == '\'')) {
+            if (p + 1 < n && tag[p] == '\\' && (tag[p + 1] == '"' || tag[p + 1] == '\'')) {
+                // Markup inside a script's string (href=\"a.htm\"): the page's script puts
+                // it in place with the value unescaped.
+                const char quote[2] = {'\\', tag[p + 1]};
+                const size_t close = tag.find(std::string_view(quote, 2), p + 2);
+                attribute.Value =
+                    tag.substr(p + 2, close == std::string_view::npos ? 0 : close - p - 2);
+                p = close == std::string_view::npos ? n : close + 2;
+            } else if (p < n && (tag[p] == '"' || tag[p] == '\'')) {
                 const size_t close = tag.find(tag[p], p + 1);
                 if (close == std::string_view::npos) {
                     p = n;
@@ -199,6 +207,9 @@ std::string_view CleanReference(std::string_view value) {
     while (end > begin && IsBlank(value[end - 1]))
         --end;
     value = value.substr(begin, end - begin);
+    // A script's template ("static.files/${f}") is filled in at run time: it names no file.
+    if (value.find("${") != std::string_view::npos)
+        return {};
     return value.substr(0, value.find_first_of("?#"));
 }
 

@@ -18,14 +18,16 @@ enum class TDocumentKind : uint8_t { None, Html, Css, Svg };
 TDocumentKind DocumentKindOf(std::string_view path);
 
 // A value as a browser takes it for an address: blanks around it trimmed, cut before the
-// first "?" (the query) or "#" (the fragment).
+// first "?" (the query) or "#" (the fragment). A script's template ("${...}") is no
+// address: empty.
 std::string_view CleanReference(std::string_view value);
 
 // The reference a tag's text holds: the value of the first of the attributes "src",
 // "href" ("xlink:href" counts as "href") and "background" that the tag has with a value,
-// names matched whole and without regard to letter case; double- or single-quoted, or up
-// to the next blank; cleaned as above. Empty when there is none, and when the first of
-// them found has an empty value. A "<link>" without "rel" is metadata: none.
+// names matched whole and without regard to letter case; double- or single-quoted (also
+// quoted as in a script's string, \"...\"), or up to the next blank; cleaned as above. Empty when
+// there is none, and when the first of them found has an empty value. A "<link>" without "rel" is
+// metadata: none.
 std::string FindReference(std::string_view tag);
 
 // Every reference of a tag, in order. Html: the one FindReference gives, then in the

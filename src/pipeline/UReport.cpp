@@ -4,6 +4,7 @@
 #include "archive/arcZip.h"
 #include "pipeline/UProgress.h"
 #include "pipeline/UReportObserver.h"
+#include "pipeline/UReportWalk.h"
 #include "pipeline/USiteFiles.h"
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
@@ -62,8 +63,6 @@ private:
     void Explain(std::vector<TListedFile>& listed);
     void CheckMaskModeLinks();
     void FindOrphans();
-    void WalkSite(const std::string& folder, std::vector<TFileId>& ancestors,
-                  const std::unordered_set<std::string_view>& taken);
     void Totals();
 
     const TProject& FProject;
@@ -73,8 +72,6 @@ private:
     TRegExpr FInclude{"MaskInclude"};
     TRegExpr FExclude{"MaskExclude"};
     std::unique_ptr<TFirstReferences> FFirst; // parse mode
-    std::vector<std::string> FExcludeLines;   // of the orphan walk
-    std::vector<TFileId> FAboveHome;          // the folders above the home page's
 };
 
 void TReportRun::Stage(const std::string& caption) {
@@ -213,90 +210,12 @@ void TReportRun::CheckMaskModeLinks() {
 
 void TReportRun::FindOrphans() {
     Stage("Looking for files left out...");
-    // Views of the report's own paths (or, where names ignore case, of their keys): a site's
-    // worth of names is not copied again.
-    std::vector<std::string> keys;
-    keys.reserve(FileNamesIgnoreCase ? FReport.Files.size() : 0); // the views stay valid
-    std::unordered_set<std::string_view> taken;
-    taken.reserve(FReport.Files.size());
-    for (const TReportFile& file : FReport.Files) {
-        if constexpr (FileNamesIgnoreCase)
-            taken.insert(keys.emplace_back(FileNameKey(file.Path)));
-        else
-            taken.insert(file.Path);
-    }
-    TSearchRec top;
-    if (!FindEntry(FReport.HomeRoot, top) || !top.IsDirectory())
-        return;
-    std::vector<TFileId> ancestors{{top.Device, top.Inode}};
-    FAboveHome = FolderAncestorIds(FReport.HomeRoot);
-    FExcludeLines = FCollection.ExcludeLines();
-    WalkSite(FReport.HomeRoot, ancestors, taken);
-}
-
-void TReportRun::WalkSite(const std::string& folder, std::vector<TFileId>& ancestors,
-                          const std::unordered_set<std::string_view>& taken) {
-    FHost.ProcessMessages();
-    CheckForCancel(FHost);
-    std::vector<TFolderEntry> entries;
-    ListFolderEntries(folder, entries);
-    const auto isTaken = [&taken](const std::string& path) {
-        if constexpr (FileNamesIgnoreCase)
-            return taken.count(FileNameKey(path)) != 0;
-        else
-            return taken.count(path) != 0;
+    const std::vector<std::string> excludeLines = FCollection.ExcludeLines();
+    TLeftOutRules rules;
+    rules.ExcludedBy = [&excludeLines](const std::string& path) {
+        return ExcludingLine(excludeLines, path);
     };
-    // The files of the folder by upper-cased name, for the names that differ in case alone.
-    std::vector<std::pair<std::string, size_t>> files;
-    std::string path;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const std::string& name = entries[i].Name;
-        path.assign(folder).append(name);
-        // A file the build takes is looked at only when the listing cannot tell that it is
-        // a plain file: a site's folders hold mostly such files.
-        if (entries[i].RegularFile && isTaken(path)) {
-            files.emplace_back(UpperCase(name), i);
-            continue;
-        }
-        TSearchRec rec;
-        if (!FindEntry(path, rec))
-            continue; // gone, dangling, or neither a file nor a folder
-        if (!rec.IsDirectory()) {
-            files.emplace_back(UpperCase(name), i);
-            if (!isTaken(path))
-                FReport.Orphans.push_back({path, rec.Size, ExcludingLine(FExcludeLines, path)});
-            continue;
-        }
-        // Dot-folders (version control, editor state) are named, not listed file by file.
-        if (!name.empty() && name[0] == '.') {
-            FReport.HiddenFolders.push_back(path + PathDelim);
-            continue;
-        }
-        // The build's walk does not enter a link back up; nor does this one.
-        const TFileId id{rec.Device, rec.Inode};
-        const bool walked = std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end();
-        if (walked || std::find(FAboveHome.begin(), FAboveHome.end(), id) != FAboveHome.end()) {
-            AddSkippedLink(FReport, path, !walked);
-            continue;
-        }
-        ancestors.push_back(id);
-        WalkSite(path + PathDelim, ancestors, taken);
-        ancestors.pop_back();
-    }
-    std::stable_sort(files.begin(), files.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (size_t first = 0; first < files.size();) {
-        size_t last = first + 1;
-        while (last < files.size() && files[last].first == files[first].first)
-            ++last;
-        if (last - first > 1) {
-            std::vector<std::string> group;
-            for (size_t k = first; k < last; ++k)
-                group.push_back(folder + entries[files[k].second].Name);
-            FReport.CaseOnlyNames.push_back(std::move(group));
-        }
-        first = last;
-    }
+    FindLeftOut(FReport, FHost, rules);
 }
 
 bool HasExtension(const std::string& ext, std::initializer_list<const char*> list) {

@@ -39,7 +39,11 @@ struct TOrphanFile {
     std::string Path;
     uint64_t Size = 0;
     std::string ExcludedBy; // the exclude line that matches it, when one does
+    std::string Reason;     // another reason it is left out (OwnOutputReason), or empty
 };
+
+// Why the build's own output (and its temporary files) are never members.
+inline constexpr const char* OwnOutputReason = "the build's own output";
 
 // A folder link that the build does not follow, and why.
 struct TSkippedLink {
@@ -73,6 +77,7 @@ struct TSiteReport {
     std::vector<size_t> Largest;            // indices into Files, the largest twenty, largest first
     std::vector<std::string> HiddenFolders; // under the home page's folder, not looked into
     std::vector<TSkippedLink> SkippedLinks; // folder links that lead back up, not entered
+    std::vector<std::string> Hints;         // advice beyond the problems
 
     bool HasProblems() const { return !Broken.empty(); }
 };

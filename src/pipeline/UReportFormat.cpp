@@ -190,6 +190,8 @@ void WriteReportText(const TSiteReport& r, std::ostream& out) {
     out << "\nBroken references: " << std::to_string(r.Broken.size())
         << "; files left out: " << std::to_string(r.Orphans.size()) << " ("
         << FormatSize(OrphanBytes(r)) << ")\n";
+    for (const std::string& hint : r.Hints)
+        out << "Hint: " << hint << "\n";
     TextList(out, r.Broken, "Broken references", [](const TBrokenReference& b) {
         return Where(b.Page, b.Line) + ": \"" + Shown(b.Written) + "\" -> " + Shown(b.Path) + ": " +
                BrokenReason(b);
@@ -197,7 +199,8 @@ void WriteReportText(const TSiteReport& r, std::ostream& out) {
     TextList(out, r.Orphans, "Files under the home page's folder that the build leaves out",
              [](const TOrphanFile& o) {
                  return Shown(o.Path) + " (" + FormatSize(o.Size) + ")" +
-                        (o.ExcludedBy.empty() ? "" : ", excluded by " + Shown(o.ExcludedBy));
+                        (o.ExcludedBy.empty() ? "" : ", excluded by " + Shown(o.ExcludedBy)) +
+                        (o.Reason.empty() ? "" : ", " + o.Reason);
              });
     TextList(out, r.CaseOnlyNames, "Names that differ only in letter case",
              [](const std::vector<std::string>& group) {
@@ -289,8 +292,10 @@ void WriteReportJson(const TSiteReport& r, std::ostream& out) {
     });
     JsonList(out, "orphans", r.Orphans, [&out](const TOrphanFile& o) {
         out << "{\"path\": " << Json(o.Path) << ", \"size\": " << std::to_string(o.Size)
-            << ", \"excludedBy\": " << Json(o.ExcludedBy) << "}";
+            << ", \"excludedBy\": " << Json(o.ExcludedBy) << ", \"reason\": " << Json(o.Reason)
+            << "}";
     });
+    JsonList(out, "hints", r.Hints, [&out](const std::string& h) { out << Json(h); });
     JsonList(out, "caseOnlyNames", r.CaseOnlyNames,
              [&out](const std::vector<std::string>& g) { out << JsonStrings(g); });
     JsonList(out, "caseReferences", r.CaseReferences, [&out](const TCaseReference& c) {

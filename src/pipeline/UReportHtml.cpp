@@ -163,14 +163,17 @@ void WriteReportHtml(const TSiteReport& r, std::ostream& out) {
         << Html(r.ProjectFile) << "</title>\n"
         << PageStyle << "</head><body>\n";
     out << "<h1>Site report</h1>\n" << Summary(r) << TypeBar(r);
+    for (const std::string& hint : r.Hints)
+        out << "<p>Hint: " << Html(hint) << "</p>\n";
     Section(out, "Broken references", r.Broken, {"Page", "Line", "Reference", "Path", "Why"},
             [](const TBrokenReference& b) {
                 return Cell(b.Page) + Number(b.Line) + Cell(b.Written) + Cell(b.Path) +
                        Cell(BrokenReason(b));
             });
     Section(out, "Files under the home page's folder that the build leaves out", r.Orphans,
-            {"File", "Size", "Excluded by"},
-            [](const TOrphanFile& o) { return Cell(o.Path) + Bytes(o.Size) + Cell(o.ExcludedBy); });
+            {"File", "Size", "Excluded by", "Why"}, [](const TOrphanFile& o) {
+                return Cell(o.Path) + Bytes(o.Size) + Cell(o.ExcludedBy) + Cell(o.Reason);
+            });
     Section(out, "Names that differ only in letter case", r.CaseOnlyNames, {"Files"},
             [](const std::vector<std::string>& g) { return Cell(Joined(g)); });
     Section(out, "References that found their file only by letter case", r.CaseReferences,

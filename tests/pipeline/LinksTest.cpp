@@ -48,7 +48,9 @@ TEST(Links, FindingTheReferenceOfATag) {
         {"a href=\"page.htm#top?x\"", "page.htm"},
         {"a href=\"?x=1\"", ""},
         {"link rel=stylesheet href=s.css", "s.css"},
-        {"link rev=made href=made.htm", ""}, // metadata, never loaded
+        {"link rev=made href=made.htm", ""},                   // metadata, never loaded
+        {"a class=\\\"x\\\" href=\\\"esc.htm\\\"", "esc.htm"}, // markup in a script's string
+        {"img src=\"${base}/x.png\"", ""},                     // a script's template
         {"a\r\nhref=\"next.htm\"", "next.htm"},
         {"a href=", ""},
         {"p", ""},

@@ -130,8 +130,8 @@ TEST_F(ReportTest, ListsExactlyTheBrokenReferencesAndFilesLeftOut) {
 }
 
 // The walk for files left out looks through links: a file taken by the name of a link is
-// not left out, a link that nothing references is, with the size of its file; dangling
-// links and pipes are neither.
+// not left out, nor is the file it leads to; a link that nothing references is, with the
+// size of its file; dangling links and pipes are neither.
 TEST_F(ReportTest, FilesLeftOutAreJudgedThroughLinks) {
     WriteFile(Site + "index.htm", "<a href=\"linked.htm\">");
     WriteFile(Site + "target.htm", "target");
@@ -144,8 +144,47 @@ TEST_F(ReportTest, FilesLeftOutAreJudgedThroughLinks) {
     std::map<std::string, uint64_t> orphans;
     for (const TOrphanFile& orphan : report.Orphans)
         orphans[Shorten(orphan.Path)] = orphan.Size;
-    EXPECT_EQ(orphans,
-              (std::map<std::string, uint64_t>{{"site/Unused.htm", 6}, {"site/target.htm", 6}}));
+    EXPECT_EQ(orphans, (std::map<std::string, uint64_t>{{"site/Unused.htm", 6}}));
+}
+
+// A broken reference is one a reader would hit: an address with blanks around it, one from
+// the site's root, a query, single quotes, markup in a script's string and a script's
+// template are none; a file taken through a link is not left out; and in parse mode the
+// files that scripts may load, left out, are counted in a hint.
+TEST_F(ReportTest, TheReportTellsTheTruth) {
+    WriteFile(Site + "index.htm", "<a href=\" https://example.com/ \">\n<a href=\"/about.htm\">\n"
+                                  "<a href=\"page.htm?x=1\">\n<a href='page.htm'>\n"
+                                  "<script src=\"current/real.js\"></script>\n"
+                                  "<script>var a = \"<a href=\\\"page.htm\\\">\"; "
+                                  "var b = `<img src=\"${root}/x.png\">`;</script>\n");
+    for (const char* name :
+         {"page.htm", "about.htm", "lib/real.js", "data.json", "extra.css", "notes.txt"})
+        WriteFile(Site + name, name);
+    ASSERT_EQ(::symlink("lib", (Site + "current").c_str()), 0);
+    const struct {
+        bool Parsing;
+        std::set<std::string> Orphans;
+        std::vector<std::string> Hints;
+    } cases[] = {
+        {true,
+         {"site/data.json", "site/extra.css", "site/notes.txt"},
+         {"2 files that scripts may load were left out; mask mode takes them"}},
+        {false, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Parsing ? "parse mode" : "mask mode");
+        Project->SetFlag("ParsingEnabled", c.Parsing);
+        const TSiteReport report = Report();
+        for (const TBrokenReference& b : report.Broken)
+            ADD_FAILURE() << "broken: " << b.Written << ": " << BrokenReason(b);
+        EXPECT_FALSE(report.HasProblems());
+        std::set<std::string> orphans;
+        for (const TOrphanFile& orphan : report.Orphans)
+            orphans.insert(Shorten(orphan.Path));
+        EXPECT_EQ(orphans, c.Orphans);
+        EXPECT_EQ(report.Hints, c.Hints);
+        EXPECT_EQ(report.ExternalReferences, 1u);
+    }
 }
 
 // A folder link back into the site ("loop -> .") or out of it upwards ("up -> ..") is not
