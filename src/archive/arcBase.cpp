@@ -301,6 +301,8 @@ void TCompBase::ListEntry(const std::string& folder, const TSearchRec& rec) {
     if (rec.IsDirectory())
         return;
     std::string full = folder + rec.Name;
+    if (SkipFile && SkipFile(full))
+        return;
     if (IsExcluded(FExcludeLines, MakeStoredName(full), RecurseDirs))
         return;
     TCompFileInfo info;

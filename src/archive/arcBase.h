@@ -125,6 +125,9 @@ public:
     // that lists files takes them: a discovered site's list is not kept twice.
     std::vector<std::string> LiteralSpec;
     std::vector<std::string> ExcludeSpec;
+    // A file (full path) for which it answers true is never listed: the owner's own files,
+    // such as its output when that lies in a folder it walks.
+    std::function<bool(const std::string& fullPath)> SkipFile;
     TArcFileAttrs Attributes = DefaultArcFileAttrs;
     TArcFileAttrs AttributesEx;
     bool IncludeHiddenDirs = false;

@@ -358,6 +358,7 @@ void TBuildRun::RemoveLeftovers(bool keepOutput) {
 
 void TBuildRun::Ending(std::exception_ptr error) {
     FHost.EnableMainWindow();
+    FZip.SkipFile = {}; // it asks the collection
     FCollection.reset();
     if (FHost.Cancelled()) {
         RemoveLeftovers(false);

@@ -72,6 +72,7 @@ private:
     TRegExpr FInclude{"MaskInclude"};
     TRegExpr FExclude{"MaskExclude"};
     std::unique_ptr<TFirstReferences> FFirst; // parse mode
+    std::vector<std::string> FOwnReferenced;  // the build's own output, named by pages
 };
 
 void TReportRun::Stage(const std::string& caption) {
@@ -105,7 +106,7 @@ TSiteReport TReportRun::Execute() {
 void TReportRun::Discover() {
     Stage("Parsing files...");
     FFirst = std::make_unique<TFirstReferences>(FCollection.Discovered());
-    TReportObserver observer(FReport, FFirst.get());
+    TReportObserver observer(FReport, FFirst.get(), &FOwnReferenced);
     FCollection.Discover(FHost, FInclude, FExclude, &observer, 0);
     FFirst->Index();
 }
@@ -196,10 +197,11 @@ void TReportRun::CheckMaskModeLinks() {
         taken.Add(file.Path);
     FInclude.SetExpression("(?s).*");
     FExclude.SetExpression("(?!)");
-    TReportObserver observer(FReport, nullptr);
+    TReportObserver observer(FReport, nullptr, &FOwnReferenced);
     TLinkParser parser(FHost, FInclude, FExclude);
     parser.SetObserver(&observer);
     parser.SetHomeRoot(FReport.HomeRoot);
+    parser.SetOwnFiles([this](const std::string& path) { return FCollection.IsOwnOutput(path); });
     for (size_t i = 0; i < FReport.Files.size(); ++i) {
         const TReportFile& file = FReport.Files[i];
         const std::string ext = ExtractFileExt(file.Path);
@@ -215,7 +217,17 @@ void TReportRun::FindOrphans() {
     rules.ExcludedBy = [&excludeLines](const std::string& path) {
         return ExcludingLine(excludeLines, path);
     };
+    rules.OwnOutput = [this](const std::string& path) { return FCollection.IsOwnOutput(path); };
     FindLeftOut(FReport, FHost, rules);
+    // The build's own output that pages name is left out wherever it lies.
+    for (const std::string& path : FOwnReferenced) {
+        const bool named = std::any_of(FReport.Orphans.begin(), FReport.Orphans.end(),
+                                       [&path](const TOrphanFile& o) { return o.Path == path; });
+        if (!named)
+            FReport.Orphans.push_back(
+                {path, static_cast<uint64_t>(std::max<int64_t>(FileSizeOf(path), 0)), "",
+                 OwnOutputReason});
+    }
 }
 
 bool HasExtension(const std::string& ext, std::initializer_list<const char*> list) {

@@ -115,6 +115,12 @@ void TReportObserver::OnReference(const TReferenceEvent& e) {
         FReport.Broken.Add(e.Page, e.Line, e.Written, e.Path, e.Outcome, true);
         return;
     case TReferenceOutcome::OwnOutput:
+        // Left out on purpose (a page may offer the packed site for download): named with
+        // the files left out, never broken.
+        if (FOwnOutputs != nullptr)
+            for (const std::string& file : e.Files)
+                if (std::find(FOwnOutputs->begin(), FOwnOutputs->end(), file) == FOwnOutputs->end())
+                    FOwnOutputs->push_back(file);
         return;
     }
 }

@@ -63,8 +63,10 @@ class TReportObserver : public TLinkObserver {
 public:
     // first: where the first references go (parse mode); none in a check of mask mode,
     // where a reference to a file the output lacks is broken.
-    TReportObserver(TSiteReport& report, TFirstReferences* first)
-        : FReport(report), FFirst(first) {}
+    // ownOutputs, when given, gets the files of references to the build's own output.
+    TReportObserver(TSiteReport& report, TFirstReferences* first,
+                    std::vector<std::string>* ownOutputs = nullptr)
+        : FReport(report), FFirst(first), FOwnOutputs(ownOutputs) {}
 
     void OnReference(const TReferenceEvent& e) override;
 
@@ -74,6 +76,7 @@ private:
 
     TSiteReport& FReport;
     TFirstReferences* const FFirst;
+    std::vector<std::string>* const FOwnOutputs;
     std::unordered_set<std::string> FUntaken;
 };
 

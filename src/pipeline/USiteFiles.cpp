@@ -5,7 +5,11 @@
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
 #include "platform/UProcessInfo.h"
+#include "platform/USafeFile.h"
+#include "platform/UText.h"
 #include "project/UProject.h"
+
+#include <algorithm>
 
 namespace vlm {
 
@@ -16,6 +20,11 @@ TSitePaths SitePathsOf(const TProject& project, const std::string& tempFolder,
     paths.HomeRoot = ExtractFilePath(paths.HomePage);
     paths.SettingsPath = tempFolder + SettingsFileName;
     paths.LanguagesFolder = programFolder + "Languages" + PathDelim;
+    paths.OutputFile = project.FullPathOf(entry::OutputFile);
+    const bool exe = UpperCase(project.Value(entry::OutputType)) == value::EXE;
+    paths.ArchivePath = exe && !paths.OutputFile.empty()
+                            ? tempFolder + ChangeFileExt(ExtractFileName(paths.OutputFile), ".vlm")
+                            : paths.OutputFile;
     return paths;
 }
 
@@ -33,7 +42,37 @@ TStringList SettingsList(const TProject& project, const TSitePaths& paths) {
 }
 
 TSiteCollection::TSiteCollection(const TProject& project, TSitePaths paths)
-    : FProject(project), FPaths(std::move(paths)), FParsing(project.Flag(entry::ParsingEnabled)) {}
+    : FProject(project), FPaths(std::move(paths)), FParsing(project.Flag(entry::ParsingEnabled)) {
+    KnowOwnOutput();
+}
+
+void TSiteCollection::KnowOwnOutput() {
+    for (const std::string& target : {FPaths.OutputFile, FPaths.ArchivePath}) {
+        if (target.empty())
+            continue;
+        for (const std::string& name : {target, ResolvedPath(target)})
+            if (std::find(FOwnTargets.begin(), FOwnTargets.end(), name) == FOwnTargets.end())
+                FOwnTargets.push_back(name);
+    }
+    FPrivateFolder = ExtractFilePath(FPaths.SettingsPath);
+    FOutputExt = ExtractFileExt(FPaths.OutputFile);
+    FOutputExists = !FOutputExt.empty() && FileIdOf(FPaths.OutputFile, FOutputId);
+}
+
+bool TSiteCollection::IsOwnOutput(const std::string& path) const {
+    for (const std::string& target : FOwnTargets)
+        if (SameFileName(path, target) || IsSafeFileTemporaryOf(target, path))
+            return true;
+    if (!FPrivateFolder.empty() && SameFileName(ExtractFilePath(path), FPrivateFolder)) {
+        const std::string name = ExtractFileName(path);
+        if (StartsText("arc", name) && name.size() > 7 && SameText(ExtractFileExt(name), ".tmp"))
+            return true;
+    }
+    // Under another name: only a file of the output's kind is looked at.
+    TFileId id;
+    return FOutputExists && SameText(ExtractFileExt(path), FOutputExt) && FileIdOf(path, id) &&
+           id == FOutputId;
+}
 
 void TSiteCollection::Discover(TBuildHost& host, TRegExpr& include, TRegExpr& exclude,
                                TLinkObserver* observer, int jobs) {
@@ -43,6 +82,7 @@ void TSiteCollection::Discover(TBuildHost& host, TRegExpr& include, TRegExpr& ex
         TLinkParser parser(host, include, exclude);
         parser.SetObserver(observer);
         parser.SetJobs(jobs);
+        parser.SetOwnFiles([this](const std::string& path) { return IsOwnOutput(path); });
         parser.DiscoverFiles(FPaths.HomePage, FDiscovered);
     }
     // The parser's caches and the workers' page buffers are gone; what they leave in the
@@ -93,6 +133,7 @@ void TSiteCollection::ConfigureWriter(TCompBase& zip) {
             zip.FileSpec.push_back(std::move(line));
         zip.ExcludeSpec = ExcludeLines();
     }
+    zip.SkipFile = [this](const std::string& path) { return IsOwnOutput(path); };
     zip.FileSpec.push_back(FPaths.SettingsPath);
     if (const std::string line = LanguageLine(); !line.empty())
         zip.FileSpec.push_back(line);

@@ -6,6 +6,7 @@
 #include "pipeline/UBuildHost.h"
 #include "pipeline/ULinks.h"
 #include "pipeline/UMasks.h"
+#include "platform/UFileSys.h"
 #include "project/UStringList.h"
 
 #include <string>
@@ -22,10 +23,13 @@ struct TSitePaths {
     std::string HomeRoot;        // its folder, ending in the delimiter
     std::string SettingsPath;    // the settings member in the private temporary folder
     std::string LanguagesFolder; // the program's "Languages" folder, ending in the delimiter
+    std::string OutputFile;      // the project's output, a full path (empty when it has none)
+    std::string ArchivePath;     // where the archive is written: the output, or for an
+                                 // executable output its ".vlm" in the temporary folder
 };
 
-// The paths of project: the settings member in tempFolder, the language files under
-// programFolder.
+// The paths of project: the settings member (and an executable output's archive) in
+// tempFolder, the language files under programFolder.
 TSitePaths SitePathsOf(const TProject& project, const std::string& tempFolder,
                        const std::string& programFolder);
 
@@ -59,11 +63,26 @@ public:
     // The language-file line, or the empty text when none is added.
     std::string LanguageLine() const;
 
+    // Whether path is the build's own output, which is never a member (an old output is
+    // kept until the new one replaces it, and may lie in the site): the output file, an
+    // executable output's archive, the safe-replace temporary files beside either (under
+    // its own name and the name its links lead to), a file that is the output under
+    // another name (a link, by its extension and identity), and the archive writer's
+    // "arc*.tmp" files in the private temporary folder.
+    bool IsOwnOutput(const std::string& path) const;
+
 private:
+    void KnowOwnOutput();
+
     const TProject& FProject;
     TSitePaths FPaths;
     bool FParsing;
     TFileList FDiscovered;
+    std::vector<std::string> FOwnTargets;
+    std::string FPrivateFolder;
+    std::string FOutputExt;
+    bool FOutputExists = false;
+    TFileId FOutputId;
 };
 
 } // namespace vlm

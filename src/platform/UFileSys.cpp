@@ -191,6 +191,23 @@ TFolderHandle OpenFolder(std::string_view folder, int* errorNumber) {
 }
 } // namespace
 
+namespace {
+std::string RealPathOf(const std::string& path) {
+    std::unique_ptr<char, void (*)(void*)> resolved(::realpath(path.c_str(), nullptr), std::free);
+    return resolved ? std::string(resolved.get()) : std::string();
+}
+} // namespace
+
+std::string ResolvedPath(std::string_view path) {
+    const std::string given(path);
+    if (std::string whole = RealPathOf(given); !whole.empty())
+        return whole;
+    const std::string folder = ExtractFilePath(given);
+    if (std::string resolved = RealPathOf(folder.empty() ? "." : folder); !resolved.empty())
+        return IncludeTrailingPathDelimiter(resolved) + ExtractFileName(given);
+    return given;
+}
+
 int FileOpenError(std::string_view path) {
     if (const int failure = hook_state::OpenFailure(path); failure != 0)
         return failure;

@@ -105,6 +105,9 @@ bool FileIdOf(std::string_view path, TFileId& id);
 // of them would take the walk of folder out of it and around again. folder itself is not
 // among them.
 std::vector<TFileId> FolderAncestorIds(std::string_view folder);
+// path with its links followed (realpath): for a name that does not exist, its folder's
+// resolved path and the name; path itself when not even the folder resolves.
+std::string ResolvedPath(std::string_view path);
 // Whether a regular file can be opened at path for reading: 0, or the system's error
 // number (what the archive writer would meet when it reads the file).
 int FileOpenError(std::string_view path);

@@ -4,6 +4,7 @@
 #include "platform/UPaths.h"
 #include "platform/UTestHooks.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -102,10 +103,18 @@ uint64_t RandomBits64() {
     return static_cast<uint64_t>(device()) << 32 | device();
 }
 
-// A new private file beside the target, named "." + name + 16 random hex digits + ".tmp",
-// created exclusively: another user who made names there in advance cannot hit ours.
+// What the temporary files of a target's name begin with.
+std::string TempNameBase(std::string_view name) {
+    return "." + std::string(name.substr(0, 200)) + ".";
+}
+
+constexpr size_t TempDigits = 16;
+
+// A new private file beside the target, named "." + name + "." + 16 random hex digits +
+// ".tmp" (IsSafeFileTemporaryOf knows the pattern), created exclusively: another user who
+// made names there in advance cannot hit ours.
 int CreateTemp(const TTargetPlace& place, std::string& tempName) {
-    const std::string base = "." + place.Name.substr(0, 200) + ".";
+    const std::string base = TempNameBase(place.Name);
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
         if ((error = hook_state::StepFailure(TFileStep::Create)) != 0)
@@ -268,6 +277,23 @@ bool ReplaceFileWith(TFileStream& source, std::string_view target, const TSafeFi
     }
     copy.Commit();
     return false;
+}
+
+bool IsSafeFileTemporaryOf(std::string_view target, std::string_view candidate) {
+    const std::string name = ExtractFileName(target);
+    if (name.empty() || !SameFileName(ExtractFilePath(target), ExtractFilePath(candidate)))
+        return false;
+    const std::string base = TempNameBase(name);
+    const std::string candidateName = ExtractFileName(candidate);
+    const std::string_view rest =
+        std::string_view(candidateName).substr(std::min(base.size(), candidateName.size()));
+    if (!SameFileName(std::string_view(candidateName).substr(0, base.size()), base) ||
+        rest.size() != TempDigits + 4 || rest.substr(TempDigits) != ".tmp")
+        return false;
+    for (const char c : rest.substr(0, TempDigits))
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    return true;
 }
 
 uint32_t ProcessUmask() {

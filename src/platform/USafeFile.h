@@ -76,6 +76,11 @@ bool ReplaceFileWith(TFileStream& source, std::string_view target,
                      const TSafeFileOptions& options = {},
                      const std::function<void()>& beforeChunk = {});
 
+// Whether candidate is (by its name) a temporary file that a TSafeFile for target makes
+// beside it: the same folder, "." + target's name + "." + 16 hex digits + ".tmp". The
+// target is taken as given: for a link, ask about the path it leads to as well.
+bool IsSafeFileTemporaryOf(std::string_view target, std::string_view candidate);
+
 // The process's file-creation mask, read without changing it.
 uint32_t ProcessUmask();
 

@@ -230,6 +230,44 @@ TEST_F(ReportTest, FolderLinksThatLeadBackUpAreNotEntered) {
     }
 }
 
+// An output kept in the site's folder, and the temporary files beside it, never become
+// members, in either mode and either format: a rebuild gives an output of the same size.
+// The report names them as left out for that reason.
+TEST_F(ReportTest, TheOutputIsNeverPackedIntoItsOwnReplacement) {
+    WriteFile(Site + "page.htm", "page");
+    Project->SetValue("ShowLanguageMenu", "0");
+    for (const std::string name : {"packed.vlm", "packed.exe"})
+        for (const bool parsing : {true, false}) {
+            SCOPED_TRACE(name + (parsing ? " parsed" : " by masks"));
+            WriteFile(Site + "index.htm", "<a href=\"" + name + "\"><a href=\"page.htm\">");
+            const std::string stale = "." + name + ".0123456789abcdef.tmp";
+            WriteFile(Site + stale, "what a killed build left");
+            Project->SetValue("OutputFile", Site + name);
+            Project->SetValue("OutputType", name == "packed.exe" ? "EXE" : "VLM");
+            Project->SetFlag("ParsingEnabled", parsing);
+            Build();
+            const int64_t first = FileSizeOf(Site + name);
+            Build();
+            EXPECT_EQ(FileSizeOf(Site + name), first);
+            const std::vector<std::string> members = MemberNames(Site + name);
+            EXPECT_EQ(
+                std::set<std::string>(members.begin(), members.end()),
+                (std::set<std::string>{"site/index.htm", "site/page.htm", "tmp/VLM.settings"}));
+
+            const TSiteReport report = Report();
+            EXPECT_EQ(ReportedMembers(report), members);
+            EXPECT_FALSE(report.HasProblems());
+            std::set<std::string> orphans;
+            for (const TOrphanFile& orphan : report.Orphans)
+                orphans.insert(Shorten(orphan.Path) + ": " + orphan.Reason);
+            EXPECT_EQ(orphans,
+                      (std::set<std::string>{"site/" + name + ": the build's own output",
+                                             "site/" + stale + ": the build's own output"}));
+            DeleteFile(Site + name);
+            DeleteFile(Site + stale);
+        }
+}
+
 // Every file the links take names the first reference that named it: the page, the line and
 // the reference as written, and whether only letter case found it.
 TEST_F(ReportTest, EveryTakenFileNamesItsFirstReference) {
