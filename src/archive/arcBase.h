@@ -73,6 +73,13 @@ struct TListedFile {
     std::string Path;
     std::string StoredName;
     uint64_t Size = 0;
+    std::string Spec; // the FileSpec line (folder and mask) that took it; empty for a literal
+};
+
+// A file that a line of ExcludeSpec kept out of a listing, and the line.
+struct TExcludedFile {
+    std::string Path;
+    std::string Line;
 };
 
 class TCompBase;
@@ -170,9 +177,11 @@ public:
     int Compress() noexcept;
 
     // The files a Compress run with these properties would take, in member order: the same
-    // scan, exclusions and stored names, but nothing is opened or written. False when the
-    // run was cancelled (files then holds what was listed so far). Never raises.
-    bool ListOnly(std::vector<TListedFile>& files) noexcept;
+    // scan, exclusions and stored names, but nothing is opened or written. excluded, when
+    // given, gets the files ExcludeSpec kept out. False when the run was cancelled (files
+    // then holds what was listed so far). Never raises.
+    bool ListOnly(std::vector<TListedFile>& files,
+                  std::vector<TExcludedFile>* excluded = nullptr) noexcept;
 
     bool GetCancel() const { return FCancel; }
     // Setting the flag reports "User canceled"; the run stops at its next check.
@@ -234,7 +243,7 @@ protected:
 
 private:
     void ListFiles();
-    void ListEntry(const std::string& folder, const TSearchRec& rec);
+    void ListEntry(const std::string& folder, const TSearchRec& rec, const std::string& mask);
     bool AddFile(size_t index, TFileStream& out, TPreparedMember* prepared);
     bool WriteMember(size_t index, TFileStream& out, TPreparedMember* prepared);
     bool WriteEncoded(const std::string& full, TPreparedMember& member, TFileStream& out,
@@ -260,6 +269,10 @@ private:
     uint64_t FTotalBytes = 0;
     uint64_t FBytesRemaining = 0;
     bool FFileListed = false;
+    // A listing only: the lines that took the files, and where excluded files go.
+    bool FListing = false;
+    std::vector<std::string> FListedSpecs;
+    std::vector<TExcludedFile>* FExcluded = nullptr;
 };
 
 } // namespace vlm

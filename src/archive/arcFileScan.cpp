@@ -313,14 +313,19 @@ void TMaskSet::Fold(const std::string& mask) {
     Append(mask);
 }
 
-bool TMaskSet::Matches(std::string_view name) const {
+const std::string* TMaskSet::Match(std::string_view name) const {
     // An empty mask and "*.*" stand for "*" when a folder is walked.
-    if (!FPlain.empty() && (FPlain.count("") != 0 || FPlain.count(UpperKey(name)) != 0))
-        return true;
+    if (!FPlain.empty()) {
+        auto it = FPlain.find("");
+        if (it == FPlain.end())
+            it = FPlain.find(UpperKey(name));
+        if (it != FPlain.end())
+            return &FTexts[it->second];
+    }
     for (const size_t index : FWildcards)
         if (FTexts[index] == "*.*" || FCompiled[index]->Matches(name))
-            return true;
-    return false;
+            return &FTexts[index];
+    return nullptr;
 }
 
 void TLiteralNames::Seal() {
@@ -462,7 +467,8 @@ void TArcFileScan::VisitEntry(const std::string& folder, const TSearchRec& rec,
     const std::string subFolder = rec.IsDirectory() ? folder + rec.Name + PathDelim : "";
     if (candidate && rec.IsDirectory() && UpdateList && OnEntry)
         OnEntry(subFolder, rec);
-    if (candidate && !rec.IsDirectory() && (literal || masks.Matches(rec.Name))) {
+    FMatched = candidate && !rec.IsDirectory() && !literal ? masks.Match(rec.Name) : nullptr;
+    if (candidate && !rec.IsDirectory() && (literal || FMatched != nullptr)) {
         ++FFilesCount;
         FFilesSize += rec.Size;
         if (OnScanFile)

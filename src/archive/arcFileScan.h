@@ -91,7 +91,9 @@ public:
     // The masks in their order.
     const std::vector<std::string>& Texts() const { return FTexts; }
     // Whether any mask matches name; an empty mask and "*.*" match every name here.
-    bool Matches(std::string_view name) const;
+    bool Matches(std::string_view name) const { return Match(name) != nullptr; }
+    // The text of a mask that matches name, or null.
+    const std::string* Match(std::string_view name) const;
 
 private:
     void Append(const std::string& mask);
@@ -166,6 +168,9 @@ public:
 
     void Scan();
 
+    // While OnEntry reports a file: the mask that took it (empty for a literal name).
+    const std::string& MatchedMask() const { return FMatched ? *FMatched : FNoMask; }
+
     int FilesCount() const { return FFilesCount; }
     uint64_t FilesSize() const { return FFilesSize; }
 
@@ -198,6 +203,8 @@ private:
     bool FOwnCancel = false;
     const bool* FCancelFlag = &FOwnCancel;
     TAbove FAbove;
+    const std::string* FMatched = nullptr;
+    const std::string FNoMask;
     int FFilesCount = 0;
     uint64_t FFilesSize = 0;
 };

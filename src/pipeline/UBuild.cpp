@@ -19,8 +19,6 @@ namespace vlm {
 
 namespace {
 
-constexpr size_t MaxListedLeftOut = 20;
-
 std::string LeftOutMessage(const std::vector<TLeftOutFile>& files) {
     // An unreadable folder is reported under its own name (ending in the delimiter).
     size_t folders = 0;
@@ -33,20 +31,8 @@ std::string LeftOutMessage(const std::vector<TLeftOutFile>& files) {
     if (folders > 0)
         what += (what.empty() ? "" : " and ") + std::to_string(folders) +
                 (folders == 1 ? " folder" : " folders");
-    std::string text = "The output was written without " + what + " of the site:";
-    for (size_t i = 0; i < files.size() && i < MaxListedLeftOut; ++i)
-        text += "\n\"" + files[i].FileName + "\": " + files[i].Reason;
-    if (files.size() > MaxListedLeftOut)
-        text += "\n... and " + std::to_string(files.size() - MaxListedLeftOut) + " more";
-    return text;
+    return "The output was written without " + what + " of the site:" + LeftOutLines(files);
 }
-
-// A report of the archive writer.
-struct TWriterReport {
-    std::string FileName;
-    std::string Reason;
-    int Code;
-};
 
 // Everything one build knows: the paths of the data model, the file list and what the
 // archive writer reported. It lives for one build.
@@ -159,8 +145,7 @@ void TBuildRun::Steps() {
 // Without its home page the site is not there: an output of the settings member alone would
 // be no build at all. The build ends with the error before anything is replaced or written.
 void TBuildRun::CheckHomePage() const {
-    if (const int reason = FileMissingReason(FHomePage); reason != 0)
-        throw EFOpenError(FHomePage, reason);
+    RequireHomePage(FHomePage);
 }
 
 // The old output stays until the new one replaces it, so a build that fails or is
@@ -262,13 +247,7 @@ struct TWriterEvents {
 
 void TBuildRun::RunWriter() {
     TWriterEvents events{FZip};
-    FZip.OnError = [this](TCompBase&, const std::string& fileName, const std::string& extended,
-                          const std::string&, int code) {
-        std::string reason = ArcErrorText(code);
-        if (!extended.empty())
-            reason += reason.empty() ? extended : " (" + extended + ")";
-        FReports.push_back({fileName, reason, code});
-    };
+    CollectWriterReports(FZip, FReports);
     FZip.OnProgress = [this](TCompBase&, uint8_t, uint8_t byArchive) {
         if (ArchiveProgress(FHost, byArchive, FZip.CurrentFileName(),
                             static_cast<uint64_t>(std::max<int64_t>(FZip.CurrentFileSize(), 0))) &&

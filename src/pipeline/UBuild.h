@@ -8,6 +8,7 @@
 #include "pipeline/UBuildHost.h"
 #include "pipeline/UMasks.h"
 #include "pipeline/UOutsideFiles.h"
+#include "pipeline/USiteFiles.h"
 #include "platform/UErrors.h"
 
 #include <memory>
@@ -23,12 +24,6 @@ class TZip;
 // (the viewer's own, unrelated to the project's Password entry).
 inline constexpr const char* SettingsFileName = "VLM.settings";
 inline constexpr const char* ArchivePassword = "Qm42Tx7150";
-
-// A file the archive writer could not take, and why.
-struct TLeftOutFile {
-    std::string FileName;
-    std::string Reason;
-};
 
 // Raised after a build whose output was written without some of the site's files: the
 // output lacks them, so the build did not do what was asked.

@@ -1,6 +1,6 @@
 #include "pipeline/UReport.h"
 
-#include "archive/arcFileScan.h"
+#include "archive/arcErrors.h"
 #include "archive/arcZip.h"
 #include "pipeline/UProgress.h"
 #include "pipeline/UReportObserver.h"
@@ -25,29 +25,6 @@ namespace {
 
 constexpr size_t LargestListed = 20;
 
-// The include line of mask mode that takes path: the first whose folder holds the file
-// (the walk goes into subfolders) and whose mask matches its name.
-std::string MatchingLine(const std::vector<std::string>& lines, const std::string& path) {
-    const std::string name = ExtractFileName(path);
-    for (const std::string& line : lines) {
-        const std::string mask = ExtractFileName(line);
-        if (StartsWithFileName(ExtractFilePath(line), path) &&
-            (mask.empty() || mask == "*.*" || MatchesMask(name, mask)))
-            return line;
-    }
-    return {};
-}
-
-// The exclude line that matches path, by name or by folder and name.
-std::string ExcludingLine(const std::vector<std::string>& lines, const std::string& path) {
-    const std::string name = ExtractFileName(path);
-    for (const std::string& line : lines)
-        if (StartsWithFileName(ExtractFilePath(line), path) &&
-            MatchesMask(name, ExtractFileName(line)))
-            return line;
-    return {};
-}
-
 class TReportRun {
 public:
     TReportRun(const TProject& project, TBuildHost& host)
@@ -60,6 +37,7 @@ private:
     void Stage(const std::string& caption);
     void Discover();
     void List();
+    void CheckFiles(std::vector<TListedFile>& listed, std::vector<TWriterReport>& reports);
     void Explain(std::vector<TListedFile>& listed);
     void CheckMaskModeLinks();
     void FindOrphans();
@@ -72,7 +50,8 @@ private:
     TRegExpr FInclude{"MaskInclude"};
     TRegExpr FExclude{"MaskExclude"};
     std::unique_ptr<TFirstReferences> FFirst; // parse mode
-    std::vector<std::string> FOwnReferenced;  // the build's own output, named by pages
+    TObserved FObserved;                      // what the references found beside the files
+    std::unordered_map<std::string, std::string> FExcluded; // mask mode: file -> exclude line
 };
 
 void TReportRun::Stage(const std::string& caption) {
@@ -90,6 +69,7 @@ TSiteReport TReportRun::Execute() {
     FReport.HomeRoot = paths.HomeRoot;
     FReport.Parsing = FCollection.Parsing();
     FReport.Executable = UpperCase(FProject.Value(entry::OutputType)) == value::EXE;
+    FCollection.CheckHomePage();
     if (FCollection.Parsing())
         Discover();
     List();
@@ -106,7 +86,7 @@ TSiteReport TReportRun::Execute() {
 void TReportRun::Discover() {
     Stage("Parsing files...");
     FFirst = std::make_unique<TFirstReferences>(FCollection.Discovered());
-    TReportObserver observer(FReport, FFirst.get(), &FOwnReferenced);
+    TReportObserver observer(FReport, FFirst.get(), &FObserved);
     FCollection.Discover(FHost, FInclude, FExclude, &observer, 0);
     FFirst->Index();
 }
@@ -139,6 +119,9 @@ void TReportRun::List() {
             if (FHost.Cancelled() && !zip.GetCancel())
                 zip.SetCancel(true);
         };
+        // The writer's errors reach the report as they reach a build.
+        std::vector<TWriterReport> reports;
+        CollectWriterReports(zip, reports);
         const TSettingsFile settings{paths.SettingsPath};
         try {
             SettingsList(FProject, paths).SaveToFile(paths.SettingsPath);
@@ -146,17 +129,45 @@ void TReportRun::List() {
             throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
                                           {paths.SettingsPath, SysErrorMessage(e.ErrorNumber)}));
         }
-        const bool complete = zip.ListOnly(listed);
+        std::vector<TExcludedFile> excluded;
+        const bool complete = zip.ListOnly(listed, &excluded);
         CheckForCancel(FHost);
         if (!complete)
             throw EVlmError("Cannot list the files of \"" + paths.HomeRoot + "\"");
+        for (TExcludedFile& file : excluded)
+            FExcluded.emplace(std::move(file.Path), std::move(file.Line));
+        CheckFiles(listed, reports);
     }
     Explain(listed);
 }
 
+// A build opens every file it lists; one that cannot be opened fails it and is not a
+// member. The report opens each too (and reads nothing), takes the reason as the writer
+// words it, and leaves the file out as the build does.
+void TReportRun::CheckFiles(std::vector<TListedFile>& listed, std::vector<TWriterReport>& reports) {
+    size_t kept = 0;
+    for (size_t i = 0; i < listed.size(); ++i) {
+        if (i % 256 == 0) {
+            FHost.ProcessMessages();
+            CheckForCancel(FHost);
+        }
+        if (const int error = FileOpenError(listed[i].Path); error != 0) {
+            reports.push_back(
+                {listed[i].Path, WriterReason(errOpenFile, SysErrorMessage(error)), errOpenFile});
+            continue;
+        }
+        if (kept != i)
+            listed[kept] = std::move(listed[i]);
+        ++kept;
+    }
+    listed.resize(kept);
+    for (TWriterReport& report : reports)
+        if (report.Code != errUserCanceled)
+            FReport.Errors.push_back({std::move(report.FileName), std::move(report.Reason)});
+}
+
 void TReportRun::Explain(std::vector<TListedFile>& listed) {
     const TSitePaths& paths = FCollection.Paths();
-    const std::vector<std::string> includeLines = FCollection.IncludeLines();
     const std::string languageLine = FCollection.LanguageLine();
     FReport.Files.reserve(listed.size());
     for (TListedFile& file : listed) {
@@ -166,8 +177,7 @@ void TReportRun::Explain(std::vector<TListedFile>& listed) {
         item.Size = file.Size;
         if (SameFileName(item.Path, paths.SettingsPath)) {
             item.By = TTakenBy::Settings;
-        } else if (!languageLine.empty() && StartsWithFileName(paths.LanguagesFolder, item.Path) &&
-                   MatchesMask(ExtractFileName(item.Path), ExtractFileName(languageLine))) {
+        } else if (!languageLine.empty() && SameFileName(file.Spec, languageLine)) {
             item.By = TTakenBy::LanguageFile;
         } else if (SameFileName(item.Path, paths.HomePage)) {
             item.By = TTakenBy::HomePage;
@@ -176,7 +186,7 @@ void TReportRun::Explain(std::vector<TListedFile>& listed) {
             FFirst->Take(item.Path, item);
         } else {
             item.By = TTakenBy::Mask;
-            item.Page = MatchingLine(includeLines, item.Path);
+            item.Page = std::move(file.Spec); // the line the writer's walk took it by
         }
         const bool site = item.By == TTakenBy::HomePage || item.By == TTakenBy::Reference ||
                           item.By == TTakenBy::Mask;
@@ -192,35 +202,45 @@ void TReportRun::Explain(std::vector<TListedFile>& listed) {
 // afterwards: one that names no file, or a file the output does not hold, is broken.
 void TReportRun::CheckMaskModeLinks() {
     Stage("Checking links...");
-    TFileList taken;
+    TFileList members;
     for (const TReportFile& file : FReport.Files)
-        taken.Add(file.Path);
-    FInclude.SetExpression("(?s).*");
-    FExclude.SetExpression("(?!)");
-    TReportObserver observer(FReport, nullptr, &FOwnReferenced);
+        members.Add(file.Path);
+    TReportObserver observer(FReport, nullptr, &FObserved);
     TLinkParser parser(FHost, FInclude, FExclude);
     parser.SetObserver(&observer);
     parser.SetHomeRoot(FReport.HomeRoot);
     parser.SetOwnFiles([this](const std::string& path) { return FCollection.IsOwnOutput(path); });
+    parser.SetCheckOnly(true);
     for (size_t i = 0; i < FReport.Files.size(); ++i) {
         const TReportFile& file = FReport.Files[i];
-        const std::string ext = ExtractFileExt(file.Path);
-        if (file.By != TTakenBy::Settings && (ext == ".htm" || ext == ".html"))
-            parser.ParseLinks(file.Path, taken);
+        if (file.By != TTakenBy::Settings && DocumentKindOf(file.Path) != TDocumentKind::None)
+            parser.ParseLinks(file.Path, members);
     }
 }
 
 void TReportRun::FindOrphans() {
     Stage("Looking for files left out...");
-    const std::vector<std::string> excludeLines = FCollection.ExcludeLines();
+    // Why a file is excluded is what the collection said: the writer's exclude line in mask
+    // mode, the exclude masks for a reference that named it in parse mode.
+    const std::string masks = FProject.Value(entry::MaskExclude);
     TLeftOutRules rules;
-    rules.ExcludedBy = [&excludeLines](const std::string& path) {
-        return ExcludingLine(excludeLines, path);
+    rules.ExcludedBy = [this, &masks](const std::string& path) {
+        if (const auto it = FExcluded.find(path); it != FExcluded.end())
+            return it->second;
+        return FObserved.Excluded.count(path) != 0 ? masks : std::string();
     };
-    rules.OwnOutput = [this](const std::string& path) { return FCollection.IsOwnOutput(path); };
+    std::unordered_map<std::string, std::string> unreadable;
+    for (const TLeftOutFile& error : FReport.Errors)
+        unreadable.emplace(error.FileName, error.Reason);
+    rules.Reason = [this, &unreadable](const std::string& path) -> std::string {
+        if (FCollection.IsOwnOutput(path))
+            return OwnOutputReason;
+        const auto it = unreadable.find(path);
+        return it != unreadable.end() ? it->second : std::string();
+    };
     FindLeftOut(FReport, FHost, rules);
     // The build's own output that pages name is left out wherever it lies.
-    for (const std::string& path : FOwnReferenced) {
+    for (const std::string& path : FObserved.OwnOutputs) {
         const bool named = std::any_of(FReport.Orphans.begin(), FReport.Orphans.end(),
                                        [&path](const TOrphanFile& o) { return o.Path == path; });
         if (!named)

@@ -7,6 +7,7 @@
 #include "pipeline/UBuildHost.h"
 #include "pipeline/ULinks.h"
 #include "pipeline/UReportSpool.h"
+#include "pipeline/USiteFiles.h"
 
 #include <cstdint>
 #include <functional>
@@ -78,13 +79,19 @@ struct TSiteReport {
     std::vector<std::string> HiddenFolders; // under the home page's folder, not looked into
     std::vector<TSkippedLink> SkippedLinks; // folder links that lead back up, not entered
     std::vector<std::string> Hints;         // advice beyond the problems
+    // What a build would fail on: files it cannot read, folders it cannot list, in the
+    // archive writer's words.
+    std::vector<TLeftOutFile> Errors;
 
     bool HasProblems() const { return !Broken.empty(); }
+    bool HasErrors() const { return !Errors.empty(); }
 };
 
 // Makes the report of project. The host shows the stages and the current page, and its
-// Cancel raises EAbort; errors (a page that cannot be read, a mask that does not compile)
-// raise an exception whose text names the file and the reason. The project is not
+// Cancel raises EAbort; errors that end a build before it writes (a missing home page, a
+// page that cannot be read, a mask that does not compile) raise the exception the build
+// raises, naming the file and the reason; the files and folders a build would fail to
+// read are collected in Errors, as the archive writer reports them. The project is not
 // changed; the settings member is written into the private temporary folder for the
 // listing and removed again. The broken references and the ones found by letter case are
 // spooled in the private temporary folder: the spool goes with the report, or at once when

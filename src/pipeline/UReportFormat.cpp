@@ -192,6 +192,9 @@ void WriteReportText(const TSiteReport& r, std::ostream& out) {
         << FormatSize(OrphanBytes(r)) << ")\n";
     for (const std::string& hint : r.Hints)
         out << "Hint: " << hint << "\n";
+    TextList(out, r.Errors, "Errors: a build fails on these", [](const TLeftOutFile& e) {
+        return "\"" + Shown(e.FileName) + "\": " + Shown(e.Reason);
+    });
     TextList(out, r.Broken, "Broken references", [](const TBrokenReference& b) {
         return Where(b.Page, b.Line) + ": \"" + Shown(b.Written) + "\" -> " + Shown(b.Path) + ": " +
                BrokenReason(b);
@@ -283,7 +286,11 @@ void WriteReportJson(const TSiteReport& r, std::ostream& out) {
         << ", \"brokenReferences\": " << std::to_string(r.Broken.size())
         << ", \"orphans\": " << std::to_string(r.Orphans.size())
         << ", \"orphanBytes\": " << std::to_string(OrphanBytes(r))
-        << ", \"externalReferences\": " << std::to_string(r.ExternalReferences) << "},\n";
+        << ", \"externalReferences\": " << std::to_string(r.ExternalReferences)
+        << ", \"errors\": " << std::to_string(r.Errors.size()) << "},\n";
+    JsonList(out, "errors", r.Errors, [&out](const TLeftOutFile& e) {
+        out << "{\"path\": " << Json(e.FileName) << ", \"reason\": " << Json(e.Reason) << "}";
+    });
     JsonFiles(out, r);
     JsonList(out, "broken", r.Broken, [&out](const TBrokenReference& b) {
         out << "{\"page\": " << Json(b.Page) << ", \"line\": " << std::to_string(b.Line)

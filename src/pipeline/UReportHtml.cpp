@@ -165,6 +165,9 @@ void WriteReportHtml(const TSiteReport& r, std::ostream& out) {
     out << "<h1>Site report</h1>\n" << Summary(r) << TypeBar(r);
     for (const std::string& hint : r.Hints)
         out << "<p>Hint: " << Html(hint) << "</p>\n";
+    if (!r.Errors.empty())
+        Section(out, "Errors: a build fails on these", r.Errors, {"File", "Why"},
+                [](const TLeftOutFile& e) { return Cell(e.FileName) + Cell(e.Reason); });
     Section(out, "Broken references", r.Broken, {"Page", "Line", "Reference", "Path", "Why"},
             [](const TBrokenReference& b) {
                 return Cell(b.Page) + Number(b.Line) + Cell(b.Written) + Cell(b.Path) +

@@ -58,26 +58,28 @@ private:
 // references through it may each meet it).
 void AddSkippedLink(TSiteReport& report, std::string_view link, bool aboveHome);
 
+// What references found beside the files taken.
+struct TObserved {
+    std::vector<std::string> OwnOutputs;      // files of the build's own output
+    std::unordered_set<std::string> Excluded; // paths the exclude masks refused
+};
+
 // Repeated references to listed files cost little and nothing is kept for them.
 class TReportObserver : public TLinkObserver {
 public:
-    // first: where the first references go (parse mode); none in a check of mask mode,
-    // where a reference to a file the output lacks is broken.
-    // ownOutputs, when given, gets the files of references to the build's own output.
-    TReportObserver(TSiteReport& report, TFirstReferences* first,
-                    std::vector<std::string>* ownOutputs = nullptr)
-        : FReport(report), FFirst(first), FOwnOutputs(ownOutputs) {}
+    // first: where the first references go (parse mode); none in a check of mask mode.
+    // observed, when given, gets what the references found beside the files taken.
+    TReportObserver(TSiteReport& report, TFirstReferences* first, TObserved* observed = nullptr)
+        : FReport(report), FFirst(first), FObserved(observed) {}
 
     void OnReference(const TReferenceEvent& e) override;
 
 private:
     void Found(const TReferenceEvent& e);
-    bool Untaken(const TReferenceEvent& e);
 
     TSiteReport& FReport;
     TFirstReferences* const FFirst;
-    std::vector<std::string>* const FOwnOutputs;
-    std::unordered_set<std::string> FUntaken;
+    TObserved* const FObserved;
 };
 
 } // namespace vlm

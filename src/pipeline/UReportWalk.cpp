@@ -92,10 +92,8 @@ void TLeftOutWalk::LeftOut(const std::string& path, const TSearchRec& rec, bool 
     // that nothing names is a name the output lacks.
     if ((plain || !IsSymbolicLink(path)) && TakenAsFile({rec.Device, rec.Inode}))
         return;
-    TOrphanFile orphan{path, rec.Size, FRules.ExcludedBy ? FRules.ExcludedBy(path) : "", ""};
-    if (FRules.OwnOutput && FRules.OwnOutput(path))
-        orphan.Reason = OwnOutputReason;
-    FReport.Orphans.push_back(std::move(orphan));
+    FReport.Orphans.push_back({path, rec.Size, FRules.ExcludedBy ? FRules.ExcludedBy(path) : "",
+                               FRules.Reason ? FRules.Reason(path) : ""});
 }
 
 void TLeftOutWalk::Walk(const std::string& folder, std::vector<TFileId>& ancestors) {

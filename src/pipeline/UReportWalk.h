@@ -15,8 +15,9 @@ namespace vlm {
 struct TLeftOutRules {
     // The exclude line (or list) that left it out, or the empty text.
     std::function<std::string(const std::string& path)> ExcludedBy;
-    // Whether it is the build's own output or a temporary file of it.
-    std::function<bool(const std::string& path)> OwnOutput;
+    // Another reason it is left out (the build's own output, a file it cannot read), or
+    // the empty text.
+    std::function<std::string(const std::string& path)> Reason;
 };
 
 // Walks report.HomeRoot against report.Files and fills the report's Orphans, CaseOnlyNames,

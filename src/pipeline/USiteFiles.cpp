@@ -1,7 +1,9 @@
 #include "pipeline/USiteFiles.h"
 
 #include "archive/arcBase.h"
+#include "archive/arcErrors.h"
 #include "pipeline/UBuild.h"
+#include "platform/UErrors.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
 #include "platform/UProcessInfo.h"
@@ -12,6 +14,30 @@
 #include <algorithm>
 
 namespace vlm {
+
+void CollectWriterReports(TCompBase& zip, std::vector<TWriterReport>& reports) {
+    zip.OnError = [&reports](TCompBase&, const std::string& fileName, const std::string& extended,
+                             const std::string&, int code) {
+        reports.push_back({fileName, WriterReason(code, extended), code});
+    };
+}
+
+std::string WriterReason(int code, const std::string& extended) {
+    std::string reason = ArcErrorText(code);
+    if (!extended.empty())
+        reason += reason.empty() ? extended : " (" + extended + ")";
+    return reason;
+}
+
+std::string LeftOutLines(const std::vector<TLeftOutFile>& files) {
+    constexpr size_t Listed = 20;
+    std::string text;
+    for (size_t i = 0; i < files.size() && i < Listed; ++i)
+        text += "\n\"" + files[i].FileName + "\": " + files[i].Reason;
+    if (files.size() > Listed)
+        text += "\n... and " + std::to_string(files.size() - Listed) + " more";
+    return text;
+}
 
 TSitePaths SitePathsOf(const TProject& project, const std::string& tempFolder,
                        const std::string& programFolder) {
@@ -44,6 +70,11 @@ TStringList SettingsList(const TProject& project, const TSitePaths& paths) {
 TSiteCollection::TSiteCollection(const TProject& project, TSitePaths paths)
     : FProject(project), FPaths(std::move(paths)), FParsing(project.Flag(entry::ParsingEnabled)) {
     KnowOwnOutput();
+}
+
+void RequireHomePage(const std::string& homePage) {
+    if (const int reason = FileMissingReason(homePage); reason != 0)
+        throw EFOpenError(homePage, reason);
 }
 
 void TSiteCollection::KnowOwnOutput() {

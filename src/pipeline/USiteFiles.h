@@ -17,6 +17,32 @@ namespace vlm {
 class TProject;
 class TCompBase;
 
+// A file the archive writer could not take (or a folder, ending in the delimiter, whose
+// files it could not list), and why.
+struct TLeftOutFile {
+    std::string FileName;
+    std::string Reason;
+};
+
+// A report of the archive writer: its error code and the text it gives for it.
+struct TWriterReport {
+    std::string FileName;
+    std::string Reason;
+    int Code;
+};
+
+// Makes the writer report into reports (its OnError). The build and the site report both
+// take the writer's errors so, and so agree on them.
+void CollectWriterReports(TCompBase& zip, std::vector<TWriterReport>& reports);
+// The reason the writer gives for code, with its extended message.
+std::string WriterReason(int code, const std::string& extended);
+// The lines of a list of files left out: "\"file\": reason" each, the first twenty.
+std::string LeftOutLines(const std::vector<TLeftOutFile>& files);
+
+// Without its home page the site is not there: raises EFOpenError naming it and the reason
+// when no regular file is at homePage. The build and the report both start so.
+void RequireHomePage(const std::string& homePage);
+
 // The paths a collection is made of.
 struct TSitePaths {
     std::string HomePage;        // as the project holds it
@@ -42,6 +68,8 @@ public:
     TSiteCollection(const TProject& project, TSitePaths paths);
 
     bool Parsing() const { return FParsing; }
+    // RequireHomePage of the collection's home page.
+    void CheckHomePage() const { RequireHomePage(FPaths.HomePage); }
     const TSitePaths& Paths() const { return FPaths; }
 
     // Parse mode: loads the matchers from the project's masks and follows the links from
