@@ -220,9 +220,7 @@ void TDocumentScan::Style(const char* begin, const char*& p, const char* end, ui
 }
 
 void TDocumentScan::Chunk(const char* begin, const char* end, uint64_t read) {
-    if (FKind == TDocumentKind::Css) {
-        if (FCountLines)
-            FLine += CountLineEnds(begin, end);
+    if (FKind == TDocumentKind::Css) { // the style sheet's scan counts its own lines
         FeedCss(std::string_view(begin, static_cast<size_t>(end - begin)), read);
         Advance(read + static_cast<uint64_t>(end - begin));
         return;

@@ -91,18 +91,27 @@ void TSiteCollection::KnowOwnOutput() {
 }
 
 bool TSiteCollection::IsOwnOutput(const std::string& path) const {
+    // Asked about every file a walk lists: the names are looked at in place.
     for (const std::string& target : FOwnTargets)
-        if (SameFileName(path, target) || IsSafeFileTemporaryOf(target, path))
+        if (SameFileName(path, target))
             return true;
-    if (!FPrivateFolder.empty() && SameFileName(ExtractFilePath(path), FPrivateFolder)) {
-        const std::string name = ExtractFileName(path);
-        if (StartsText("arc", name) && name.size() > 7 && SameText(ExtractFileExt(name), ".tmp"))
-            return true;
-    }
+    size_t nameStart = path.size();
+    while (nameStart > 0 && !IsFolderDelimiter(path[nameStart - 1]))
+        --nameStart;
+    const std::string_view name = std::string_view(path).substr(nameStart);
+    if (!name.empty() && name[0] == '.')
+        for (const std::string& target : FOwnTargets)
+            if (IsSafeFileTemporaryOf(target, path))
+                return true;
+    if (StartsText("arc", name) && name.size() > 7 &&
+        SameText(name.substr(name.size() - 4), ".tmp") && !FPrivateFolder.empty() &&
+        SameFileName(std::string_view(path).substr(0, nameStart), FPrivateFolder))
+        return true;
     // Under another name: only a file of the output's kind is looked at.
     TFileId id;
-    return FOutputExists && SameText(ExtractFileExt(path), FOutputExt) && FileIdOf(path, id) &&
-           id == FOutputId;
+    return FOutputExists && name.size() > FOutputExt.size() &&
+           SameText(name.substr(name.size() - FOutputExt.size()), FOutputExt) &&
+           FileIdOf(path, id) && id == FOutputId;
 }
 
 void TSiteCollection::Discover(TBuildHost& host, TRegExpr& include, TRegExpr& exclude,
