@@ -268,6 +268,29 @@ TEST_F(ReportTest, TheOutputIsNeverPackedIntoItsOwnReplacement) {
         }
 }
 
+// The archive writer's temporary files ("arc*.tmp" in the private temporary folder: one a
+// killed build left) are no members when that folder lies in the site mask mode walks;
+// the report names them as the build's own output.
+TEST_F(ReportTest, TheWritersTemporaryFilesAreNoMembers) {
+    WriteFile(Site + "index.htm", "<a href=\"page.htm\">");
+    WriteFile(Site + "page.htm", "page");
+    WriteFile(Site + "private/arc1A2B.tmp", "what a killed build left");
+    SetTempFolder(Site + "private/");
+    Project->SetValue("ShowLanguageMenu", "0");
+    Project->SetValue("MaskExclude", "*.bak"); // the default would keep out every "*.tmp"
+    Project->SetFlag("ParsingEnabled", false);
+    Output("site.vlm");
+    Build();
+    const std::vector<std::string> members = MemberNames(Out + "site.vlm");
+    EXPECT_EQ(
+        std::set<std::string>(members.begin(), members.end()),
+        (std::set<std::string>{"site/index.htm", "site/page.htm", "site/private/VLM.settings"}));
+    std::set<std::string> orphans;
+    for (const TOrphanFile& orphan : Report().Orphans)
+        orphans.insert(Shorten(orphan.Path) + ": " + orphan.Reason);
+    EXPECT_EQ(orphans, (std::set<std::string>{"site/private/arc1A2B.tmp: the build's own output"}));
+}
+
 // Every file the links take names the first reference that named it: the page, the line and
 // the reference as written, and whether only letter case found it.
 TEST_F(ReportTest, EveryTakenFileNamesItsFirstReference) {
