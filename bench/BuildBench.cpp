@@ -78,6 +78,51 @@ void DiscoverFiles(benchmark::State& state) {
     state.counters["files"] = site.Files;
 }
 
+// A folder of `files` files beside a home page that names `named` files in it: missing
+// ones ("gone-N.htm"), or ones that are there. Each distinct missing name is looked up in
+// the folder's names; the folder is listed once, not once per name.
+class TLargeFolder {
+public:
+    explicit TLargeFolder(int files) {
+        Folder = std::filesystem::temp_directory_path().string() + "/vlmbench-large" +
+                 std::to_string(files) + "-" + std::to_string(std::random_device()()) + "/";
+        std::filesystem::create_directories(Folder + "big");
+        for (int i = 0; i < files; ++i)
+            Write(Folder + "big/f" + std::to_string(i) + ".dat", "");
+    }
+    ~TLargeFolder() { std::filesystem::remove_all(Folder); }
+    std::string Folder;
+};
+
+void NamesInALargeFolder(benchmark::State& state) {
+    static std::map<int, std::unique_ptr<TLargeFolder>> folders;
+    const int files = static_cast<int>(state.range(0));
+    const int named = static_cast<int>(state.range(1));
+    const bool missing = state.range(2) != 0;
+    auto& folder = folders[files];
+    if (!folder)
+        folder = std::make_unique<TLargeFolder>(files);
+    std::string page = "<html>";
+    for (int i = 0; i < named; ++i)
+        page += "<a href=\"big/" +
+                (missing ? "gone-" + std::to_string(i) + ".htm"
+                         : "f" + std::to_string(i * (files / named)) + ".dat") +
+                "\">";
+    Write(folder->Folder + "index.htm", page);
+    TNullHost host;
+    vlm::TRegExpr include("MaskInclude"), exclude("MaskExclude");
+    vlm::SetMaskList(include, vlm::ConvertMasks("*.*"));
+    vlm::SetMaskList(exclude, vlm::ConvertMasks("*.tmp,*.bak"));
+    for (auto _ : state) {
+        vlm::TFileList list;
+        vlm::TLinkParser(host, include, exclude).DiscoverFiles(folder->Folder + "index.htm", list);
+        if (static_cast<int>(list.Count()) != 1 + (missing ? 0 : named))
+            state.SkipWithError("a wrong number of files was found");
+    }
+    state.counters["files"] = files;
+    state.counters["named"] = named;
+}
+
 void Build(benchmark::State& state, bool parsing, const char* output) {
     const TSite& site = SiteOf(static_cast<int>(state.range(0)));
     const std::string program = vlm::TempFolder() + "program/"; // a stand-in viewer program
@@ -109,6 +154,15 @@ BENCHMARK(DiscoverFiles)
     ->Range(3125, 25000)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
+
+// Hundreds and thousands of missing names, and hundreds of good ones, in a folder of
+// 200,000 files.
+BENCHMARK(NamesInALargeFolder)
+    ->Args({200000, 200, 1})
+    ->Args({200000, 2000, 1})
+    ->Args({200000, 200, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // A few hundred pages, and tens of thousands of files.
 BENCHMARK_CAPTURE(Build, parsed_vlm, true, "site.vlm")

@@ -203,25 +203,33 @@ void TCompBase::ReportTempWriteError(const std::string& tempFile, const EWriteEr
                 WriteErrorCode(e.ErrorNumber));
 }
 
-bool TCompBase::ListOnly(std::vector<TListedFile>& files) noexcept {
+bool TCompBase::ListOnly(std::vector<TListedFile>& files,
+                         std::vector<TExcludedFile>* excluded) noexcept {
     FCancel = false;
     files.clear();
+    FListing = true;
+    FListedSpecs.clear();
+    FExcluded = excluded;
     try {
         if (StoredDirNames == sdExplorer_Auto)
             DefaultDir = CommonFolderOf(FileSpec);
         ListFiles();
         const TCompHeaderObj& list = *FList;
         files.reserve(list.Count());
-        for (const TCompMember& member : list.Members) {
+        for (size_t i = 0; i < list.Count(); ++i) {
+            const TCompMember& member = list.Members[i];
             FCurrentRoot = member.Name.substr(0, member.RootLength);
-            files.push_back(
-                {member.Name, MakeStoredName(member.Name), member.Info.UncompressedSize});
+            files.push_back({member.Name, MakeStoredName(member.Name), member.Info.UncompressedSize,
+                             std::move(FListedSpecs[i])});
         }
     } catch (...) {
         FCancel = true;
     }
     FList->Clear();
     FCurrentRoot.clear();
+    FListing = false;
+    FListedSpecs = {};
+    FExcluded = nullptr;
     return !FCancel;
 }
 
@@ -270,13 +278,17 @@ void TCompBase::ListFiles() {
         FCurrentRoot = IncludeTrailingPathDelimiter(folder);
         RefreshExcludeLines();
     };
-    scan.OnEntry = [this](const std::string& folder, const TSearchRec& rec) {
-        ListEntry(folder, rec);
+    scan.OnEntry = [this, &scan](const std::string& folder, const TSearchRec& rec) {
+        ListEntry(folder, rec, scan.MatchedMask());
     };
     // A folder that cannot be read is reported like a file that cannot: its files are missing.
     scan.OnFolderError = [this](const std::string& folder, int errorNumber) {
         ReportError(folder, "The folder cannot be read: " + SysErrorMessage(errorNumber),
                     errNotAccessible);
+    };
+    scan.OnFolderSkipped = [this](const std::string& folder, bool aboveTop) {
+        if (OnFolderSkipped)
+            OnFolderSkipped(*this, folder, aboveTop);
     };
     scan.Scan();
     FTotalBytes = scan.FilesSize();
@@ -289,16 +301,26 @@ void TCompBase::RefreshExcludeLines() {
     for (const std::string& line : ExcludeSpec) {
         if (line.empty())
             continue;
-        FExcludeLines.push_back({MakeStoredName(line), line.find(PathDelim) != std::string::npos});
+        FExcludeLines.push_back(
+            {MakeStoredName(line), line.find(PathDelim) != std::string::npos, line});
     }
 }
 
-void TCompBase::ListEntry(const std::string& folder, const TSearchRec& rec) {
+void TCompBase::ListEntry(const std::string& folder, const TSearchRec& rec,
+                          const std::string& mask) {
     if (rec.IsDirectory())
         return;
     std::string full = folder + rec.Name;
-    if (IsExcluded(FExcludeLines, MakeStoredName(full), RecurseDirs))
+    if (SkipFile && SkipFile(full))
         return;
+    if (const TExcludeLine* line =
+            FindExcluding(FExcludeLines, MakeStoredName(full), RecurseDirs)) {
+        if (FExcluded != nullptr)
+            FExcluded->push_back({std::move(full), line->Line});
+        return;
+    }
+    if (FListing)
+        FListedSpecs.push_back(mask.empty() ? std::string() : FCurrentRoot + mask);
     TCompFileInfo info;
     info.HeadersEnciphered = EncryptHeaders;
     info.UncompressedSize = rec.Size;

@@ -73,6 +73,13 @@ struct TListedFile {
     std::string Path;
     std::string StoredName;
     uint64_t Size = 0;
+    std::string Spec; // the FileSpec line (folder and mask) that took it; empty for a literal
+};
+
+// A file that a line of ExcludeSpec kept out of a listing, and the line.
+struct TExcludedFile {
+    std::string Path;
+    std::string Line;
 };
 
 class TCompBase;
@@ -125,6 +132,9 @@ public:
     // that lists files takes them: a discovered site's list is not kept twice.
     std::vector<std::string> LiteralSpec;
     std::vector<std::string> ExcludeSpec;
+    // A file (full path) for which it answers true is never listed: the owner's own files,
+    // such as its output when that lies in a folder it walks.
+    std::function<bool(const std::string& fullPath)> SkipFile;
     TArcFileAttrs Attributes = DefaultArcFileAttrs;
     TArcFileAttrs AttributesEx;
     bool IncludeHiddenDirs = false;
@@ -156,6 +166,9 @@ public:
     std::function<void(TCompBase& sender, const std::string& name, int count, uint64_t size)>
         OnFileScanStatus;
     std::function<void(TCompBase& sender, const std::string& directory)> OnRecurseDir;
+    // A folder the walk does not enter (TArcFileScan::OnFolderSkipped).
+    std::function<void(TCompBase& sender, const std::string& folder, bool aboveTop)>
+        OnFolderSkipped;
     // Lets the window process pending messages (progress, between chunks and entries).
     std::function<void()> ProcessMessages;
 
@@ -164,9 +177,11 @@ public:
     int Compress() noexcept;
 
     // The files a Compress run with these properties would take, in member order: the same
-    // scan, exclusions and stored names, but nothing is opened or written. False when the
-    // run was cancelled (files then holds what was listed so far). Never raises.
-    bool ListOnly(std::vector<TListedFile>& files) noexcept;
+    // scan, exclusions and stored names, but nothing is opened or written. excluded, when
+    // given, gets the files ExcludeSpec kept out. False when the run was cancelled (files
+    // then holds what was listed so far). Never raises.
+    bool ListOnly(std::vector<TListedFile>& files,
+                  std::vector<TExcludedFile>* excluded = nullptr) noexcept;
 
     bool GetCancel() const { return FCancel; }
     // Setting the flag reports "User canceled"; the run stops at its next check.
@@ -228,7 +243,7 @@ protected:
 
 private:
     void ListFiles();
-    void ListEntry(const std::string& folder, const TSearchRec& rec);
+    void ListEntry(const std::string& folder, const TSearchRec& rec, const std::string& mask);
     bool AddFile(size_t index, TFileStream& out, TPreparedMember* prepared);
     bool WriteMember(size_t index, TFileStream& out, TPreparedMember* prepared);
     bool WriteEncoded(const std::string& full, TPreparedMember& member, TFileStream& out,
@@ -254,6 +269,10 @@ private:
     uint64_t FTotalBytes = 0;
     uint64_t FBytesRemaining = 0;
     bool FFileListed = false;
+    // A listing only: the lines that took the files, and where excluded files go.
+    bool FListing = false;
+    std::vector<std::string> FListedSpecs;
+    std::vector<TExcludedFile>* FExcluded = nullptr;
 };
 
 } // namespace vlm

@@ -313,14 +313,19 @@ void TMaskSet::Fold(const std::string& mask) {
     Append(mask);
 }
 
-bool TMaskSet::Matches(std::string_view name) const {
+const std::string* TMaskSet::Match(std::string_view name) const {
     // An empty mask and "*.*" stand for "*" when a folder is walked.
-    if (!FPlain.empty() && (FPlain.count("") != 0 || FPlain.count(UpperKey(name)) != 0))
-        return true;
+    if (!FPlain.empty()) {
+        auto it = FPlain.find("");
+        if (it == FPlain.end())
+            it = FPlain.find(UpperKey(name));
+        if (it != FPlain.end())
+            return &FTexts[it->second];
+    }
     for (const size_t index : FWildcards)
         if (FTexts[index] == "*.*" || FCompiled[index]->Matches(name))
-            return true;
-    return false;
+            return &FTexts[index];
+    return nullptr;
 }
 
 void TLiteralNames::Seal() {
@@ -424,6 +429,7 @@ void TArcFileScan::Scan() {
             OnRootDirChange(group.Folder);
         TGroupListing listed = ahead ? ahead->Next() : ListGroupFolder(group.Folder);
         if (listed.IsFolder) {
+            FAbove = {false, group.Folder, {}};
             std::vector<TFolderId> ancestors{{listed.Top.Device, listed.Top.Inode}};
             WalkFolder(group.Folder, group.Masks, &group.Literals, ancestors, &listed.Listing);
         }
@@ -461,7 +467,8 @@ void TArcFileScan::VisitEntry(const std::string& folder, const TSearchRec& rec,
     const std::string subFolder = rec.IsDirectory() ? folder + rec.Name + PathDelim : "";
     if (candidate && rec.IsDirectory() && UpdateList && OnEntry)
         OnEntry(subFolder, rec);
-    if (candidate && !rec.IsDirectory() && (literal || masks.Matches(rec.Name))) {
+    FMatched = candidate && !rec.IsDirectory() && !literal ? masks.Match(rec.Name) : nullptr;
+    if (candidate && !rec.IsDirectory() && (literal || FMatched != nullptr)) {
         ++FFilesCount;
         FFilesSize += rec.Size;
         if (OnScanFile)
@@ -473,11 +480,19 @@ void TArcFileScan::VisitEntry(const std::string& folder, const TSearchRec& rec,
         return;
     if ((rec.Attr & faHidden) != 0 && !IncludeHiddenDirs)
         return;
-    // A link back to a folder that is being walked higher up would never end.
+    // A link back to a folder that is being walked higher up would never end; one to a
+    // folder above the group's would walk what lies around it.
     const TFolderId id{rec.Device, rec.Inode};
-    for (const TFolderId& ancestor : ancestors)
-        if (ancestor == id)
-            return;
+    const bool walked = std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end();
+    if (!walked && !FAbove.Known) {
+        FAbove.Ids = FolderAncestorIds(FAbove.Top);
+        FAbove.Known = true;
+    }
+    if (walked || std::find(FAbove.Ids.begin(), FAbove.Ids.end(), id) != FAbove.Ids.end()) {
+        if (OnFolderSkipped)
+            OnFolderSkipped(subFolder, !walked);
+        return;
+    }
     ancestors.push_back(id);
     WalkFolder(subFolder, masks, nullptr, ancestors);
     ancestors.pop_back();

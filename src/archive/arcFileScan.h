@@ -91,7 +91,9 @@ public:
     // The masks in their order.
     const std::vector<std::string>& Texts() const { return FTexts; }
     // Whether any mask matches name; an empty mask and "*.*" match every name here.
-    bool Matches(std::string_view name) const;
+    bool Matches(std::string_view name) const { return Match(name) != nullptr; }
+    // The text of a mask that matches name, or null.
+    const std::string* Match(std::string_view name) const;
 
 private:
     void Append(const std::string& mask);
@@ -153,6 +155,10 @@ public:
     // A folder of the walk that cannot be listed (its files are missing from the list), with
     // the system's error number.
     std::function<void(const std::string& folder, int errorNumber)> OnFolderError;
+    // A folder (a link, as a rule) that the walk does not enter because it leads to a
+    // folder being walked (aboveTop false: "loop -> .") or to one above the group's folder
+    // (aboveTop true: "up -> ..", which would take the walk out of it).
+    std::function<void(const std::string& folder, bool aboveTop)> OnFolderSkipped;
     // After each entry, so that a window stays responsive.
     std::function<void()> ProcessMessages;
 
@@ -162,14 +168,20 @@ public:
 
     void Scan();
 
+    // While OnEntry reports a file: the mask that took it (empty for a literal name).
+    const std::string& MatchedMask() const { return FMatched ? *FMatched : FNoMask; }
+
     int FilesCount() const { return FFilesCount; }
     uint64_t FilesSize() const { return FFilesSize; }
 
 private:
-    struct TFolderId {
-        dev_t Device;
-        ino_t Inode;
-        friend bool operator==(const TFolderId&, const TFolderId&) = default;
+    using TFolderId = TFileId;
+    // The folders above the group's folder, as its path names them and as the file system
+    // has them (found when the walk first meets a subfolder).
+    struct TAbove {
+        bool Known = false;
+        std::string Top;
+        std::vector<TFileId> Ids;
     };
 
 public:
@@ -190,6 +202,9 @@ private:
 
     bool FOwnCancel = false;
     const bool* FCancelFlag = &FOwnCancel;
+    TAbove FAbove;
+    const std::string* FMatched = nullptr;
+    const std::string FNoMask;
     int FFilesCount = 0;
     uint64_t FFilesSize = 0;
 };

@@ -78,24 +78,29 @@ bool HasExtensionIn(std::string_view name, const std::vector<std::string>& exten
     return false;
 }
 
-bool IsExcluded(const std::vector<TExcludeLine>& lines, std::string_view candidate,
-                bool recurseDirs) {
+const TExcludeLine* FindExcluding(const std::vector<TExcludeLine>& lines,
+                                  std::string_view candidate, bool recurseDirs) {
     const std::string folder = ExtractFilePath(candidate);
     const std::string name = ExtractFileName(candidate);
     for (const TExcludeLine& line : lines) {
         if (!recurseDirs) {
             if (MatchesMask(candidate, line.Stored))
-                return true;
+                return &line;
         } else if (line.HasFolder) {
             // A folder prefix: the line also excludes in every folder below its own.
             if (StartsWithFileName(ExtractFilePath(line.Stored), folder) &&
                 MatchesMask(name, ExtractFileName(line.Stored)))
-                return true;
+                return &line;
         } else if (MatchesMask(name, line.Stored)) {
-            return true;
+            return &line;
         }
     }
-    return false;
+    return nullptr;
+}
+
+bool IsExcluded(const std::vector<TExcludeLine>& lines, std::string_view candidate,
+                bool recurseDirs) {
+    return FindExcluding(lines, candidate, recurseDirs) != nullptr;
 }
 
 std::string CommonFolderOf(const std::vector<std::string>& lines) {

@@ -41,7 +41,11 @@ bool HasExtensionIn(std::string_view name, const std::vector<std::string>& exten
 struct TExcludeLine {
     std::string Stored;
     bool HasFolder = false;
+    std::string Line; // as given, for the one who asks which line excluded a file
 };
+// The first line that excludes candidate, or null.
+const TExcludeLine* FindExcluding(const std::vector<TExcludeLine>& lines,
+                                  std::string_view candidate, bool recurseDirs);
 bool IsExcluded(const std::vector<TExcludeLine>& lines, std::string_view candidate,
                 bool recurseDirs);
 

@@ -20,8 +20,6 @@ namespace vlm {
 
 namespace {
 
-constexpr size_t MaxListedLeftOut = 20;
-
 std::string LeftOutMessage(const std::vector<TLeftOutFile>& files) {
     // An unreadable folder is reported under its own name (ending in the delimiter).
     size_t folders = 0;
@@ -34,20 +32,8 @@ std::string LeftOutMessage(const std::vector<TLeftOutFile>& files) {
     if (folders > 0)
         what += (what.empty() ? "" : " and ") + std::to_string(folders) +
                 (folders == 1 ? " folder" : " folders");
-    std::string text = "The output was written without " + what + " of the site:";
-    for (size_t i = 0; i < files.size() && i < MaxListedLeftOut; ++i)
-        text += "\n\"" + files[i].FileName + "\": " + files[i].Reason;
-    if (files.size() > MaxListedLeftOut)
-        text += "\n... and " + std::to_string(files.size() - MaxListedLeftOut) + " more";
-    return text;
+    return "The output was written without " + what + " of the site:" + LeftOutLines(files);
 }
-
-// A report of the archive writer.
-struct TWriterReport {
-    std::string FileName;
-    std::string Reason;
-    int Code;
-};
 
 // Everything one build knows: the paths of the data model, the file list and what the
 // archive writer reported. It lives for one build.
@@ -163,12 +149,7 @@ void TBuildRun::Steps() {
 // be no build at all, nor would one that its masks left the home page out of. The build
 // ends with the error before anything is replaced or written.
 void TBuildRun::CheckHomePage() const {
-    if (const int reason = FileMissingReason(FHomePage); reason != 0)
-        throw EFOpenError(FHomePage, reason);
-    // The viewer opens an archive at its home page and refuses one without it.
-    if (const std::string mask = HomePageExcludedBy(FProject, FHomePage); !mask.empty())
-        throw EVlmError("The mask \"" + mask + "\" of MaskExclude leaves out the home page \"" +
-                        FHomePage + "\": the viewer cannot open an output without it.");
+    RequireHomePage(FProject, FHomePage);
 }
 
 // The old output stays until the new one replaces it whole, so a build that fails or is
@@ -245,7 +226,7 @@ void TBuildRun::ConfigureWriter() {
     // The archive is made in the private folder for both output types: the writer puts what
     // it has in its archive's place also when it is cancelled, and the output's place takes
     // only a complete build's archive (or the executable joined from it).
-    FArchivePath = FTempFolder + ChangeFileExt(ExtractFileName(FOutputFile), ".vlm");
+    FArchivePath = FCollection->Paths().ArchivePath;
     if (FileExists(FArchivePath))
         DeleteFile(FArchivePath);
     StepProgress(FHost, 5);
@@ -282,13 +263,7 @@ struct TWriterEvents {
 
 void TBuildRun::RunWriter() {
     TWriterEvents events{FZip};
-    FZip.OnError = [this](TCompBase&, const std::string& fileName, const std::string& extended,
-                          const std::string&, int code) {
-        std::string reason = ArcErrorText(code);
-        if (!extended.empty())
-            reason += reason.empty() ? extended : " (" + extended + ")";
-        FReports.push_back({fileName, reason, code});
-    };
+    CollectWriterReports(FZip, FReports);
     FZip.OnProgress = [this](TCompBase&, uint8_t, uint8_t byArchive) {
         if (ArchiveProgress(FHost, byArchive, FZip.CurrentFileName(),
                             static_cast<uint64_t>(std::max<int64_t>(FZip.CurrentFileSize(), 0))) &&
@@ -384,6 +359,7 @@ void TBuildRun::RemoveLeftovers() {
 
 void TBuildRun::Ending(std::exception_ptr error) {
     FHost.EnableMainWindow();
+    FZip.SkipFile = {}; // it asks the collection
     FCollection.reset();
     RemoveLeftovers();
     // A Cancel that comes once the output is in place is too late: the build is done.

@@ -8,6 +8,7 @@
 #include "pipeline/UBuildHost.h"
 #include "pipeline/UMasks.h"
 #include "pipeline/UOutsideFiles.h"
+#include "pipeline/USiteFiles.h"
 #include "platform/UErrors.h"
 #include "site/USiteFormat.h"
 
@@ -19,12 +20,6 @@ namespace vlm {
 
 class TProject;
 class TZip;
-
-// A file the archive writer could not take, and why.
-struct TLeftOutFile {
-    std::string FileName;
-    std::string Reason;
-};
 
 // Raised after a build whose output was written without some of the site's files: the
 // output lacks them, so the build did not do what was asked.

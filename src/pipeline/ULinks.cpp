@@ -39,110 +39,6 @@ bool TFileList::ListedAsMatched(std::string_view path) const {
 
 namespace {
 
-// Whether the text before tag[end] is name (lower-case letters) in either letter case.
-bool NameEndsAt(std::string_view tag, size_t end, std::string_view name) {
-    if (end < name.size())
-        return false;
-    const char* p = tag.data() + end - name.size();
-    for (size_t i = 0; i < name.size(); ++i) {
-        const char c = (p[i] >= 'A' && p[i] <= 'Z') ? static_cast<char>(p[i] - 'A' + 'a') : p[i];
-        if (c != name[i])
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
-std::string FindReference(std::string_view tag) {
-    // Every name ends in "=": one pass over the "="s finds the first place of each name,
-    // and the first name in this order that occurs at all wins.
-    static constexpr std::array<std::string_view, 3> Names = {"src", "href", "background"};
-    std::array<size_t, 3> starts = {std::string_view::npos, std::string_view::npos,
-                                    std::string_view::npos};
-    for (size_t eq = tag.find('=');
-         eq != std::string_view::npos && starts[0] == std::string_view::npos;
-         eq = tag.find('=', eq + 1))
-        for (size_t k = 0; k < Names.size(); ++k)
-            if (starts[k] == std::string_view::npos && NameEndsAt(tag, eq, Names[k]))
-                starts[k] = eq + 1;
-    for (const size_t start : starts) {
-        if (start == std::string_view::npos)
-            continue;
-        std::string_view value;
-        if (start < tag.size() && tag[start] == '"') {
-            const size_t end = tag.find('"', start + 1);
-            if (end != std::string_view::npos)
-                value = tag.substr(start + 1, end - start - 1);
-        } else {
-            const size_t end = tag.find(' ', start);
-            value = tag.substr(start, end == std::string_view::npos ? end : end - start);
-        }
-        return std::string(value.substr(0, value.find('#')));
-    }
-    return {};
-}
-
-namespace {
-
-// Decodes escapes as a loop that restarts at the text's first "%" after every decoding
-// would, but in one pass: nothing before the decoded character can hold a "%", so the
-// search may go on from there; a decoded "%" is put back into the input so that it can
-// start a new escape.
-std::string PercentDecode(std::string_view text) {
-    std::string input(text);
-    std::string done;
-    size_t i = 0;
-    for (;;) {
-        const size_t j = input.find('%', i);
-        if (j == std::string::npos || done.size() + (j - i) == 0 || input.size() - j < 3)
-            break;
-        const int high = HexDigitValue(input[j + 1]);
-        const int low = HexDigitValue(input[j + 2]);
-        if (high < 0 || low < 0)
-            break;
-        const char decoded = static_cast<char>(high * 16 + low);
-        done.append(input, i, j - i);
-        if (decoded == '%') {
-            input[j + 2] = decoded;
-            i = j + 2;
-        } else {
-            done += decoded;
-            i = j + 3;
-        }
-    }
-    done.append(input, i, std::string::npos);
-    return done;
-}
-
-} // namespace
-
-std::string ReferenceToPath(std::string_view reference) {
-    std::string path = reference.find('%') == std::string_view::npos ? std::string(reference)
-                                                                     : PercentDecode(reference);
-    if (path.find('\0') != std::string::npos)
-        return {};
-    if (path.find('/') == std::string::npos)
-        return path;
-    if constexpr (PathDelim == '\\') {
-        if (const size_t pos = FindText(path, "file:///"); pos != std::string::npos)
-            path.erase(pos, 8);
-        else if (const size_t pos7 = FindText(path, "file://"); pos7 != std::string::npos)
-            path.erase(pos7, 7);
-        std::replace(path.begin(), path.end(), '|', ':');
-        std::replace(path.begin(), path.end(), '/', '\\');
-    } else {
-        // "file:///home/a.htm" keeps the slash that starts the absolute path.
-        if (path.find(':') == std::string::npos)
-            return path;
-        if (const size_t pos = FindText(path, "file://"); pos != std::string::npos)
-            path.erase(pos, 7);
-    }
-    return path;
-}
-
-namespace {
-
 // The bar shows the share of the page read before every byte, and messages and Cancel
 // are looked at as the bytes go by. Both are kept cheap: the bar is set only when its
 // value changes, and messages are processed every PollBytes bytes (the window itself
@@ -189,38 +85,6 @@ private:
 
 } // namespace
 
-namespace {
-
-bool IsAsciiLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-} // namespace
-
-bool IsExternalReference(std::string_view reference) {
-    const size_t colon = reference.find(':');
-    if (colon == std::string_view::npos || colon < 2 || !IsAsciiLetter(reference[0]))
-        return false;
-    for (size_t i = 1; i < colon; ++i) {
-        const char c = reference[i];
-        if (!IsAsciiLetter(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.')
-            return false;
-    }
-    return !SameText(reference.substr(0, colon), "file");
-}
-
-std::vector<std::string> LetterCaseVariants(const std::string& path) {
-    const std::string folder = ExtractFilePath(path);
-    const std::string name = ExtractFileName(path);
-    std::vector<std::string> variants;
-    if (folder.empty() || name.empty())
-        return variants;
-    for (const std::string& entry : FolderNames(folder))
-        if (entry != name && SameText(entry, name) && FileExists(folder + entry))
-            variants.push_back(folder + entry);
-    return variants;
-}
-
 TLinkParser::TLinkParser(TBuildHost& host, TRegExpr& includeMatcher, TRegExpr& excludeMatcher)
     : FHost(host), FInclude(includeMatcher), FExclude(excludeMatcher) {}
 
@@ -232,10 +96,76 @@ void SetOnly(std::vector<std::string>& files, const std::string& path) {
 }
 } // namespace
 
-TReferenceOutcome TLinkParser::Resolve(const std::string& path, TFileList& list) {
+void TLinkParser::SetHomeRoot(std::string homeRoot) {
+    FHomeRoot = std::move(homeRoot);
+    FLookup.reset();
+}
+
+TFolderLookup& TLinkParser::Lookup() {
+    if (!FLookup)
+        FLookup = std::make_unique<TFolderLookup>(FHomeRoot);
+    return *FLookup;
+}
+
+TReferenceOutcome TLinkParser::Locate(const TPageReference& reference, TFileList& list,
+                                      TUnlisted& answer) {
+    const std::string& path = reference.Path;
+    std::vector<std::string>& files = answer.Files;
+    TFolderLookup::TFound found;
+    if (IsExternalReference(reference.Written)) {
+        // An address is no spelling of a file: only a file of exactly its name answers.
+        found = FileExists(path) ? TFolderLookup::TFound::File : TFolderLookup::TFound::Missing;
+        if (found == TFolderLookup::TFound::File)
+            files.push_back(path);
+    } else {
+        found = Lookup().Locate(path, files);
+    }
+    if (files.empty()) {
+        answer.Outcome = found == TFolderLookup::TFound::NotAFile ? TReferenceOutcome::NotAFile
+                                                                  : TReferenceOutcome::Missing;
+        return answer.Outcome;
+    }
+    std::erase_if(files, [&](const std::string& file) {
+        std::string link;
+        const TFolderLookup::TRefusal why = Lookup().Refused(ExtractFilePath(file), link);
+        if (why == TFolderLookup::TRefusal::None)
+            return false;
+        answer.Refusal = why;
+        answer.Link = std::move(link);
+        return true;
+    });
+    if (files.empty()) {
+        answer.Outcome = TReferenceOutcome::ThroughLink;
+        return answer.Outcome;
+    }
+    if (FOwn && std::any_of(files.begin(), files.end(), FOwn)) {
+        std::erase_if(files, [this](const std::string& file) { return !FOwn(file); });
+        answer.Outcome = TReferenceOutcome::OwnOutput;
+        return answer.Outcome;
+    }
+    if (FCheckOnly) {
+        const bool held = std::any_of(files.begin(), files.end(), [&list](const std::string& file) {
+            return list.Contains(file);
+        });
+        answer.Outcome = held ? TReferenceOutcome::AlreadyListed : TReferenceOutcome::NotInOutput;
+        return answer.Outcome;
+    }
+    answer.Outcome = TReferenceOutcome::AlreadyListed;
+    if (found == TFolderLookup::TFound::File)
+        return Append(path, list, true) ? TReferenceOutcome::Taken
+                                        : TReferenceOutcome::AlreadyListed;
+    bool added = false;
+    for (const std::string& file : files)
+        added = Append(file, list) || added;
+    return added ? TReferenceOutcome::TakenByCase : TReferenceOutcome::AlreadyListed;
+}
+
+TReferenceOutcome TLinkParser::Resolve(const TPageReference& reference, TFileList& list) {
+    const std::string& path = reference.Path;
+    FAnswer = nullptr;
     // A path listed after it passed the matchers passes them again (an observer's
-    // references to the pages of a site mostly end here).
-    if (list.ListedAsMatched(path)) {
+    // references to the pages of a site mostly end here); a check asks only the list.
+    if (FCheckOnly ? list.Contains(path) : list.ListedAsMatched(path)) {
         SetOnly(FOne, path);
         FFiles = &FOne;
         return TReferenceOutcome::AlreadyListed;
@@ -245,42 +175,34 @@ TReferenceOutcome TLinkParser::Resolve(const std::string& path, TFileList& list)
     // give it the same answer again (a missing file is never listed later: only files
     // that exist are).
     if (const auto known = FUnlisted.find(path); known != FUnlisted.end()) {
+        FAnswer = &known->second;
         FFiles = &known->second.Files;
-        return FFiles->empty() ? known->second.Outcome : TReferenceOutcome::AlreadyListed;
+        return known->second.Outcome;
     }
     // An empty list includes every file and excludes none.
+    TUnlisted answer;
     TReferenceOutcome outcome;
-    std::vector<std::string> files;
-    if (FInclude.HasExpression() && !FInclude.Exec(path)) {
-        outcome = TReferenceOutcome::NotIncluded;
-    } else if (FExclude.HasExpression() && FExclude.Exec(path)) {
-        outcome = TReferenceOutcome::Excluded;
-    } else if (list.Contains(path)) {
+    if (!FCheckOnly && FInclude.HasExpression() && !FInclude.Exec(path)) {
+        outcome = answer.Outcome = TReferenceOutcome::NotIncluded;
+    } else if (!FCheckOnly && FExclude.HasExpression() && FExclude.Exec(path)) {
+        outcome = answer.Outcome = TReferenceOutcome::Excluded;
+    } else if (!FCheckOnly && list.Contains(path)) {
         SetOnly(FOne, path);
         FFiles = &FOne;
         return TReferenceOutcome::AlreadyListed;
-    } else if (FileExists(path)) {
-        SetOnly(FOne, path);
-        FFiles = &FOne;
-        Append(path, list, true);
-        return TReferenceOutcome::Taken;
     } else {
-        // Only now is the folder listed: a reference that finds its file as written costs
-        // nothing more.
-        files = LetterCaseVariants(path);
-        if (files.empty()) {
-            outcome =
-                FileGetAttr(path) >= 0 ? TReferenceOutcome::NotAFile : TReferenceOutcome::Missing;
-        } else {
-            bool added = false;
-            for (const std::string& file : files)
-                added = Append(file, list) || added;
-            outcome = added ? TReferenceOutcome::TakenByCase : TReferenceOutcome::AlreadyListed;
+        outcome = Locate(reference, list, answer);
+        // A file found as written is listed now, and the list answers for it.
+        if (outcome == TReferenceOutcome::Taken) {
+            SetOnly(FOne, path);
+            FFiles = &FOne;
+            return outcome;
         }
     }
     if (FUnlisted.size() >= UnlistedLimit)
         FUnlisted.clear();
-    FFiles = &FUnlisted.emplace(path, TUnlisted{outcome, std::move(files)}).first->second.Files;
+    FAnswer = &FUnlisted.emplace(path, std::move(answer)).first->second;
+    FFiles = &FAnswer->Files;
     return outcome;
 }
 
@@ -292,30 +214,35 @@ void TLinkParser::TakeReference(const TPageReference& reference, TFileList& list
     // every reference's own outcome, so it takes the long way.
     if (FObserver == nullptr && FIncludeRan && FExcludeRan && list.Contains(path))
         return;
-    TReferenceOutcome outcome = Resolve(path, list);
+    TReferenceOutcome outcome = Resolve(reference, list);
     FIncludeRan = true;
     FExcludeRan = FExcludeRan || outcome != TReferenceOutcome::NotIncluded;
     if (FObserver == nullptr)
         return;
     // An address is only reported as such when no file answered to it.
     const std::vector<std::string>& files = *FFiles;
-    if (files.empty() && IsExternalReference(reference.Written))
+    if (files.empty() && IsExternalReference(reference.Written) &&
+        outcome != TReferenceOutcome::ThroughLink)
         outcome = TReferenceOutcome::External;
-    FObserver->OnReference({*FPage, reference.Line, reference.Written, path, outcome, files});
+    TReferenceEvent event{*FPage, reference.Line, reference.Written, path, outcome, files};
+    if (outcome == TReferenceOutcome::ThroughLink && FAnswer != nullptr) {
+        event.Refusal = FAnswer->Refusal;
+        event.Link = FAnswer->Link;
+    }
+    FObserver->OnReference(event);
 }
 
 namespace {
-// The pages link discovery scans: the extension exactly ".htm" or ".html".
-bool IsPage(const std::string& path) {
-    const std::string ext = ExtractFileExt(path);
-    return ext == ".htm" || ext == ".html";
+// The documents link discovery reads: pages, stylesheets and SVG pictures.
+bool IsDocument(const std::string& path) {
+    return DocumentKindOf(path) != TDocumentKind::None;
 }
 } // namespace
 
 bool TLinkParser::Append(const std::string& path, TFileList& list, bool matched) {
     if (!list.Add(path, matched))
         return false;
-    if (IsPage(path))
+    if (IsDocument(path))
         ++FPagesFound;
     ReportCounts(list);
     return true;
@@ -333,14 +260,18 @@ void TLinkParser::ShowPage(const std::string& fileName, uint64_t size) {
 }
 
 void TLinkParser::ParseLinks(const std::string& fileName, TFileList& list) {
-    const std::string folder = ExtractFilePath(ExpandFileName(fileName));
+    const TScanPlace place{ExtractFilePath(ExpandFileName(fileName)), FHomeRoot};
+    // A file given to scan is a page unless its name says it is a stylesheet or picture.
+    const TDocumentKind kind = DocumentKindOf(fileName) == TDocumentKind::None
+                                   ? TDocumentKind::Html
+                                   : DocumentKindOf(fileName);
     TFileStream in(fileName, TFileMode::OpenRead);
     const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(in.Size(), 0));
     ShowPage(fileName, size);
     TScanProgress progress(FHost, size);
     FPage = &fileName;
     ScanPage(
-        in, size, folder, FObserver != nullptr, [&](uint64_t n) { progress.AdvanceTo(n); },
+        in, size, kind, place, FObserver != nullptr, [&](uint64_t n) { progress.AdvanceTo(n); },
         [&](TPageReference&& reference) { TakeReference(reference, list); });
 }
 
@@ -363,16 +294,18 @@ void TLinkParser::Replay(TScannedPage& page, TFileList& list) {
 void TLinkParser::DiscoverFiles(const std::string& homePage, TFileList& list) {
     FPagesParsed = 0;
     FPagesFound = 0;
+    if (FHomeRoot.empty())
+        SetHomeRoot(ExtractFilePath(ExpandFileName(homePage)));
     for (size_t i = 0; i < list.Count(); ++i)
-        FPagesFound += IsPage(list[i]);
+        FPagesFound += IsDocument(list[i]);
     Append(homePage, list);
     const unsigned threads = FJobs == 1 ? 0 : WorkerCount(FJobs);
     std::unique_ptr<TPageReader> reader;
     if (threads > 0)
-        reader = std::make_unique<TPageReader>(threads, FObserver != nullptr);
+        reader = std::make_unique<TPageReader>(threads, FObserver != nullptr, FHomeRoot);
     size_t asked = 0; // the list entries looked at for the reader
     for (size_t i = 0; i < list.Count(); ++i) {
-        if (!IsPage(list[i]))
+        if (!IsDocument(list[i]))
             continue;
         if (!reader) {
             const std::string page = list[i]; // the list grows while the page is scanned
@@ -380,7 +313,7 @@ void TLinkParser::DiscoverFiles(const std::string& homePage, TFileList& list) {
         } else {
             // The reader is kept busy with the pages that follow in the list.
             for (size_t room = reader->Room(); asked < list.Count() && room > 0; ++asked)
-                if (IsPage(list[asked])) {
+                if (IsDocument(list[asked])) {
                     reader->Ask(list[asked]);
                     --room;
                 }

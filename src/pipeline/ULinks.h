@@ -1,12 +1,16 @@
-// Link discovery: the build's file list grows from the home page by following the
-// references in the site's HTML pages. The scan is a plain character scan of tags that
-// knows three attribute names, double quotes, "#" and file URLs, not an HTML parser.
+// Link discovery: the build's file list grows from the home page by following what a
+// browser loads from the site's pages, stylesheets and SVG pictures (UReferences.h says
+// which references those are). The scan is a character scan of tags and stylesheets, not
+// an HTML parser: addresses that scripts build at run time are out of its reach.
 #pragma once
 
 #include "pipeline/UBuildHost.h"
+#include "pipeline/UFolderLookup.h"
 #include "pipeline/UMasks.h"
+#include "pipeline/UReferences.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -52,16 +56,6 @@ private:
     TKeys FKeys;
 };
 
-// The reference a tag's text holds: the value of the first of "src=", "href=" and
-// "background=" found anywhere in it (letter case ignored), double-quoted or up to the
-// next blank, cut before "#". Empty when there is none.
-std::string FindReference(std::string_view tag);
-
-// A reference as a path: percent escapes decoded (not one at the very start), the
-// "file://" of a file URL removed, and on Windows "|" made ":" and "/" made "\". The empty
-// text when the decoded reference holds a NUL character, which no file name can.
-std::string ReferenceToPath(std::string_view reference);
-
 // What became of one reference that a page holds.
 enum class TReferenceOutcome : uint8_t {
     Taken,         // its file was appended to the list
@@ -72,6 +66,9 @@ enum class TReferenceOutcome : uint8_t {
     Excluded,      // the exclude masks accept the path
     NotAFile,      // something that is not a regular file is there (a folder, a device)
     Missing,       // nothing is there
+    ThroughLink,   // its file lies beyond a folder link that discovery does not follow
+    OwnOutput,     // the build's own output (or a temporary file of it): never a member
+    NotInOutput,   // checking a list of members: the file is there, the list lacks it
 };
 
 // One reference as link discovery saw it.
@@ -81,8 +78,12 @@ struct TReferenceEvent {
     const std::string& Written;
     const std::string& Path; // resolved full path
     TReferenceOutcome Outcome;
-    // For Taken, TakenByCase and AlreadyListed: the files the reference names.
+    // For Taken, TakenByCase, AlreadyListed, OwnOutput and NotInOutput: the files the
+    // reference names.
     const std::vector<std::string>& Files;
+    // For ThroughLink: the link not followed, and why.
+    TFolderLookup::TRefusal Refusal = TFolderLookup::TRefusal::None;
+    std::string_view Link = {};
 };
 
 // Watches link discovery: every reference of every scanned page, in scan order. Without
@@ -93,15 +94,6 @@ public:
     virtual void OnReference(const TReferenceEvent& event) = 0;
 };
 
-// Whether a reference is an address with a scheme ("http:", "mailto:", "javascript:"...)
-// other than "file:": two or more letters, digits, "+", "-" or "." (the first a letter)
-// before the first ":". A Windows drive letter is one letter and so not a scheme.
-bool IsExternalReference(std::string_view reference);
-
-// The files of path's folder whose names differ from path's name in ASCII letter case only
-// (never the name itself), full paths in listing order; regular files only.
-std::vector<std::string> LetterCaseVariants(const std::string& path);
-
 class TLinkParser {
 public:
     TLinkParser(TBuildHost& host, TRegExpr& includeMatcher, TRegExpr& excludeMatcher);
@@ -111,26 +103,42 @@ public:
     // many as the machine runs at once) read and scan pages ahead on workers, while the
     // calling thread takes their references in list order and raises every event.
     void SetJobs(int jobs) { FJobs = jobs; }
+    // The home page's folder, for references from the site's root and for the folder
+    // links not followed (DiscoverFiles sets it from the home page).
+    void SetHomeRoot(std::string homeRoot);
+    // The build's own output and its temporary files: files for which own answers true
+    // are never taken (OwnOutput).
+    void SetOwnFiles(std::function<bool(const std::string&)> own) { FOwn = std::move(own); }
+    // ParseLinks then checks the references against the list it is given, which holds an
+    // output's members, instead of following them: nothing is appended, and a reference
+    // to a file the list lacks is NotInOutput. The masks are not asked.
+    void SetCheckOnly(bool checkOnly) { FCheckOnly = checkOnly; }
 
-    // Scans one HTML file and appends every referenced file that the include matcher
-    // accepts, the exclude matcher does not (a matcher without an expression, from an
-    // empty mask list, includes every file and excludes none), that is not listed yet and
-    // exists. Relative references are resolved against the file's own folder. A reference
-    // names exactly one file: the name as written when that exists, else every file of its
-    // folder whose name differs from it in ASCII letter case only. Shows the file, its size and
-    // the share read on the progress window; raises EAbort when the user cancels, and
-    // EFOpenError or a read error naming the file.
+    // Scans one document (a page, or by its extension a stylesheet or SVG picture) and
+    // appends every referenced file that the include matcher accepts, the exclude matcher
+    // does not (a matcher without an expression, from an empty mask list, includes every
+    // file and excludes none), that is not listed yet and exists. Relative references are
+    // resolved against the file's own folder. A reference names exactly one file: the
+    // name as written when that exists, else every file whose path differs from it in the
+    // ASCII letter case of its folders or name only. Files beyond a folder link that leads
+    // back up (TFolderLookup::Refused) and the build's own files are not taken. Shows the
+    // file, its size and the share read on the progress window; raises EAbort when the
+    // user cancels, and EFOpenError or a read error naming the file.
     void ParseLinks(const std::string& fileName, TFileList& list);
 
     // Lists the home page (tested against no mask) and then scans, in list order, every
-    // entry whose extension is exactly ".htm" or ".html" (letter case counts), including
-    // the ones the scans append: breadth first from the home page.
+    // entry that is a page (extension exactly ".htm" or ".html", letter case counts), a
+    // stylesheet (".css") or an SVG picture (".svg"), including the ones the scans append:
+    // breadth first from the home page.
     void DiscoverFiles(const std::string& homePage, TFileList& list);
 
 private:
+    // What a path that is not listed led to, kept for the references that name it again.
     struct TUnlisted {
-        TReferenceOutcome Outcome;
+        TReferenceOutcome Outcome; // the outcome of the references that follow
         std::vector<std::string> Files;
+        TFolderLookup::TRefusal Refusal = TFolderLookup::TRefusal::None;
+        std::string Link;
     };
     // Paths whose answer is kept at once at most; then the memory starts afresh.
     static constexpr size_t UnlistedLimit = 32768;
@@ -138,10 +146,14 @@ private:
     void ShowPage(const std::string& fileName, uint64_t size);
     void Replay(TScannedPage& page, TFileList& list);
     void TakeReference(const TPageReference& reference, TFileList& list);
-    // Sets FFiles to the files the reference names.
-    TReferenceOutcome Resolve(const std::string& path, TFileList& list);
+    // Sets FFiles (and FUnlistedNow) to what the reference names.
+    TReferenceOutcome Resolve(const TPageReference& reference, TFileList& list);
+    // Finds the files of a path that no list or memory answered: answer gets them and the
+    // outcome of the references to come; returns this reference's outcome.
+    TReferenceOutcome Locate(const TPageReference& reference, TFileList& list, TUnlisted& answer);
     bool Append(const std::string& path, TFileList& list, bool matched = false);
     void ReportCounts(const TFileList& list) const;
+    TFolderLookup& Lookup();
 
     TBuildHost& FHost;
     TRegExpr& FInclude;
@@ -149,9 +161,14 @@ private:
     TLinkObserver* FObserver = nullptr;
     const std::string* FPage = nullptr;
     int FJobs = 1;
+    std::string FHomeRoot;
+    std::unique_ptr<TFolderLookup> FLookup;
+    std::function<bool(const std::string&)> FOwn;
+    bool FCheckOnly = false;
     std::unordered_map<std::string, TUnlisted> FUnlisted;
     std::vector<std::string> FOne;                  // a reference's one file
     const std::vector<std::string>* FFiles = &FOne; // the files of the last reference resolved
+    const TUnlisted* FAnswer = nullptr;             // its kept answer, when it has one
     bool FIncludeRan = false;
     bool FExcludeRan = false;
     size_t FPagesParsed = 0;

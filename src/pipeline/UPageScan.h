@@ -1,9 +1,12 @@
-// Scanning one page of link discovery: the page is read in pieces, its tags found with
-// memchr, and each tag's reference turned into a full path. The scan raises no event: it
-// reports the byte counts the progress bar goes by and the references in page order, so
-// that it can run on the calling thread with the bar following it, or on a worker that
-// reads pages ahead while the calling thread replays what it found.
+// Scanning one document of link discovery (a page, a stylesheet, an SVG picture): it is
+// read in pieces, a page's tags found with memchr, and each reference turned into a full
+// path. The scan raises no event: it reports the byte counts the progress bar goes by and
+// the references in page order, so that it can run on the calling thread with the bar
+// following it, or on a worker that reads pages ahead while the calling thread replays
+// what it found.
 #pragma once
+
+#include "pipeline/UReferences.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -29,12 +32,22 @@ struct TPageReference {
     std::string Path;
 };
 
-// Scans the page in, which is size bytes long and lies in folder. advance(n) is called,
-// with growing n, wherever the bar is to have counted n bytes; reference(r) for every tag
-// that holds a reference, after the advance to the tag's end. A read error raises an
-// EVlmError naming the file and the reason.
-void ScanPage(TFileStream& in, uint64_t size, const std::string& folder, bool countLines,
-              const std::function<void(uint64_t)>& advance,
+// Where a document lies: its folder (a full path ending in the delimiter), against which
+// its relative references are taken, and the home page's folder, against which a
+// reference from the site's root ("/license.html") is taken when no file is at that
+// absolute path.
+struct TScanPlace {
+    std::string Folder;
+    std::string HomeRoot;
+};
+
+// Scans the document in, of the given kind, which is size bytes long and lies at place.
+// advance(n) is called, with growing n, wherever the bar is to have counted n bytes;
+// reference(r) for every reference, in the order they stand, after the advance to the end
+// of its tag (or, in a stylesheet, of its address). A read error raises an EVlmError
+// naming the file and the reason.
+void ScanPage(TFileStream& in, uint64_t size, TDocumentKind kind, const TScanPlace& place,
+              bool countLines, const std::function<void(uint64_t)>& advance,
               const std::function<void(TPageReference&&)>& reference);
 
 // A page as a worker scanned it.
@@ -53,7 +66,8 @@ struct TScannedPage {
 // of the caller, who takes the results in the same order.
 class TPageReader {
 public:
-    TPageReader(unsigned threads, bool countLines);
+    // homeRoot: as TScanPlace's.
+    TPageReader(unsigned threads, bool countLines, std::string homeRoot);
     ~TPageReader();
     TPageReader(const TPageReader&) = delete;
     TPageReader& operator=(const TPageReader&) = delete;
@@ -74,6 +88,7 @@ private:
     void Work();
 
     const bool FCountLines;
+    const std::string FHomeRoot;
     mutable std::mutex FLock;
     std::condition_variable FWake;               // for the workers: a page was asked for, or stop
     std::condition_variable FDone;               // for the caller: a page is scanned

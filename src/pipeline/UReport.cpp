@@ -1,9 +1,10 @@
 #include "pipeline/UReport.h"
 
-#include "archive/arcFileScan.h"
+#include "archive/arcErrors.h"
 #include "archive/arcZip.h"
 #include "pipeline/UProgress.h"
 #include "pipeline/UReportObserver.h"
+#include "pipeline/UReportWalk.h"
 #include "pipeline/USiteFiles.h"
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
@@ -24,29 +25,6 @@ namespace {
 
 constexpr size_t LargestListed = 20;
 
-// The include line of mask mode that takes path: the first whose folder holds the file
-// (the walk goes into subfolders) and whose mask matches its name.
-std::string MatchingLine(const std::vector<std::string>& lines, const std::string& path) {
-    const std::string name = ExtractFileName(path);
-    for (const std::string& line : lines) {
-        const std::string mask = ExtractFileName(line);
-        if (StartsWithFileName(ExtractFilePath(line), path) &&
-            (mask.empty() || mask == "*.*" || MatchesMask(name, mask)))
-            return line;
-    }
-    return {};
-}
-
-// The exclude line that matches path, by name or by folder and name.
-std::string ExcludingLine(const std::vector<std::string>& lines, const std::string& path) {
-    const std::string name = ExtractFileName(path);
-    for (const std::string& line : lines)
-        if (StartsWithFileName(ExtractFilePath(line), path) &&
-            MatchesMask(name, ExtractFileName(line)))
-            return line;
-    return {};
-}
-
 class TReportRun {
 public:
     TReportRun(const TProject& project, TBuildHost& host)
@@ -59,11 +37,10 @@ private:
     void Stage(const std::string& caption);
     void Discover();
     void List();
+    void CheckFiles(std::vector<TListedFile>& listed, std::vector<TWriterReport>& reports);
     void Explain(std::vector<TListedFile>& listed);
     void CheckMaskModeLinks();
     void FindOrphans();
-    void WalkSite(const std::string& folder, std::vector<std::pair<dev_t, ino_t>>& ancestors,
-                  const std::unordered_set<std::string_view>& taken);
     void Totals();
 
     const TProject& FProject;
@@ -73,7 +50,8 @@ private:
     TRegExpr FInclude{"MaskInclude"};
     TRegExpr FExclude{"MaskExclude"};
     std::unique_ptr<TFirstReferences> FFirst; // parse mode
-    std::vector<std::string> FExcludeLines;   // of the orphan walk
+    TObserved FObserved;                      // what the references found beside the files
+    std::unordered_map<std::string, std::string> FExcluded; // mask mode: file -> exclude line
 };
 
 void TReportRun::Stage(const std::string& caption) {
@@ -91,6 +69,7 @@ TSiteReport TReportRun::Execute() {
     FReport.HomeRoot = paths.HomeRoot;
     FReport.Parsing = FCollection.Parsing();
     FReport.Executable = UpperCase(FProject.Value(entry::OutputType)) == value::EXE;
+    FCollection.CheckHomePage();
     if (FCollection.Parsing())
         Discover();
     List();
@@ -107,7 +86,7 @@ TSiteReport TReportRun::Execute() {
 void TReportRun::Discover() {
     Stage("Parsing files...");
     FFirst = std::make_unique<TFirstReferences>(FCollection.Discovered());
-    TReportObserver observer(FReport, FFirst.get());
+    TReportObserver observer(FReport, FFirst.get(), &FObserved);
     FCollection.Discover(FHost, FInclude, FExclude, &observer, 0);
     FFirst->Index();
 }
@@ -132,11 +111,17 @@ void TReportRun::List() {
         // The writer holds its own copy of every name; it goes before the list grows again.
         TZip zip;
         FCollection.ConfigureWriter(zip);
+        zip.OnFolderSkipped = [this](TCompBase&, const std::string& folder, bool aboveTop) {
+            AddSkippedLink(FReport, folder, aboveTop);
+        };
         zip.ProcessMessages = [this, &zip] {
             FHost.ProcessMessages();
             if (FHost.Cancelled() && !zip.GetCancel())
                 zip.SetCancel(true);
         };
+        // The writer's errors reach the report as they reach a build.
+        std::vector<TWriterReport> reports;
+        CollectWriterReports(zip, reports);
         const TSettingsFile settings{paths.SettingsPath};
         try {
             SettingsList(FProject, paths).SaveToFile(paths.SettingsPath);
@@ -144,17 +129,45 @@ void TReportRun::List() {
             throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
                                           {paths.SettingsPath, SysErrorMessage(e.ErrorNumber)}));
         }
-        const bool complete = zip.ListOnly(listed);
+        std::vector<TExcludedFile> excluded;
+        const bool complete = zip.ListOnly(listed, &excluded);
         CheckForCancel(FHost);
         if (!complete)
             throw EVlmError("Cannot list the files of \"" + paths.HomeRoot + "\"");
+        for (TExcludedFile& file : excluded)
+            FExcluded.emplace(std::move(file.Path), std::move(file.Line));
+        CheckFiles(listed, reports);
     }
     Explain(listed);
 }
 
+// A build opens every file it lists; one that cannot be opened fails it and is not a
+// member. The report opens each too (and reads nothing), takes the reason as the writer
+// words it, and leaves the file out as the build does.
+void TReportRun::CheckFiles(std::vector<TListedFile>& listed, std::vector<TWriterReport>& reports) {
+    size_t kept = 0;
+    for (size_t i = 0; i < listed.size(); ++i) {
+        if (i % 256 == 0) {
+            FHost.ProcessMessages();
+            CheckForCancel(FHost);
+        }
+        if (const int error = FileOpenError(listed[i].Path); error != 0) {
+            reports.push_back(
+                {listed[i].Path, WriterReason(errOpenFile, SysErrorMessage(error)), errOpenFile});
+            continue;
+        }
+        if (kept != i)
+            listed[kept] = std::move(listed[i]);
+        ++kept;
+    }
+    listed.resize(kept);
+    for (TWriterReport& report : reports)
+        if (report.Code != errUserCanceled)
+            FReport.Errors.push_back({std::move(report.FileName), std::move(report.Reason)});
+}
+
 void TReportRun::Explain(std::vector<TListedFile>& listed) {
     const TSitePaths& paths = FCollection.Paths();
-    const std::vector<std::string> includeLines = FCollection.IncludeLines();
     const std::string languageLine = FCollection.LanguageLine();
     FReport.Files.reserve(listed.size());
     for (TListedFile& file : listed) {
@@ -164,8 +177,7 @@ void TReportRun::Explain(std::vector<TListedFile>& listed) {
         item.Size = file.Size;
         if (SameFileName(item.Path, paths.SettingsPath)) {
             item.By = TTakenBy::Settings;
-        } else if (!languageLine.empty() && StartsWithFileName(paths.LanguagesFolder, item.Path) &&
-                   MatchesMask(ExtractFileName(item.Path), ExtractFileName(languageLine))) {
+        } else if (!languageLine.empty() && SameFileName(file.Spec, languageLine)) {
             item.By = TTakenBy::LanguageFile;
         } else if (SameFileName(item.Path, paths.HomePage)) {
             item.By = TTakenBy::HomePage;
@@ -174,7 +186,7 @@ void TReportRun::Explain(std::vector<TListedFile>& listed) {
             FFirst->Take(item.Path, item);
         } else {
             item.By = TTakenBy::Mask;
-            item.Page = MatchingLine(includeLines, item.Path);
+            item.Page = std::move(file.Spec); // the line the writer's walk took it by
         }
         const bool site = item.By == TTakenBy::HomePage || item.By == TTakenBy::Reference ||
                           item.By == TTakenBy::Mask;
@@ -190,103 +202,51 @@ void TReportRun::Explain(std::vector<TListedFile>& listed) {
 // afterwards: one that names no file, or a file the output does not hold, is broken.
 void TReportRun::CheckMaskModeLinks() {
     Stage("Checking links...");
-    TFileList taken;
+    TFileList members;
     for (const TReportFile& file : FReport.Files)
-        taken.Add(file.Path);
-    FInclude.SetExpression("(?s).*");
-    FExclude.SetExpression("(?!)");
-    TReportObserver observer(FReport, nullptr);
+        members.Add(file.Path);
+    TReportObserver observer(FReport, nullptr, &FObserved);
     TLinkParser parser(FHost, FInclude, FExclude);
     parser.SetObserver(&observer);
+    parser.SetHomeRoot(FReport.HomeRoot);
+    parser.SetOwnFiles([this](const std::string& path) { return FCollection.IsOwnOutput(path); });
+    parser.SetCheckOnly(true);
     for (size_t i = 0; i < FReport.Files.size(); ++i) {
         const TReportFile& file = FReport.Files[i];
-        const std::string ext = ExtractFileExt(file.Path);
-        if (file.By != TTakenBy::Settings && (ext == ".htm" || ext == ".html"))
-            parser.ParseLinks(file.Path, taken);
+        if (file.By != TTakenBy::Settings && DocumentKindOf(file.Path) != TDocumentKind::None)
+            parser.ParseLinks(file.Path, members);
     }
 }
 
 void TReportRun::FindOrphans() {
     Stage("Looking for files left out...");
-    // Views of the report's own paths (or, where names ignore case, of their keys): a site's
-    // worth of names is not copied again.
-    std::vector<std::string> keys;
-    keys.reserve(FileNamesIgnoreCase ? FReport.Files.size() : 0); // the views stay valid
-    std::unordered_set<std::string_view> taken;
-    taken.reserve(FReport.Files.size());
-    for (const TReportFile& file : FReport.Files) {
-        if constexpr (FileNamesIgnoreCase)
-            taken.insert(keys.emplace_back(FileNameKey(file.Path)));
-        else
-            taken.insert(file.Path);
-    }
-    TSearchRec top;
-    if (!FindEntry(FReport.HomeRoot, top) || !top.IsDirectory())
-        return;
-    std::vector<std::pair<dev_t, ino_t>> ancestors{{top.Device, top.Inode}};
-    FExcludeLines = FCollection.ExcludeLines();
-    WalkSite(FReport.HomeRoot, ancestors, taken);
-}
-
-void TReportRun::WalkSite(const std::string& folder,
-                          std::vector<std::pair<dev_t, ino_t>>& ancestors,
-                          const std::unordered_set<std::string_view>& taken) {
-    FHost.ProcessMessages();
-    CheckForCancel(FHost);
-    std::vector<TFolderEntry> entries;
-    ListFolderEntries(folder, entries);
-    const auto isTaken = [&taken](const std::string& path) {
-        if constexpr (FileNamesIgnoreCase)
-            return taken.count(FileNameKey(path)) != 0;
-        else
-            return taken.count(path) != 0;
+    // Why a file is excluded is what the collection said: the writer's exclude line in mask
+    // mode, the exclude masks for a reference that named it in parse mode.
+    const std::string masks = FProject.Value(entry::MaskExclude);
+    TLeftOutRules rules;
+    rules.ExcludedBy = [this, &masks](const std::string& path) {
+        if (const auto it = FExcluded.find(path); it != FExcluded.end())
+            return it->second;
+        return FObserved.Excluded.count(path) != 0 ? masks : std::string();
     };
-    // The files of the folder by upper-cased name, for the names that differ in case alone.
-    std::vector<std::pair<std::string, size_t>> files;
-    std::string path;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const std::string& name = entries[i].Name;
-        path.assign(folder).append(name);
-        // A file the build takes is looked at only when the listing cannot tell that it is
-        // a plain file: a site's folders hold mostly such files.
-        if (entries[i].RegularFile && isTaken(path)) {
-            files.emplace_back(UpperCase(name), i);
-            continue;
-        }
-        TSearchRec rec;
-        if (!FindEntry(path, rec))
-            continue; // gone, dangling, or neither a file nor a folder
-        if (!rec.IsDirectory()) {
-            files.emplace_back(UpperCase(name), i);
-            if (!isTaken(path))
-                FReport.Orphans.push_back({path, rec.Size, ExcludingLine(FExcludeLines, path)});
-            continue;
-        }
-        // Dot-folders (version control, editor state) are named, not listed file by file.
-        if (!name.empty() && name[0] == '.') {
-            FReport.HiddenFolders.push_back(path + PathDelim);
-            continue;
-        }
-        const std::pair<dev_t, ino_t> id{rec.Device, rec.Inode};
-        if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end())
-            continue;
-        ancestors.push_back(id);
-        WalkSite(path + PathDelim, ancestors, taken);
-        ancestors.pop_back();
-    }
-    std::stable_sort(files.begin(), files.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (size_t first = 0; first < files.size();) {
-        size_t last = first + 1;
-        while (last < files.size() && files[last].first == files[first].first)
-            ++last;
-        if (last - first > 1) {
-            std::vector<std::string> group;
-            for (size_t k = first; k < last; ++k)
-                group.push_back(folder + entries[files[k].second].Name);
-            FReport.CaseOnlyNames.push_back(std::move(group));
-        }
-        first = last;
+    std::unordered_map<std::string, std::string> unreadable;
+    for (const TLeftOutFile& error : FReport.Errors)
+        unreadable.emplace(error.FileName, error.Reason);
+    rules.Reason = [this, &unreadable](const std::string& path) -> std::string {
+        if (FCollection.IsOwnOutput(path))
+            return OwnOutputReason;
+        const auto it = unreadable.find(path);
+        return it != unreadable.end() ? it->second : std::string();
+    };
+    FindLeftOut(FReport, FHost, rules);
+    // The build's own output that pages name is left out wherever it lies.
+    for (const std::string& path : FObserved.OwnOutputs) {
+        const bool named = std::any_of(FReport.Orphans.begin(), FReport.Orphans.end(),
+                                       [&path](const TOrphanFile& o) { return o.Path == path; });
+        if (!named)
+            FReport.Orphans.push_back(
+                {path, static_cast<uint64_t>(std::max<int64_t>(FileSizeOf(path), 0)), "",
+                 OwnOutputReason});
     }
 }
 

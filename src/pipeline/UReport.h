@@ -7,6 +7,7 @@
 #include "pipeline/UBuildHost.h"
 #include "pipeline/ULinks.h"
 #include "pipeline/UReportSpool.h"
+#include "pipeline/USiteFiles.h"
 
 #include <cstdint>
 #include <functional>
@@ -39,6 +40,16 @@ struct TOrphanFile {
     std::string Path;
     uint64_t Size = 0;
     std::string ExcludedBy; // the exclude line that matches it, when one does
+    std::string Reason;     // another reason it is left out (OwnOutputReason), or empty
+};
+
+// Why the build's own output (and its temporary files) are never members.
+inline constexpr const char* OwnOutputReason = "the build's own output";
+
+// A folder link that the build does not follow, and why.
+struct TSkippedLink {
+    std::string Path; // the link (without a final delimiter)
+    std::string Reason;
 };
 
 struct TTypeTotal {
@@ -66,13 +77,21 @@ struct TSiteReport {
     std::vector<TTypeTotal> Types;          // most bytes first
     std::vector<size_t> Largest;            // indices into Files, the largest twenty, largest first
     std::vector<std::string> HiddenFolders; // under the home page's folder, not looked into
+    std::vector<TSkippedLink> SkippedLinks; // folder links that lead back up, not entered
+    std::vector<std::string> Hints;         // advice beyond the problems
+    // What a build would fail on: files it cannot read, folders it cannot list, in the
+    // archive writer's words.
+    std::vector<TLeftOutFile> Errors;
 
     bool HasProblems() const { return !Broken.empty(); }
+    bool HasErrors() const { return !Errors.empty(); }
 };
 
 // Makes the report of project. The host shows the stages and the current page, and its
-// Cancel raises EAbort; errors (a page that cannot be read, a mask that does not compile)
-// raise an exception whose text names the file and the reason. The project is not
+// Cancel raises EAbort; errors that end a build before it writes (a missing home page, a
+// page that cannot be read, a mask that does not compile) raise the exception the build
+// raises, naming the file and the reason; the files and folders a build would fail to
+// read are collected in Errors, as the archive writer reports them. The project is not
 // changed; the settings member is written into the private temporary folder for the
 // listing and removed again. The broken references and the ones found by letter case are
 // spooled in the private temporary folder: the spool goes with the report, or at once when
@@ -103,6 +122,10 @@ void WriteBuffered(const std::function<void(std::ostream&)>& write, std::ostream
 void SaveReportFile(const std::string& fileName, const std::function<void(std::ostream&)>& write);
 // The HTML page of report, saved so.
 void SaveReportHtml(const std::string& fileName, const TSiteReport& report);
+
+// Why a folder link is not followed: it leads to a folder being walked (or the home
+// folder), or to a folder above the home page's.
+std::string SkippedLinkReason(bool aboveHome);
 
 // The words of a broken reference's reason ("missing", "excluded by a mask"...).
 std::string BrokenReason(const TBrokenReference& broken);

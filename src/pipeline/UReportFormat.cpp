@@ -127,6 +127,11 @@ std::string FileReason(const TReportFile& file) {
     }
 }
 
+std::string SkippedLinkReason(bool aboveHome) {
+    return aboveHome ? "leads to a folder above the home page's folder"
+                     : "leads to a folder that is walked already";
+}
+
 std::string BrokenReason(const TBrokenReference& broken) {
     if (broken.Untaken)
         return "not in the output";
@@ -137,6 +142,8 @@ std::string BrokenReason(const TBrokenReference& broken) {
         return "excluded by a mask";
     case TReferenceOutcome::NotAFile:
         return "not a regular file";
+    case TReferenceOutcome::ThroughLink:
+        return "through a folder link not followed";
     default:
         return "missing";
     }
@@ -163,6 +170,11 @@ void WriteReportText(const TSiteReport& r, std::ostream& out) {
     out << "\nBroken references: " << std::to_string(r.Broken.size())
         << "; files left out: " << std::to_string(r.Orphans.size()) << " ("
         << FormatSize(OrphanBytes(r)) << ")\n";
+    for (const std::string& hint : r.Hints)
+        out << "Hint: " << hint << "\n";
+    TextList(out, r.Errors, "Errors: a build fails on these", [](const TLeftOutFile& e) {
+        return "\"" + Shown(e.FileName) + "\": " + Shown(e.Reason);
+    });
     TextList(out, r.Broken, "Broken references", [](const TBrokenReference& b) {
         return Where(b.Page, b.Line) + ": \"" + Shown(b.Written) + "\" -> " + Shown(b.Path) + ": " +
                BrokenReason(b);
@@ -170,7 +182,8 @@ void WriteReportText(const TSiteReport& r, std::ostream& out) {
     TextList(out, r.Orphans, "Files under the home page's folder that the build leaves out",
              [](const TOrphanFile& o) {
                  return Shown(o.Path) + " (" + FormatSize(o.Size) + ")" +
-                        (o.ExcludedBy.empty() ? "" : ", excluded by " + Shown(o.ExcludedBy));
+                        (o.ExcludedBy.empty() ? "" : ", excluded by " + Shown(o.ExcludedBy)) +
+                        (o.Reason.empty() ? "" : ", " + o.Reason);
              });
     TextList(out, r.CaseOnlyNames, "Names that differ only in letter case",
              [](const std::vector<std::string>& group) {
@@ -190,6 +203,8 @@ void WriteReportText(const TSiteReport& r, std::ostream& out) {
              [&r](size_t i) { return Shown(r.Files[i].Path); });
     TextList(out, r.HiddenFolders, "Dot-folders under the home page's folder not looked into",
              [](const std::string& path) { return Shown(path); });
+    TextList(out, r.SkippedLinks, "Folder links not followed",
+             [](const TSkippedLink& l) { return Shown(l.Path) + ": " + l.Reason; });
 }
 
 namespace {
@@ -251,7 +266,11 @@ void WriteReportJson(const TSiteReport& r, std::ostream& out) {
         << ", \"brokenReferences\": " << std::to_string(r.Broken.size())
         << ", \"orphans\": " << std::to_string(r.Orphans.size())
         << ", \"orphanBytes\": " << std::to_string(OrphanBytes(r))
-        << ", \"externalReferences\": " << std::to_string(r.ExternalReferences) << "},\n";
+        << ", \"externalReferences\": " << std::to_string(r.ExternalReferences)
+        << ", \"errors\": " << std::to_string(r.Errors.size()) << "},\n";
+    JsonList(out, "errors", r.Errors, [&out](const TLeftOutFile& e) {
+        out << "{\"path\": " << Json(e.FileName) << ", \"reason\": " << Json(e.Reason) << "}";
+    });
     JsonFiles(out, r);
     JsonList(out, "broken", r.Broken, [&out](const TBrokenReference& b) {
         out << "{\"page\": " << Json(b.Page) << ", \"line\": " << std::to_string(b.Line)
@@ -260,8 +279,10 @@ void WriteReportJson(const TSiteReport& r, std::ostream& out) {
     });
     JsonList(out, "orphans", r.Orphans, [&out](const TOrphanFile& o) {
         out << "{\"path\": " << Json(o.Path) << ", \"size\": " << std::to_string(o.Size)
-            << ", \"excludedBy\": " << Json(o.ExcludedBy) << "}";
+            << ", \"excludedBy\": " << Json(o.ExcludedBy) << ", \"reason\": " << Json(o.Reason)
+            << "}";
     });
+    JsonList(out, "hints", r.Hints, [&out](const std::string& h) { out << Json(h); });
     JsonList(out, "caseOnlyNames", r.CaseOnlyNames,
              [&out](const std::vector<std::string>& g) { out << JsonStrings(g); });
     JsonList(out, "caseReferences", r.CaseReferences, [&out](const TCaseReference& c) {
@@ -279,8 +300,13 @@ void WriteReportJson(const TSiteReport& r, std::ostream& out) {
         out << "{\"path\": " << Json(r.Files[i].Path)
             << ", \"size\": " << std::to_string(r.Files[i].Size) << "}";
     });
+    JsonList(out, "hiddenFolders", r.HiddenFolders,
+             [&out](const std::string& p) { out << Json(p); });
     JsonList(
-        out, "hiddenFolders", r.HiddenFolders, [&out](const std::string& p) { out << Json(p); },
+        out, "skippedLinks", r.SkippedLinks,
+        [&out](const TSkippedLink& l) {
+            out << "{\"path\": " << Json(l.Path) << ", \"reason\": " << Json(l.Reason) << "}";
+        },
         true);
     out << "}\n";
 }

@@ -163,20 +163,28 @@ void WriteReportHtml(const TSiteReport& r, std::ostream& out) {
         << Html(r.ProjectFile) << "</title>\n"
         << PageStyle << "</head><body>\n";
     out << "<h1>Site report</h1>\n" << Summary(r) << TypeBar(r);
+    for (const std::string& hint : r.Hints)
+        out << "<p>Hint: " << Html(hint) << "</p>\n";
+    if (!r.Errors.empty())
+        Section(out, "Errors: a build fails on these", r.Errors, {"File", "Why"},
+                [](const TLeftOutFile& e) { return Cell(e.FileName) + Cell(e.Reason); });
     Section(out, "Broken references", r.Broken, {"Page", "Line", "Reference", "Path", "Why"},
             [](const TBrokenReference& b) {
                 return Cell(b.Page) + Number(b.Line) + Cell(b.Written) + Cell(b.Path) +
                        Cell(BrokenReason(b));
             });
     Section(out, "Files under the home page's folder that the build leaves out", r.Orphans,
-            {"File", "Size", "Excluded by"},
-            [](const TOrphanFile& o) { return Cell(o.Path) + Bytes(o.Size) + Cell(o.ExcludedBy); });
+            {"File", "Size", "Excluded by", "Why"}, [](const TOrphanFile& o) {
+                return Cell(o.Path) + Bytes(o.Size) + Cell(o.ExcludedBy) + Cell(o.Reason);
+            });
     Section(out, "Names that differ only in letter case", r.CaseOnlyNames, {"Files"},
             [](const std::vector<std::string>& g) { return Cell(Joined(g)); });
     Section(out, "References that found their file only by letter case", r.CaseReferences,
             {"Page", "Line", "Reference", "Files"}, [](const TCaseReference& c) {
                 return Cell(c.Page) + Number(c.Line) + Cell(c.Written) + Cell(Joined(c.Files));
             });
+    Section(out, "Folder links not followed", r.SkippedLinks, {"Link", "Why"},
+            [](const TSkippedLink& l) { return Cell(l.Path) + Cell(l.Reason); });
     Section(out, "Files taken from outside the home page's folder", r.OutsideFiles, {"File"},
             [&r](size_t i) { return Cell(r.Files[i].Path); });
     Section(out, "Sizes by type", r.Types, {"Type", "Files", "Size"}, [](const TTypeTotal& t) {

@@ -1,5 +1,7 @@
 #include "pipeline/UReportObserver.h"
 
+#include "platform/UPaths.h"
+
 #include <algorithm>
 
 namespace vlm {
@@ -81,6 +83,15 @@ void TFirstReferences::Clear() {
     FCollided = {};
 }
 
+void AddSkippedLink(TSiteReport& report, std::string_view link, bool aboveHome) {
+    while (link.size() > 1 && link.back() == PathDelim)
+        link.remove_suffix(1);
+    for (const TSkippedLink& known : report.SkippedLinks)
+        if (known.Path == link)
+            return;
+    report.SkippedLinks.push_back({std::string(link), SkippedLinkReason(aboveHome)});
+}
+
 void TReportObserver::OnReference(const TReferenceEvent& e) {
     switch (e.Outcome) {
     case TReferenceOutcome::External:
@@ -91,38 +102,40 @@ void TReportObserver::OnReference(const TReferenceEvent& e) {
     case TReferenceOutcome::AlreadyListed:
         Found(e);
         return;
-    case TReferenceOutcome::NotIncluded:
+    case TReferenceOutcome::ThroughLink:
+        AddSkippedLink(FReport, e.Link, e.Refusal == TFolderLookup::TRefusal::AboveHome);
+        FReport.Broken.Add(e.Page, e.Line, e.Written, e.Path, e.Outcome, false);
+        return;
     case TReferenceOutcome::Excluded:
+        if (FObserved != nullptr)
+            FObserved->Excluded.insert(e.Path);
+        [[fallthrough]];
+    case TReferenceOutcome::NotIncluded:
     case TReferenceOutcome::NotAFile:
     case TReferenceOutcome::Missing:
         FReport.Broken.Add(e.Page, e.Line, e.Written, e.Path, e.Outcome, false);
+        return;
+    case TReferenceOutcome::NotInOutput:
+        FReport.Broken.Add(e.Page, e.Line, e.Written, e.Path, e.Outcome, true);
+        return;
+    case TReferenceOutcome::OwnOutput:
+        // Left out on purpose (a page may offer the packed site for download): named with
+        // the files left out, never broken.
+        if (FObserved != nullptr)
+            for (const std::string& file : e.Files)
+                if (std::find(FObserved->OwnOutputs.begin(), FObserved->OwnOutputs.end(), file) ==
+                    FObserved->OwnOutputs.end())
+                    FObserved->OwnOutputs.push_back(file);
         return;
     }
 }
 
 void TReportObserver::Found(const TReferenceEvent& e) {
     const bool byCase = e.Files.size() != 1 || e.Files[0] != e.Path;
-    if (FFirst == nullptr && Untaken(e)) {
-        FReport.Broken.Add(e.Page, e.Line, e.Written, e.Path, e.Outcome, true);
-        return;
-    }
     if (byCase)
         FReport.CaseReferences.Add(e.Page, e.Line, e.Written, e.Files);
     if (FFirst != nullptr)
         FFirst->Note(e, byCase);
-}
-
-// In a check of mask mode the list holds the output's files, so a file that the
-// reference appends is one the output lacks; later references find it listed.
-bool TReportObserver::Untaken(const TReferenceEvent& e) {
-    if (e.Outcome != TReferenceOutcome::AlreadyListed) {
-        FUntaken.insert(e.Files.begin(), e.Files.end());
-        return true;
-    }
-    for (const std::string& file : e.Files)
-        if (FUntaken.count(file) != 0)
-            return true;
-    return false;
 }
 
 } // namespace vlm

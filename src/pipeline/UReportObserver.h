@@ -54,23 +54,32 @@ private:
     std::unordered_map<std::string, uint32_t> FCollided;
 };
 
+// Names a folder link not followed in the report, once (the walks of both modes and the
+// references through it may each meet it).
+void AddSkippedLink(TSiteReport& report, std::string_view link, bool aboveHome);
+
+// What references found beside the files taken.
+struct TObserved {
+    std::vector<std::string> OwnOutputs;      // files of the build's own output
+    std::unordered_set<std::string> Excluded; // paths the exclude masks refused
+};
+
 // Repeated references to listed files cost little and nothing is kept for them.
 class TReportObserver : public TLinkObserver {
 public:
-    // first: where the first references go (parse mode); none in a check of mask mode,
-    // where a reference to a file the output lacks is broken.
-    TReportObserver(TSiteReport& report, TFirstReferences* first)
-        : FReport(report), FFirst(first) {}
+    // first: where the first references go (parse mode); none in a check of mask mode.
+    // observed, when given, gets what the references found beside the files taken.
+    TReportObserver(TSiteReport& report, TFirstReferences* first, TObserved* observed = nullptr)
+        : FReport(report), FFirst(first), FObserved(observed) {}
 
     void OnReference(const TReferenceEvent& e) override;
 
 private:
     void Found(const TReferenceEvent& e);
-    bool Untaken(const TReferenceEvent& e);
 
     TSiteReport& FReport;
     TFirstReferences* const FFirst;
-    std::unordered_set<std::string> FUntaken;
+    TObserved* const FObserved;
 };
 
 } // namespace vlm

@@ -6,6 +6,7 @@
 #include "pipeline/UBuildHost.h"
 #include "pipeline/ULinks.h"
 #include "pipeline/UMasks.h"
+#include "platform/UFileSys.h"
 #include "project/UStringList.h"
 
 #include <string>
@@ -16,16 +17,46 @@ namespace vlm {
 class TProject;
 class TCompBase;
 
+// A file the archive writer could not take (or a folder, ending in the delimiter, whose
+// files it could not list), and why.
+struct TLeftOutFile {
+    std::string FileName;
+    std::string Reason;
+};
+
+// A report of the archive writer: its error code and the text it gives for it.
+struct TWriterReport {
+    std::string FileName;
+    std::string Reason;
+    int Code;
+};
+
+// Makes the writer report into reports (its OnError). The build and the site report both
+// take the writer's errors so, and so agree on them.
+void CollectWriterReports(TCompBase& zip, std::vector<TWriterReport>& reports);
+// The reason the writer gives for code, with its extended message.
+std::string WriterReason(int code, const std::string& extended);
+// The lines of a list of files left out: "\"file\": reason" each, the first twenty.
+std::string LeftOutLines(const std::vector<TLeftOutFile>& files);
+
+// Without its home page the site is not there: raises EFOpenError naming it and the reason
+// when no regular file is at homePage, and an error naming the mask when mask mode's
+// MaskExclude leaves it out. The build and the report both start so.
+void RequireHomePage(const TProject& project, const std::string& homePage);
+
 // The paths a collection is made of.
 struct TSitePaths {
     std::string HomePage;        // as the project holds it
     std::string HomeRoot;        // its folder, ending in the delimiter
     std::string SettingsPath;    // the settings member in the private temporary folder
     std::string LanguagesFolder; // the program's "Languages" folder, ending in the delimiter
+    std::string OutputFile;      // the project's output, a full path (empty when it has none)
+    std::string ArchivePath;     // where the archive is written: the output, or for an
+                                 // executable output its ".vlm" in the temporary folder
 };
 
-// The paths of project: the settings member in tempFolder, the language files under
-// programFolder.
+// The paths of project: the settings member (and an executable output's archive) in
+// tempFolder, the language files under programFolder.
 TSitePaths SitePathsOf(const TProject& project, const std::string& tempFolder,
                        const std::string& programFolder);
 
@@ -43,6 +74,8 @@ public:
     TSiteCollection(const TProject& project, TSitePaths paths);
 
     bool Parsing() const { return FParsing; }
+    // RequireHomePage of the collection's home page.
+    void CheckHomePage() const { RequireHomePage(FProject, FPaths.HomePage); }
     const TSitePaths& Paths() const { return FPaths; }
 
     // Parse mode: loads the matchers from the project's masks and follows the links from
@@ -64,11 +97,26 @@ public:
     // The language-file line, or the empty text when none is added.
     std::string LanguageLine() const;
 
+    // Whether path is the build's own output, which is never a member (an old output is
+    // kept until the new one replaces it, and may lie in the site): the output file, an
+    // executable output's archive, the safe-replace temporary files beside either (under
+    // its own name and the name its links lead to), a file that is the output under
+    // another name (a link, by its extension and identity), and the archive writer's
+    // "arc*.tmp" files in the private temporary folder.
+    bool IsOwnOutput(const std::string& path) const;
+
 private:
+    void KnowOwnOutput();
+
     const TProject& FProject;
     TSitePaths FPaths;
     bool FParsing;
     TFileList FDiscovered;
+    std::vector<std::string> FOwnTargets;
+    std::string FPrivateFolder;
+    std::string FOutputExt;
+    bool FOutputExists = false;
+    TFileId FOutputId;
 };
 
 } // namespace vlm

@@ -30,8 +30,9 @@ TFileStream::TFileStream(std::string_view fileName, TFileMode mode) : FFileName(
         break;
     }
     // O_NONBLOCK keeps a FIFO from blocking the open; it is cleared again for a file.
-    FHandle = ::open(FFileName.c_str(), flags | O_NONBLOCK, permissions);
-    int error = errno;
+    const int failure = mode == TFileMode::OpenRead ? hook_state::OpenFailure(FFileName) : 0;
+    FHandle = failure != 0 ? -1 : ::open(FFileName.c_str(), flags | O_NONBLOCK, permissions);
+    int error = failure != 0 ? failure : errno;
     if (FHandle >= 0) {
         // Only regular files are read: a folder, FIFO or device is refused (reading one
         // could block or never end). Writing may also go to a character device.

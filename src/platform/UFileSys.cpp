@@ -4,6 +4,7 @@
 #include "platform/UPaths.h"
 #include "platform/UTestHooks.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -126,18 +127,100 @@ bool FindEntry(std::string_view path, TSearchRec& rec) {
     return true;
 }
 
+bool FileIdOf(std::string_view path, TFileId& id) {
+    struct stat st;
+    if (!StatPath(path, st))
+        return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+std::vector<TFileId> FolderAncestorIds(std::string_view folder) {
+    std::vector<TFileId> ids;
+    const auto add = [&ids](const TFileId& id) {
+        if (std::find(ids.begin(), ids.end(), id) == ids.end())
+            ids.push_back(id);
+    };
+    TFileId self;
+    if (!FileIdOf(folder, self))
+        return ids;
+    // As the path names them.
+    std::string path = ExcludeTrailingPathDelimiter(folder);
+    for (;;) {
+        const std::string parent = ExtractFilePath(path);
+        if (parent.empty())
+            break;
+        TFileId id;
+        if (FileIdOf(parent, id) && !(id == self))
+            add(id);
+        const std::string next = ExcludeTrailingPathDelimiter(parent);
+        if (next.empty() || next == path)
+            break;
+        path = next;
+    }
+    // As the file system has them: ".." after ".." until the root, whose ".." is itself.
+    std::string up = IncludeTrailingPathDelimiter(folder);
+    TFileId last = self;
+    for (int depth = 0; depth < 256; ++depth) {
+        up += "..";
+        up += PathDelim;
+        TFileId id;
+        if (!FileIdOf(up, id) || id == last)
+            break;
+        add(id);
+        last = id;
+    }
+    return ids;
+}
+
 namespace {
 using TFolderHandle = std::unique_ptr<DIR, int (*)(DIR*)>;
 
 // The folder opened for listing; null (and errorNumber when given) when it cannot be.
 TFolderHandle OpenFolder(std::string_view folder, int* errorNumber) {
     const std::string dirPath = IncludeTrailingPathDelimiter(folder);
+    if (const int failure = hook_state::OpenFailure(dirPath); failure != 0) {
+        if (errorNumber)
+            *errorNumber = failure;
+        return TFolderHandle(nullptr, ::closedir);
+    }
     TFolderHandle dir(::opendir(dirPath.c_str()), ::closedir);
     if (!dir && errorNumber)
         *errorNumber = errno;
     return dir;
 }
 } // namespace
+
+namespace {
+std::string RealPathOf(const std::string& path) {
+    std::unique_ptr<char, void (*)(void*)> resolved(::realpath(path.c_str(), nullptr), std::free);
+    return resolved ? std::string(resolved.get()) : std::string();
+}
+} // namespace
+
+std::string ResolvedPath(std::string_view path) {
+    const std::string given(path);
+    if (std::string whole = RealPathOf(given); !whole.empty())
+        return whole;
+    const std::string folder = ExtractFilePath(given);
+    if (std::string resolved = RealPathOf(folder.empty() ? "." : folder); !resolved.empty())
+        return IncludeTrailingPathDelimiter(resolved) + ExtractFileName(given);
+    return given;
+}
+
+int FileOpenError(std::string_view path) {
+    if (const int failure = hook_state::OpenFailure(path); failure != 0)
+        return failure;
+    const int fd = ::open(std::string(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct stat st;
+    int error = ::fstat(fd, &st) != 0 ? errno : 0;
+    if (error == 0 && !S_ISREG(st.st_mode))
+        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    return error;
+}
 
 bool ListFolder(std::string_view folder, const std::function<bool(const TSearchRec&)>& onEntry,
                 int* errorNumber) {

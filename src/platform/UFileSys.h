@@ -92,6 +92,26 @@ bool ListFolderEntries(std::string_view folder, std::vector<TFolderEntry>& entri
 // The record of one path (links followed); false when it is missing or not a file or folder.
 bool FindEntry(std::string_view path, TSearchRec& rec);
 
+// What a path leads to (links followed): the same file or folder under every name.
+struct TFileId {
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    friend bool operator==(const TFileId&, const TFileId&) = default;
+};
+// The identity of what path leads to; false when nothing is there.
+bool FileIdOf(std::string_view path, TFileId& id);
+// The folders above folder, both as its path names them ("/a/b/" for "/a/b/c/") and as
+// the file system has them when links lead there ("c/.." and up): a link that leads to one
+// of them would take the walk of folder out of it and around again. folder itself is not
+// among them.
+std::vector<TFileId> FolderAncestorIds(std::string_view folder);
+// path with its links followed (realpath): for a name that does not exist, its folder's
+// resolved path and the name; path itself when not even the folder resolves.
+std::string ResolvedPath(std::string_view path);
+// Whether a regular file can be opened at path for reading: 0, or the system's error
+// number (what the archive writer would meet when it reads the file).
+int FileOpenError(std::string_view path);
+
 // Local time packed as DOS time (low 16 bits) and DOS date (high 16 bits); times before
 // 1980 become 1980-01-01 00:00, times after 2107 become 2107-12-31 23:59:58.
 uint32_t DateTimeToDosDateTime(time_t time);

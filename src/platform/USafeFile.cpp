@@ -4,6 +4,7 @@
 #include "platform/UPaths.h"
 #include "platform/UTestHooks.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>

@@ -1,6 +1,10 @@
 #include "platform/UTestHooks.h"
 
+#include "platform/UPaths.h"
+
 #include <atomic>
+#include <mutex>
+#include <string>
 
 namespace vlm {
 
@@ -15,6 +19,13 @@ std::atomic<uint32_t> gHeaderSeed{0};
 std::atomic<int>& StepSlot(TFileStep step) {
     return gStepErrno[static_cast<int>(step)];
 }
+
+// Opens are asked about from worker threads: the path is read under a lock, and only
+// while a guard is alive.
+std::atomic<bool> gOpenActive{false};
+std::mutex gOpenLock;
+std::string gOpenPath;
+int gOpenErrno = 0;
 } // namespace
 
 namespace test_hooks {
@@ -43,6 +54,19 @@ TFixedHeaderSeed::TFixedHeaderSeed(uint32_t seed) {
 
 TFixedHeaderSeed::~TFixedHeaderSeed() {
     gHeaderSeedFixed = false;
+}
+
+TFailOpen::TFailOpen(std::string_view path, int errorNumber) {
+    const std::lock_guard<std::mutex> lock(gOpenLock);
+    gOpenPath = ExcludeTrailingPathDelimiter(path);
+    gOpenErrno = errorNumber;
+    gOpenActive = true;
+}
+
+TFailOpen::~TFailOpen() {
+    const std::lock_guard<std::mutex> lock(gOpenLock);
+    gOpenActive = false;
+    gOpenPath.clear();
 }
 
 } // namespace test_hooks
@@ -75,6 +99,13 @@ bool FixedHeaderSeed(uint32_t& seed) {
         return false;
     seed = gHeaderSeed;
     return true;
+}
+
+int OpenFailure(std::string_view path) {
+    if (!gOpenActive.load(std::memory_order_relaxed))
+        return 0;
+    const std::lock_guard<std::mutex> lock(gOpenLock);
+    return gOpenActive && ExcludeTrailingPathDelimiter(path) == gOpenPath ? gOpenErrno : 0;
 }
 
 } // namespace hook_state

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace vlm {
 
@@ -50,6 +51,16 @@ public:
     TFixedHeaderSeed& operator=(const TFixedHeaderSeed&) = delete;
 };
 
+// Opening path fails with errorNumber: listing it as a folder, and opening it as a file
+// for reading (as root no permission bits make a folder or file unreadable).
+class TFailOpen {
+public:
+    TFailOpen(std::string_view path, int errorNumber);
+    ~TFailOpen();
+    TFailOpen(const TFailOpen&) = delete;
+    TFailOpen& operator=(const TFailOpen&) = delete;
+};
+
 } // namespace test_hooks
 
 namespace hook_state {
@@ -60,6 +71,8 @@ uint64_t AllowedWrite(uint64_t count, int& errorNumber);
 int StepFailure(TFileStep step);
 // Whether encryption headers are seeded with a fixed value, and which.
 bool FixedHeaderSeed(uint32_t& seed);
+// The error number opening path (a folder to list or a file to read) fails with, or 0.
+int OpenFailure(std::string_view path);
 } // namespace hook_state
 
 } // namespace vlm

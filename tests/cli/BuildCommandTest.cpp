@@ -299,8 +299,9 @@ TEST_F(BuildCommand, OnATerminalParsingCountsPagesAndFiles) {
     TPtyProcess vlm({"build", Project, "-o", Dir / "out/site.vlm"}, Env());
     EXPECT_EQ(vlm.Wait(), 0);
     const std::string shown = vlm.ReadUntil("");
-    // The example: seven pages (README.HTM is taken, not scanned) among eleven files.
-    EXPECT_NE(shown.find("\rParsing files... 7/7 pages, 11 files "), std::string::npos) << shown;
+    // The example: seven pages (README.HTM is taken, not scanned) and the style sheet are
+    // read, among eleven files.
+    EXPECT_NE(shown.find("\rParsing files... 8/8 pages, 11 files "), std::string::npos) << shown;
 }
 
 // vlm without a terminal, its standard error read as it comes, so that a test can act

@@ -121,3 +121,125 @@ TEST_F(ReportCommand, AFullStandardOutputFailsTheReport) {
 }
 
 } // namespace
+
+#include "archive/arcReader.h"
+#include "platform/UFileSys.h"
+#include "platform/UTestHooks.h"
+#include "vlm/vlmMain.h"
+
+#include <cerrno>
+#include <optional>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+// vlm build and vlm report of one faulty site, run in this process so that a failure seam
+// can make a folder or file unreadable (as root no permission bits do).
+class BuildAndReport : public ::testing::Test {
+public:
+    TTempDir Dir;
+    std::string Site = Dir / "site/";
+    std::string Output = Dir / "out/site.vlm";
+
+    void SetUp() override {
+        vlm::SetProgramFolder(Dir / "prog/");
+        WriteFile(Dir / "tmp/.keep", "");
+        vlm::SetTempFolder(Dir / "tmp/");
+    }
+    void TearDown() override {
+        vlm::SetProgramFolder("");
+        vlm::SetTempFolder("");
+    }
+    TProcessResult Vlm(const std::vector<std::string>& args) {
+        std::ostringstream out, err;
+        TProcessResult result;
+        result.ExitCode = vlm::cli::VlmMain(args, out, err);
+        result.Out = out.str();
+        result.Err = err.str();
+        return result;
+    }
+    // The lines that name a file or folder and the reason, as both commands list them.
+    static std::set<std::string> Named(const std::string& text) {
+        std::set<std::string> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty() && line[0] == '"')
+                lines.insert(line);
+        return lines;
+    }
+    // A command's error after its "vlm COMMAND: " prefix.
+    static std::string Message(const std::string& err) {
+        const size_t colon = err.find(": ");
+        return colon == std::string::npos ? err : err.substr(colon + 2);
+    }
+};
+
+TEST_F(BuildAndReport, AgreeOnTheFilesAndTheErrors) {
+    const struct {
+        const char* Name;
+        const char* HomePage;
+        const char* Unreadable; // relative to the site
+        int Build;
+        int Report[2]; // parse mode, mask mode
+    } cases[] = {
+        {"unreadable folder", "index.htm", "sub", 1, {1, 1}},
+        {"unreadable file", "index.htm", "pic.gif", 1, {1, 1}},
+        {"missing home page", "gone.htm", nullptr, 1, {1, 1}},
+        {"link loop", "index.htm", nullptr, 0, {3, 3}},
+    };
+    WriteFile(Site + "index.htm",
+              "<a href=\"sub/page.htm\"><img src=\"pic.gif\"><a href=\"loop/index.htm\">");
+    WriteFile(Site + "sub/page.htm", "page");
+    WriteFile(Site + "pic.gif", "GIF");
+    ASSERT_EQ(::symlink(".", (Site + "loop").c_str()), 0);
+    const std::string project = Dir / "site.vlp";
+    ASSERT_EQ(Vlm({"new", project, "--force"}).ExitCode, 0) << Dir.Path();
+    for (const auto& c : cases)
+        for (const bool parsing : {true, false}) {
+            SCOPED_TRACE(std::string(c.Name) + (parsing ? ", parse mode" : ", mask mode"));
+            ASSERT_EQ(
+                Vlm({"set", project, std::string("HomePage=") + Site + c.HomePage,
+                     std::string("ParsingEnabled=") + (parsing ? "1" : "0"), "ShowLanguageMenu=0"})
+                    .ExitCode,
+                0);
+            RemoveTree(Output);
+            std::optional<vlm::test_hooks::TFailOpen> unreadable;
+            if (c.Unreadable)
+                unreadable.emplace(Site + c.Unreadable, EACCES);
+            const TProcessResult build = Vlm({"build", project, "-o", Output, "--yes", "--quiet"});
+            const TProcessResult report = Vlm({"report", project, "--json"});
+            const TProcessResult text = Vlm({"report", project, "--quiet"});
+            unreadable.reset();
+            EXPECT_EQ(build.ExitCode, c.Build) << build.Err;
+            EXPECT_EQ(report.ExitCode, c.Report[parsing ? 0 : 1]) << report.Err;
+            EXPECT_EQ(text.ExitCode, report.ExitCode);
+            if (c.Build == 1) {
+                // The same errors: in the build's message and the report's, file by file.
+                EXPECT_FALSE(build.Err.empty());
+                if (Named(build.Err).empty())
+                    EXPECT_EQ(Message(report.Err), Message(build.Err));
+                else
+                    EXPECT_EQ(Named(report.Err), Named(build.Err));
+            }
+            if (!vlm::FileExists(Output))
+                continue;
+            // The same files: the build's members are the report's.
+            std::set<std::string> members, reported;
+            const vlm::TArchiveReader reader(Output);
+            for (const vlm::TArchiveMember& member : reader.Members())
+                if (member.Name.compare(0, Site.size(), Site) == 0)
+                    members.insert(member.Name);
+            const std::regex path("\"path\": \"([^\"]*)\", \"member\"");
+            for (std::sregex_iterator it(report.Out.begin(), report.Out.end(), path), end;
+                 it != end; ++it)
+                if ((*it)[1].str().compare(0, Site.size(), Site) == 0)
+                    reported.insert((*it)[1].str());
+            EXPECT_EQ(reported, members);
+            EXPECT_FALSE(members.empty());
+        }
+}
+
+} // namespace

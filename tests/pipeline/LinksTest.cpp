@@ -1,5 +1,6 @@
 #include "pipeline/ULinks.h"
 
+#include "pipeline/UCssScan.h"
 #include "platform/UErrors.h"
 #include "platform/UPaths.h"
 
@@ -30,14 +31,26 @@ TEST(Links, FindingTheReferenceOfATag) {
         {"a href=\"page.htm#top\"", "page.htm"},
         {"a href=\"#top\"", ""},
         {"a href=page.htm#top", "page.htm"},
+        {"a href=page.htm\ttarget=_top", "page.htm"},
         {"img src=\"a.gif\" href=\"b.htm\"", "a.gif"},
         {"a href=\"b.htm\" src=\"a.gif\"", "a.gif"}, // names are tried in order, not by place
-        {"img data-src=\"lazy.gif\"", "lazy.gif"},
+        {"img data-src=\"lazy.gif\"", ""},           // names match whole: a script loads data-src
+        {"a data-href=\"decoy.htm\" href=\"real.htm\"", "real.htm"},
+        {"a xhref=\"decoy.htm\"", ""},
+        {"image xlink:href=\"pic.png\"", "pic.png"},
         {"body BackGround=paper.gif", "paper.gif"},
         {"a href=\"open ended", ""},
-        {"a href = \"x.htm\"", ""},
-        {"a title=\"src=x.gif y\" href=\"y.htm\"", "x.gif"},
-        {"a href='single.htm'", "'single.htm'"},
+        {"a href = \"x.htm\"", "x.htm"},
+        {"a title=\"src=x.gif y\" href=\"y.htm\"", "y.htm"}, // a value holds no names
+        {"a href='single.htm'", "single.htm"},
+        {"a href=\" page.htm \"", "page.htm"},
+        {"a href=\"page.htm?x=1#top\"", "page.htm"},
+        {"a href=\"page.htm#top?x\"", "page.htm"},
+        {"a href=\"?x=1\"", ""},
+        {"link rel=stylesheet href=s.css", "s.css"},
+        {"link rev=made href=made.htm", ""},                   // metadata, never loaded
+        {"a class=\\\"x\\\" href=\\\"esc.htm\\\"", "esc.htm"}, // markup in a script's string
+        {"img src=\"${base}/x.png\"", ""},                     // a script's template
         {"a\r\nhref=\"next.htm\"", "next.htm"},
         {"a href=", ""},
         {"p", ""},
@@ -47,6 +60,69 @@ TEST(Links, FindingTheReferenceOfATag) {
         EXPECT_EQ(FindReference(c.Tag), c.Reference) << c.Tag;
 }
 
+// Every reference a browser loads from a tag, in order: the tag's own first, then the ones
+// it adds in the order they stand.
+TEST(Links, EveryReferenceOfATag) {
+    using K = TDocumentKind;
+    const struct {
+        K Kind;
+        std::string Tag;
+        std::vector<std::string> References;
+    } cases[] = {
+        {K::Html, "img src=a.png srcset=\"b.png 2x, c.png 3x\"", {"a.png", "b.png", "c.png"}},
+        {K::Html, "source srcset=\"w.webp 1200w,x.webp 2400w\"", {"w.webp", "x.webp"}},
+        {K::Html,
+         "img srcset=\"data:image/png;base64,AA=, y.png 2x\"",
+         {"data:image/png;base64,AA=", "y.png"}},
+        {K::Html, "div srcset=\"no.png 2x\"", {}},
+        {K::Html, "object data=doc.pdf", {"doc.pdf"}},
+        {K::Html, "div data=no.pdf", {}},
+        {K::Html, "video poster=p.jpg src=v.webm", {"v.webm", "p.jpg"}},
+        {K::Html,
+         "div style=\"background: url(&quot;bg.png&quot;); x: url(q.png)\"",
+         {"bg.png", "q.png"}},
+        {K::Html, "a style='background:url(y.png)' href=\"x.htm\"", {"x.htm", "y.png"}},
+        {K::Html, "link rel=icon href=f.ico", {"f.ico"}},
+        {K::Html, "link href=x.css", {}},
+        {K::Html, "img data-src=lazy.png srcset=\"s.png 1x\"", {"s.png"}},
+        {K::Html, "img src=\"\" srcset=\"t.png 2x\"", {"t.png"}},
+        {K::Svg, "use xlink:href=\"sprite.svg#a\" href=\"b.svg\"", {"sprite.svg", "b.svg"}},
+        {K::Svg, "image src=x.png style=\"fill:url(#g)\"", {}},
+        {K::Html, "p", {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> found;
+        FindReferences(c.Tag, c.Kind, found);
+        EXPECT_EQ(found, c.References) << c.Tag;
+    }
+}
+
+// What a style sheet loads: url() quoted or not and @import, comments and other strings
+// skipped, whole function names only.
+TEST(Links, TheAddressesOfAStyleSheet) {
+    const struct {
+        std::string Text;
+        std::vector<std::string> References;
+    } cases[] = {
+        {"a{b:url(x.png)}", {"x.png"}},
+        {"a{b:url( \"y.png\" )}", {"y.png"}},
+        {"a{b:url('z.png?v=1#f')}", {"z.png"}},
+        {"@import \"a.css\"; @import url(b.css); @IMPORT 'c.css' screen;",
+         {"a.css", "b.css", "c.css"}},
+        {"/* url(no.png) @import \"no.css\"; */ p{}", {}},
+        {"p::after{content: \"url(no.png)\"} q{content:'\\' url(no2.png)'}", {}},
+        {"myurl(no.png) URL(yes.png) url (no2.png)", {"yes.png"}},
+        {"url(a\\).png) url(\"b\\\".png\")", {"a).png", "b\".png"}},
+        {"url() url(#filter) url(\"\")", {}},
+        {"p{background:url(cut.png", {"cut.png"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> found;
+        CssReferences(c.Text, found);
+        EXPECT_EQ(found, c.References) << c.Text;
+    }
+}
+
 TEST(Links, ReferencesBecomePaths) {
     const struct {
         std::string Reference;
@@ -54,11 +130,11 @@ TEST(Links, ReferencesBecomePaths) {
     } cases[] = {
         {"Pics/Logo.GIF", "Pics/Logo.GIF"},
         {"my%20page.htm", "my page.htm"},
-        {"%41.htm", "%41.htm"},   // an escape at the very start stays
-        {"a%2541.htm", "aA.htm"}, // a decoded "%" starts a new escape
+        {"%41.htm", "A.htm"},       // an escape at the very start too
+        {"a%2541.htm", "a%41.htm"}, // decoded once, as a browser does
         {"a%41%42", "aAB"},
         {"a%4", "a%4"},
-        {"a%zz%41", "a%zz%41"}, // decoding stops at the first bad escape
+        {"a%zz%41", "a%zzA"}, // a "%" without two digits stays
         {"50%", "50%"},
         {"a%2fb", "a/b"},
         {"file:///home/a.htm", "/home/a.htm"},
@@ -172,6 +248,34 @@ TEST(Links, ReferencesThatAreNoFiles) {
                                ".htm\"><a href=sub/><a href=\"\"><a href=\"#top\">");
     site.Page("sub/x.htm", "");
     EXPECT_EQ(site.Discover(), std::vector<std::string>{"index.htm"});
+}
+
+// Style elements and style sheets are read as a browser reads them: a page's text after
+// <style> is a style sheet up to its end tag, and a style sheet's relative addresses are
+// taken against its own folder.
+TEST(Links, StyleElementsAndStyleSheets) {
+    const struct {
+        std::string Index;
+        std::vector<std::string> Found;
+    } cases[] = {
+        {"<style>p{background:url(s.png)}</STYLE ><img src=after.png>",
+         {"index.htm", "s.png", "after.png"}},
+        {"<style>/* </styles> */ p{background:url(in.png)} a < b</style><img src=out.png>",
+         {"index.htm", "in.png", "out.png"}},
+        {"<style media=print>p{background:url(end.png", {"index.htm", "end.png"}},
+        {"<link rel=stylesheet href=\"css/a.css?v=2\">",
+         {"index.htm", "css/a.css", "css/b.css", "img/x.png"}},
+        {"<style/><img src=s.png>", {"index.htm", "s.png"}},
+    };
+    for (const auto& c : cases) {
+        TSite site;
+        site.Page("index.htm", c.Index);
+        for (const char* name : {"s.png", "after.png", "in.png", "out.png", "end.png", "img/x.png"})
+            site.Page(name, "");
+        site.Page("css/a.css", "@import \"b.css\";\np{background:url(../img/x.png)}");
+        site.Page("css/b.css", "");
+        EXPECT_EQ(site.Discover(), c.Found) << c.Index;
+    }
 }
 
 TEST(Links, AFileThatEndsInsideATag) {

@@ -336,3 +336,31 @@ TEST_F(SafeReplace, TheOldOutputStaysUntilTheNewOneReplacesIt) {
 
 } // namespace
 } // namespace vlm::test
+
+namespace vlm::test {
+namespace {
+
+// The build tells a temporary file of its output by its name alone: what a TSafeFile makes
+// beside a target is known as one, what another target's or a user's file is, is not.
+TEST_F(SafeReplace, TemporaryFilesAreKnownByTheirTarget) {
+    TSafeFile made(Target);
+    const std::string target = Target;
+    const struct {
+        std::string Candidate;
+        bool Temporary;
+    } cases[] = {
+        {made.TempPath(), true},
+        {Out + ".target.vlm.0123456789abcdef.tmp", true},
+        {Out + ".target.vlm.0123456789ABCDEF.tmp", false},
+        {Out + ".target.vlm.0123456789abcde.tmp", false},
+        {Out + ".other.vlm.0123456789abcdef.tmp", false},
+        {Out + "target.vlm.0123456789abcdef.tmp", false},
+        {Dir / "elsewhere/.target.vlm.0123456789abcdef.tmp", false},
+        {target, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsSafeFileTemporaryOf(target, c.Candidate), c.Temporary) << c.Candidate;
+}
+
+} // namespace
+} // namespace vlm::test

@@ -80,6 +80,12 @@ int RunReport(const TArgs& args, std::ostream& out, std::ostream& err) {
                 WriteReportText(report, stream);
         },
         out);
+    // A build of the project would fail: the report says so as the build would.
+    if (report.HasErrors()) {
+        err << "vlm report: a build would leave out what it cannot read:"
+            << LeftOutLines(report.Errors) << "\n";
+        return ExitError;
+    }
     return report.HasProblems() ? ExitBrokenReferences : ExitOK;
 }
 
