@@ -2,6 +2,7 @@
 // page, the settings' commands, bars, password gate, warning and languages, and archives
 // it cannot show.
 #include "ArchiveFixtures.h"
+#include "SiteFixtures.h"
 #include "ViewerFixture.h"
 #include "viewer/FAdvancedFind.h"
 #include "viewer/UArchiveScheme.h"
@@ -267,6 +268,52 @@ TEST_F(ViewerTest, ArchivesItCannotShowGiveAMessageAndExitCode1) {
     viewer::TViewerStart none = viewer::StartViewer({}, QString::fromStdString(Dir / "text.vlm"));
     EXPECT_FALSE(none.Window);
     EXPECT_EQ(none.ExitCode, 0);
+}
+
+// Every member a parse-mode build of a site of every reference form takes is served where
+// the page's references lead, "../" out of the home page's folder and case-folded folders
+// included; a file the build left out, a missing font and anything outside the archive
+// are not.
+TEST_F(ViewerTest, ServesEveryMemberWhereItsReferencesLead) {
+    const std::string home = WriteBrowserSite(Dir / "");
+    viewer::TViewerStart start = Start(Build(home, {}));
+    ASSERT_TRUE(start.Window);
+    TfmViewer& w = *start.Window;
+    const QString status = QStringLiteral(
+        "(function(u){var x=new XMLHttpRequest();try{x.open('GET',u,false);x.send();}"
+        "catch(e){return 'failed';}return x.status+' '+x.responseText.length;})('%1')");
+    const struct {
+        const char* Reference;
+        bool Served;
+    } references[] = {
+        {"css/site.css?v=3", true},
+        {"css/theme.css", true},
+        {"css/img/h1.png", true},
+        {"img/paper.png", true},
+        {"../shared/banner.png", true},
+        {"Sub/inner.htm", true},
+        {"%41.html", true},
+        {"/root-absolute.html", true},
+        {"single.html", true},
+        {"real.html", true},
+        {"img/icon.svg", true},
+        {"img/sprite.svg#dot", true},
+        {"media/clip.vtt", true},
+        {"css/../fonts/Missing.woff2", false},
+        {"decoy.html", false},
+        {"runtime.json", false},
+        {"/etc/passwd", false},
+        {"../../../../../../../../etc/passwd", false},
+    };
+    for (const auto& reference : references) {
+        SCOPED_TRACE(reference.Reference);
+        const QString result = Evaluate(w, status.arg(reference.Reference)).toString();
+        EXPECT_EQ(result.startsWith("200 "), reference.Served) << result.toStdString();
+        if (!reference.Served) {
+            EXPECT_EQ(result, "failed");
+        }
+    }
+    EXPECT_EQ(w.windowTitle(), "index.html");
 }
 
 // Pages' scripts: fetch and XMLHttpRequest read members; a missing member fails as the web
