@@ -1,19 +1,23 @@
-// What the benchmarks share: a build window that shows nothing and is never cancelled,
+// What the benchmarks share: a build that shows nothing and is never cancelled,
 // and writing a file of given bytes.
 #pragma once
 
-#include "pipeline/UBuildHost.h"
+#include "pipeline/UBuildSeam.h"
 #include "platform/UFileStream.h"
 
 #include <string>
 
 namespace vlm::bench {
 
-// A window that shows nothing, is never cancelled and lets the build replace its output.
-class TNullHost : public TSilentBuildHost {
+// A build that shows nothing, is never cancelled and replaces its output.
+class TNullHost : public TSilentBuildEvents, public TBuildQuestions {
 public:
+    bool AskOutputFile(std::string&) override { return false; }
     bool AskReplace(const std::string&) override { return true; }
-    int LabelWidth(TProgressLabel) const override { return 300; }
+    TBuildSeam Seam() { return {*this, *this, FCancel}; }
+
+private:
+    TCancelToken FCancel;
 };
 
 inline void Write(const std::string& path, const std::string& bytes) {

@@ -65,12 +65,13 @@ const TSite& SiteOf(int pages) {
 void DiscoverFiles(benchmark::State& state) {
     const TSite& site = SiteOf(static_cast<int>(state.range(0)));
     TNullHost host;
+    vlm::TProgress progress(host.Seam());
     vlm::TRegExpr include("MaskInclude"), exclude("MaskExclude");
     vlm::SetMaskList(include, vlm::ConvertMasks("*.*"));
     vlm::SetMaskList(exclude, vlm::ConvertMasks("*.tmp,*.bak"));
     for (auto _ : state) {
         vlm::TFileList list;
-        vlm::TLinkParser(host, include, exclude).DiscoverFiles(site.Folder + "index.htm", list);
+        vlm::TLinkParser(progress, include, exclude).DiscoverFiles(site.Folder + "index.htm", list);
         if (static_cast<int>(list.Count()) != site.Files)
             state.SkipWithError("not every file was found");
     }
@@ -110,12 +111,14 @@ void NamesInALargeFolder(benchmark::State& state) {
                 "\">";
     Write(folder->Folder + "index.htm", page);
     TNullHost host;
+    vlm::TProgress progress(host.Seam());
     vlm::TRegExpr include("MaskInclude"), exclude("MaskExclude");
     vlm::SetMaskList(include, vlm::ConvertMasks("*.*"));
     vlm::SetMaskList(exclude, vlm::ConvertMasks("*.tmp,*.bak"));
     for (auto _ : state) {
         vlm::TFileList list;
-        vlm::TLinkParser(host, include, exclude).DiscoverFiles(folder->Folder + "index.htm", list);
+        vlm::TLinkParser(progress, include, exclude)
+            .DiscoverFiles(folder->Folder + "index.htm", list);
         if (static_cast<int>(list.Count()) != 1 + (missing ? 0 : named))
             state.SkipWithError("a wrong number of files was found");
     }
@@ -139,7 +142,7 @@ void Build(benchmark::State& state, bool parsing, const char* output) {
     vlm::TBuilder builder;
     for (auto _ : state) {
         vlm::DeleteFile(out);
-        builder.Build(project, host);
+        builder.Build(project, host.Seam());
     }
     vlm::DeleteFile(out);
     vlm::SetProgramFolder("");

@@ -53,7 +53,7 @@ public:
         Archive = Folder + "site.vlm";
         vlm::SetOutputFile(project, Archive);
         TNullHost host;
-        vlm::TBuilder().Build(project, host);
+        vlm::TBuilder().Build(project, host.Seam());
         vlm::SetProgramFolder("");
     }
     ~TBuiltSite() { std::filesystem::remove_all(Folder); }

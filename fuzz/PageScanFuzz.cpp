@@ -9,17 +9,18 @@
 
 namespace {
 
-// A build window that shows nothing and checks the bar.
-class TQuietHost : public vlm::TSilentBuildHost {
+// Build events that show nothing and check the bar: within a page it starts at 0 and
+// only moves forward, up to 100.
+class TQuietHost : public vlm::TSilentBuildEvents {
 public:
-    void SetProgress(int position) override {
-        if (position < Progress() || position > 100)
-            vlm::fuzz::Finding(); // the bar only moves forward, up to 100
-        TSilentBuildHost::SetProgress(position);
+    void Bar(int position, uint64_t done, uint64_t known) override {
+        if ((position != 0 && position < FBar) || position > 100 || done > known)
+            vlm::fuzz::Finding();
+        FBar = position;
     }
-    // A narrow label, so that the progress window's names are shortened too.
-    int LabelWidth(vlm::TProgressLabel) const override { return 40; }
-    void Reset() { TSilentBuildHost::SetProgress(0); }
+
+private:
+    int FBar = 0;
 };
 
 } // namespace
@@ -46,9 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)vlm::ReferenceToPath(text);
 
     TQuietHost host;
+    vlm::TDecliningQuestions questions;
+    vlm::TCancelToken cancel;
+    vlm::TProgress progress({host, questions, cancel});
     vlm::TRegExpr include("MaskInclude");
     vlm::TRegExpr exclude("MaskExclude");
-    vlm::TLinkParser parser(host, include, exclude);
+    vlm::TLinkParser parser(progress, include, exclude);
     vlm::TFileList list;
     try {
         parser.ParseLinks(page, list);

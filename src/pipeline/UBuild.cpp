@@ -11,6 +11,7 @@
 #include "platform/UPaths.h"
 #include "platform/USafeFile.h"
 #include "platform/UText.h"
+#include "project/ULanguages.h"
 #include "project/UProject.h"
 
 #include <algorithm>
@@ -39,9 +40,9 @@ std::string LeftOutMessage(const std::vector<TLeftOutFile>& files) {
 // archive writer reported. It lives for one build.
 class TBuildRun {
 public:
-    TBuildRun(TBuilder& tools, TProject& project, TBuildHost& host, bool runInProgress,
+    TBuildRun(TBuilder& tools, TProject& project, const TBuildSeam& seam, bool runInProgress,
               TOutsideFiles& outside)
-        : FTools(tools), FZip(tools.Zip()), FProject(project), FHost(host), FRun(runInProgress),
+        : FTools(tools), FZip(tools.Zip()), FProject(project), FProgress(seam), FRun(runInProgress),
           FOutside(outside) {}
 
     void Execute();
@@ -71,7 +72,7 @@ private:
     TBuilder& FTools;
     TZip& FZip;
     TProject& FProject;
-    TBuildHost& FHost;
+    TProgress FProgress;
     const bool FRun;
     TOutsideFiles& FOutside;
 
@@ -85,16 +86,14 @@ private:
 };
 
 void TBuildRun::Stage(const std::string& caption) {
-    FHost.SetStageCaption(caption);
-    FHost.SetProgress(0);
-    FHost.ProcessMessages();
+    FProgress.Stage(caption);
 }
 
 void TBuildRun::AskOutputFile() {
     if (!FProject.Value(entry::OutputFile).empty())
         return;
     std::string fileName;
-    if (!FHost.AskOutputFile(fileName))
+    if (!FProgress.Questions().AskOutputFile(fileName))
         throw EAbort();
     SetOutputFile(FProject, fileName);
 }
@@ -117,8 +116,7 @@ void TBuildRun::Execute() {
                         "\" has no home page (HomePage is empty)");
     AskOutputFile();
     FormPaths();
-    FHost.ShowProgress();
-    FHost.SetOutputFileText(MinimizeForLabel(FHost, TProgressLabel::OutputFile, FOutputFile));
+    FProgress.Events().Begun(FOutputFile);
     std::exception_ptr error;
     try {
         Steps();
@@ -160,8 +158,8 @@ void TBuildRun::ConfirmReplace() {
         return;
     const std::string question = "The file \"" + ExtractFileName(FOutputFile) +
                                  "\" already exists.\rDo you want to replace existing file?";
-    if (!FHost.AskReplace(question)) {
-        FHost.SetCancelled();
+    if (!FProgress.Questions().AskReplace(question)) {
+        FProgress.Cancel().Cancel();
         throw EAbort();
     }
 }
@@ -187,15 +185,14 @@ void TBuildRun::PrepareFolders() {
             throw EFCreateError(FOutputFile, error);
     }
     const std::string language = FProject.Value(entry::Language);
-    if (!FileExists(FLanguagesFolder + language + ".lng"))
+    if (!FileExists(FLanguagesFolder + language + LanguageFileExt))
         FProject.SetValue(entry::Language, "Default");
 }
 
 void TBuildRun::WriteSettings() {
     Stage("Loading settings...");
     const TStringList settings = SettingsList(FProject, FCollection->Paths());
-    StepProgress(FHost, 40);
-    FHost.ProcessMessages();
+    FProgress.Step(40);
     if (FileExists(FSettingsPath))
         DeleteFile(FSettingsPath);
     try {
@@ -204,23 +201,18 @@ void TBuildRun::WriteSettings() {
         throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
                                       {FSettingsPath, SysErrorMessage(e.ErrorNumber)}));
     }
-    StepProgress(FHost, 50);
-    FHost.ProcessMessages();
+    FProgress.Step(50);
 }
 
 void TBuildRun::DiscoverFiles() {
-    FHost.SetSizeCaption("Current file size");
-    FHost.SetSizeText("");
-    FHost.SetCurrentFileText("");
+    FProgress.ClearFileBoxes("Current file size");
     Stage("Parsing files...");
-    FCollection->Discover(FHost, FTools.IncludeMatcher(), FTools.ExcludeMatcher(), nullptr,
+    FCollection->Discover(FProgress, FTools.IncludeMatcher(), FTools.ExcludeMatcher(), nullptr,
                           FZip.Jobs);
 }
 
 void TBuildRun::ConfigureWriter() {
-    FHost.SetSizeCaption("Current file size");
-    FHost.SetSizeText("");
-    FHost.SetCurrentFileText("");
+    FProgress.ClearFileBoxes("Current file size");
     Stage("Compressing files...");
     FExe = UpperCase(FProject.Value(entry::OutputType)) == value::EXE;
     // The archive is made in the private folder for both output types: the writer puts what
@@ -229,15 +221,13 @@ void TBuildRun::ConfigureWriter() {
     FArchivePath = FCollection->Paths().ArchivePath;
     if (FileExists(FArchivePath))
         DeleteFile(FArchivePath);
-    StepProgress(FHost, 5);
-    FHost.ProcessMessages();
+    FProgress.Step(5);
 
     FZip.SetArchiveFile(FArchivePath);
     FZip.Password = ArchivePassword;
     FZip.EncryptHeaders = true;
     FCollection->ConfigureWriter(FZip);
-    StepProgress(FHost, 10);
-    FHost.ProcessMessages();
+    FProgress.Step(10);
 }
 
 std::string TBuildRun::WriterFailure(const std::string& what) const {
@@ -265,7 +255,7 @@ void TBuildRun::RunWriter() {
     TWriterEvents events{FZip};
     CollectWriterReports(FZip, FReports);
     FZip.OnProgress = [this](TCompBase&, uint8_t, uint8_t byArchive) {
-        if (ArchiveProgress(FHost, byArchive, FZip.CurrentFileName(),
+        if (ArchiveProgress(FProgress, byArchive, FZip.CurrentFileName(),
                             static_cast<uint64_t>(std::max<int64_t>(FZip.CurrentFileSize(), 0))) &&
             !FZip.GetCancel())
             FZip.SetCancel(true);
@@ -276,15 +266,14 @@ void TBuildRun::RunWriter() {
     FZip.OnEnd = [this](TCompBase&, const std::string&, bool) { NoteAdded(FAdding); };
     // Cancel is passed on while the writer lists files too, not only while it compresses.
     FZip.ProcessMessages = [this] {
-        FHost.ProcessMessages();
-        if (FHost.Cancelled() && !FZip.GetCancel())
+        if (FProgress.Cancelled() && !FZip.GetCancel())
             FZip.SetCancel(true);
     };
     // The comment goes into the archive before it takes its name (see CommentArchive).
     FZip.ArchiveComment = FSettingsPath;
     const int added = FZip.Compress();
     const bool archived = added > 0 && FileExists(FArchivePath);
-    if (FHost.Cancelled())
+    if (FProgress.Cancelled())
         throw EAbort();
     if (added == 0 || !archived)
         throw EVlmError(WriterFailure("Cannot write the archive \"" + FArchivePath + "\":"));
@@ -296,7 +285,7 @@ void TBuildRun::RunWriter() {
 void TBuildRun::NoteAdded(const std::string& fullPath) {
     const bool ours = SameFileName(fullPath, FSettingsPath) ||
                       (SameFileName(ExtractFilePath(fullPath), FLanguagesFolder) &&
-                       ExtractFileExt(fullPath) == ".lng");
+                       ExtractFileExt(fullPath) == LanguageFileExt);
     if (!ours && !IsInsideFolder(fullPath, FHomeRoot))
         FOutside.Files.push_back(ExpandFileName(fullPath));
 }
@@ -322,16 +311,16 @@ void TBuildRun::ShowArchiveSize() {
         TFileStream archive(FArchivePath, TFileMode::OpenRead);
         size = archive.Size();
     }
-    FHost.SetSizeCaption("Output file size");
-    FHost.SetSizeText(FormatSize(static_cast<uint64_t>(std::max<int64_t>(size, 0))));
-    FHost.SetProgress(100);
-    FHost.SetCurrentFileText("");
-    CheckForCancel(FHost);
+    FProgress.Events().SizeCaption("Output file size");
+    FProgress.Events().Size(static_cast<uint64_t>(std::max<int64_t>(size, 0)));
+    FProgress.SetBar(100);
+    FProgress.Events().CurrentFile("");
+    FProgress.Check();
 }
 
 void TBuildRun::Join() {
     Stage("Integrating...");
-    JoinExecutable(FHost, FProgramFolder + "VLMView.exe", FArchivePath, FOutputFile);
+    JoinExecutable(FProgress, FProgramFolder + ViewerProgramName, FArchivePath, FOutputFile);
 }
 
 // The finished archive takes the output's place in one step (a rename, or across file
@@ -340,7 +329,7 @@ void TBuildRun::Join() {
 void TBuildRun::PlaceArchive() {
     TFileStream archive(FArchivePath, TFileMode::OpenRead);
     try {
-        ReplaceFileWith(archive, FOutputFile, {}, [this] { CheckForCancel(FHost); });
+        ReplaceFileWith(archive, FOutputFile, {}, [this] { FProgress.Check(); });
     } catch (const EWriteError& e) {
         throw EVlmError(FormatMessage("Cannot write file \"%s\". %s",
                                       {FOutputFile, SysErrorMessage(e.ErrorNumber)}));
@@ -358,17 +347,15 @@ void TBuildRun::RemoveLeftovers() {
 }
 
 void TBuildRun::Ending(std::exception_ptr error) {
-    FHost.EnableMainWindow();
     FZip.SkipFile = {}; // it asks the collection
     FCollection.reset();
     RemoveLeftovers();
     // A Cancel that comes once the output is in place is too late: the build is done.
-    if (FHost.Cancelled() && !FComplete) {
-        FHost.CloseProgress();
+    if (FProgress.Cancelled() && !FComplete) {
+        FProgress.Events().Ended(false, false);
         throw EAbort();
     }
-    FHost.ShowFinished(!FRun);
-    FHost.CloseProgress();
+    FProgress.Events().Ended(true, !FRun);
     if (error)
         std::rethrow_exception(error);
     std::vector<TLeftOutFile> leftOut;
@@ -391,9 +378,9 @@ TBuilder::TBuilder() : FZip(std::make_unique<TZip>()) {
 
 TBuilder::~TBuilder() = default;
 
-void TBuilder::Build(TProject& project, TBuildHost& host, bool runInProgress) {
+void TBuilder::Build(TProject& project, const TBuildSeam& seam, bool runInProgress) {
     FOutsideFiles = {};
-    TBuildRun(*this, project, host, runInProgress, FOutsideFiles).Execute();
+    TBuildRun(*this, project, seam, runInProgress, FOutsideFiles).Execute();
 }
 
 void SetOutputFile(TProject& project, const std::string& fileName) {

@@ -2,10 +2,11 @@
 // project, the site's files are collected by following links or by masks, the archive
 // writer compresses them into one encrypted archive, and for executable output the viewer
 // program, the archive and a trailer are joined. The window that runs the build is seen
-// only through TBuildHost.
+// only through the build's seam (UBuildSeam.h): its events, its questions and its cancel
+// token.
 #pragma once
 
-#include "pipeline/UBuildHost.h"
+#include "pipeline/UBuildSeam.h"
 #include "pipeline/UMasks.h"
 #include "pipeline/UOutsideFiles.h"
 #include "pipeline/USiteFiles.h"
@@ -42,12 +43,12 @@ public:
     TBuilder& operator=(const TBuilder&) = delete;
 
     // Builds the open project. Returns when the output is written; raises EAbort when the
-    // user declined a question or pressed Cancel (no output is left then),
+    // user declined a question or pressed Cancel (a previous output stays as it was),
     // EBuildIncomplete when the output was written but files were left out, and any
     // other exception for an error (its text names the file and the reason). The project
     // changes only through the output-file prompt and the Language fallback. Under Run
     // (runInProgress) the "Finished" window does not wait for the user.
-    void Build(TProject& project, TBuildHost& host, bool runInProgress = false);
+    void Build(TProject& project, const TBuildSeam& seam, bool runInProgress = false);
 
     // The files the last build took from outside the home page's folder, in the order they
     // were added (the settings member and the language files, which are the program's own,

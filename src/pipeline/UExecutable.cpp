@@ -13,10 +13,10 @@ namespace {
 
 // Copies all of source into dest; a failure names the file it happened on. Messages are
 // processed and Cancel is honoured between chunks, so a large copy stays responsive.
-void CopyWhole(TBuildHost& host, TFileStream& source, TFileStream& dest,
+void CopyWhole(TProgress& progress, TFileStream& source, TFileStream& dest,
                const std::string& destName) {
     try {
-        CopyStream(source, dest, -1, [&] { CheckForCancel(host); });
+        CopyStream(source, dest, -1, [&] { progress.Check(); });
     } catch (const EReadError& e) {
         throw EVlmError(FormatMessage("Cannot read file \"%s\". %s",
                                       {source.FileName(), SysErrorMessage(e.ErrorNumber)}));
@@ -38,44 +38,44 @@ void WriteOffset(TFileStream& dest, uint64_t offset, const std::string& destName
     }
 }
 
-void JoinParts(TBuildHost& host, TFileStream& out, const std::string& viewer,
+void JoinParts(TProgress& progress, TFileStream& out, const std::string& viewer,
                const std::string& archive, const std::string& output) {
     TFileStream viewerIn(viewer, TFileMode::OpenRead);
     TFileStream archiveIn(archive, TFileMode::OpenRead);
-    const auto showSize = [&] { host.SetSizeText(FormatSize(static_cast<uint64_t>(out.Size()))); };
-    StepProgress(host, 10);
+    const auto showSize = [&] { progress.Events().Size(static_cast<uint64_t>(out.Size())); };
+    progress.Step(10);
     showSize();
-    CheckForCancel(host);
-    CopyWhole(host, viewerIn, out, output);
+    progress.Check();
+    CopyWhole(progress, viewerIn, out, output);
     const auto viewerLength = static_cast<uint64_t>(out.Position());
-    StepProgress(host, 20);
+    progress.Step(20);
     showSize();
-    CheckForCancel(host);
-    CopyWhole(host, archiveIn, out, output);
-    StepProgress(host, 50);
-    host.SetSizeCaption("Output file size");
+    progress.Check();
+    CopyWhole(progress, archiveIn, out, output);
+    progress.Step(50);
+    progress.Events().SizeCaption("Output file size");
     showSize();
-    CheckForCancel(host);
+    progress.Check();
     WriteOffset(out, viewerLength, output);
-    StepProgress(host, 10);
-    host.SetSizeText(FormatSize(static_cast<uint64_t>(out.Size())));
-    CheckForCancel(host);
+    progress.Step(10);
+    progress.Events().Size(static_cast<uint64_t>(out.Size()));
+    progress.Check();
 }
 
 } // namespace
 
-void JoinExecutable(TBuildHost& host, const std::string& viewer, const std::string& archive,
+void JoinExecutable(TProgress& progress, const std::string& viewer, const std::string& archive,
                     const std::string& output) {
     // The executable can be started by its user (0777 less the umask), also when it
     // replaces a file that could not be; the replaced file's owner is kept.
     TSafeFileOptions options;
     options.Executable = true;
     TSafeFile file(output, options);
-    JoinParts(host, file.Stream(), viewer, archive, output);
+    JoinParts(progress, file.Stream(), viewer, archive, output);
     if (FileExists(archive))
         DeleteFile(archive);
-    StepProgress(host, 10);
-    CheckForCancel(host);
+    progress.Step(10);
+    progress.Check();
     try {
         file.Commit();
     } catch (const EWriteError& e) {

@@ -2,7 +2,7 @@
 // joined into one file.
 #pragma once
 
-#include "pipeline/UBuildHost.h"
+#include "pipeline/UProgress.h"
 
 #include <string>
 
@@ -14,7 +14,7 @@ namespace vlm {
 // beside output and renamed into place only when complete, so an error or Cancel never
 // leaves a truncated executable under the output's name. Read and write failures name
 // the file.
-void JoinExecutable(TBuildHost& host, const std::string& viewer, const std::string& archive,
+void JoinExecutable(TProgress& progress, const std::string& viewer, const std::string& archive,
                     const std::string& output);
 
 } // namespace vlm

@@ -6,6 +6,7 @@
 #include "platform/UErrors.h"
 #include "platform/UFileStream.h"
 #include "platform/UFileSys.h"
+#include "platform/UOrderedWork.h"
 #include "platform/UPaths.h"
 #include "platform/UText.h"
 
@@ -14,6 +15,11 @@
 #include <cstring>
 
 namespace vlm {
+
+namespace {
+// Documents read ahead of the one taken, for each worker.
+constexpr size_t AheadPerWorker = 8;
+} // namespace
 
 bool TFileList::Add(const std::string& path, bool matched) {
     if (!FKeys.emplace(FileNameKey(path), matched).second)
@@ -37,56 +43,8 @@ bool TFileList::ListedAsMatched(std::string_view path) const {
     return it != FKeys.end() && it->second && it->first == path;
 }
 
-namespace {
-
-// The bar shows the share of the page read before every byte, and messages and Cancel
-// are looked at as the bytes go by. Both are kept cheap: the bar is set only when its
-// value changes, and messages are processed every PollBytes bytes (the window itself
-// processes them at most every few milliseconds), so a scan costs a comparison per byte.
-class TScanProgress {
-public:
-    TScanProgress(TBuildHost& host, uint64_t size) : FHost(host), FSize(size) {
-        FNextChange = size == 0 ? UINT64_MAX : NextChangeAfter(0);
-    }
-
-    // The calls Update(p) would make for every p up to and including last, in order: only
-    // the byte counts where the bar moves or messages are due do anything.
-    void AdvanceTo(uint64_t last) {
-        for (uint64_t next = std::min(FNextChange, FNextPoll); next <= last;
-             next = std::min(FNextChange, FNextPoll))
-            Update(next);
-    }
-
-    void Update(uint64_t read) {
-        if (read >= FNextChange) {
-            const int percent = static_cast<int>(read * 100 / FSize);
-            FHost.SetProgress(percent);
-            FNextChange = NextChangeAfter(percent);
-        }
-        if (read >= FNextPoll) {
-            FNextPoll = read + PollBytes;
-            CheckForCancel(FHost);
-        }
-    }
-
-private:
-    static constexpr uint64_t PollBytes = 4096;
-
-    // The first byte count at which the bar shows more than percent.
-    uint64_t NextChangeAfter(int percent) const {
-        return (static_cast<uint64_t>(percent + 1) * FSize + 99) / 100;
-    }
-
-    TBuildHost& FHost;
-    uint64_t FSize;
-    uint64_t FNextChange;
-    uint64_t FNextPoll = 0;
-};
-
-} // namespace
-
-TLinkParser::TLinkParser(TBuildHost& host, TRegExpr& includeMatcher, TRegExpr& excludeMatcher)
-    : FHost(host), FInclude(includeMatcher), FExclude(excludeMatcher) {}
+TLinkParser::TLinkParser(TProgress& progress, TRegExpr& includeMatcher, TRegExpr& excludeMatcher)
+    : FProgress(progress), FInclude(includeMatcher), FExclude(excludeMatcher) {}
 
 namespace {
 // Sets files to path alone; the string's memory is reused from one reference to the next.
@@ -249,46 +207,53 @@ bool TLinkParser::Append(const std::string& path, TFileList& list, bool matched)
 }
 
 void TLinkParser::ReportCounts(const TFileList& list) const {
-    FHost.LinksFound(FPagesParsed, FPagesFound, list.Count());
+    FProgress.Events().Links(FPagesParsed, FPagesFound, list.Count());
 }
 
 void TLinkParser::ShowPage(const std::string& fileName, uint64_t size) {
-    FHost.SetCurrentFileText(MinimizeForLabel(FHost, TProgressLabel::CurrentFile, fileName));
-    FHost.SetSizeText(FormatSize(size));
-    FHost.SetProgress(0);
-    FHost.ProcessMessages();
+    FProgress.Events().CurrentFile(fileName);
+    FProgress.Events().Size(size);
+    FProgress.SetBar(0, 0, size);
+    FNextChange = size == 0 ? UINT64_MAX : NextChangeAfter(0, size);
+    FProgress.Check();
 }
 
-void TLinkParser::ParseLinks(const std::string& fileName, TFileList& list) {
-    const TScanPlace place{ExtractFilePath(ExpandFileName(fileName)), FHomeRoot};
-    // A file given to scan is a page unless its name says it is a stylesheet or picture.
-    const TDocumentKind kind = DocumentKindOf(fileName) == TDocumentKind::None
-                                   ? TDocumentKind::Html
-                                   : DocumentKindOf(fileName);
-    TFileStream in(fileName, TFileMode::OpenRead);
-    const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(in.Size(), 0));
-    ShowPage(fileName, size);
-    TScanProgress progress(FHost, size);
-    FPage = &fileName;
-    ScanPage(
-        in, size, kind, place, FObserver != nullptr, [&](uint64_t n) { progress.AdvanceTo(n); },
-        [&](TPageReference&& reference) { TakeReference(reference, list); });
+// The first byte count at which the bar of a document of size bytes shows more than
+// percent.
+uint64_t TLinkParser::NextChangeAfter(int percent, uint64_t size) {
+    return (static_cast<uint64_t>(percent + 1) * size + 99) / 100;
 }
 
-// The events of a page a worker scanned, as ParseLinks would have raised them.
-void TLinkParser::Replay(TScannedPage& page, TFileList& list) {
+// The bar goes through every share of the document up to read, as it would if the bytes
+// were counted one by one, each with the bytes behind it; Cancel is looked at here, where
+// each reference is taken and at the document's end.
+void TLinkParser::Advance(uint64_t read, uint64_t size) {
+    while (FNextChange <= read) {
+        const int percent = static_cast<int>(FNextChange * 100 / size);
+        FProgress.SetBar(percent, FNextChange, size);
+        FNextChange = NextChangeAfter(percent, size);
+    }
+    FProgress.Check();
+}
+
+void TLinkParser::TakePage(TScannedPage& page, TFileList& list) {
     if (page.OpenFailed)
         std::rethrow_exception(page.Error);
     ShowPage(page.Page, page.Size);
-    TScanProgress progress(FHost, page.Size);
     FPage = &page.Page;
     for (const TPageReference& reference : page.References) {
-        progress.AdvanceTo(reference.Advance);
+        Advance(reference.Advance, page.Size);
         TakeReference(reference, list);
     }
-    progress.AdvanceTo(page.LastAdvance);
+    Advance(page.LastAdvance, page.Size);
     if (page.Error)
         std::rethrow_exception(page.Error);
+}
+
+void TLinkParser::ParseLinks(const std::string& fileName, TFileList& list) {
+    TScannedPage page = ScanDocument(fileName, FObserver != nullptr, FHomeRoot,
+                                     [this] { return FProgress.Cancelled(); });
+    TakePage(page, list);
 }
 
 void TLinkParser::DiscoverFiles(const std::string& homePage, TFileList& list) {
@@ -299,27 +264,27 @@ void TLinkParser::DiscoverFiles(const std::string& homePage, TFileList& list) {
     for (size_t i = 0; i < list.Count(); ++i)
         FPagesFound += IsDocument(list[i]);
     Append(homePage, list);
+    // Workers read and scan the documents that follow in the list while this thread takes
+    // their references in list order; with one job the scans run here, as they are taken.
     const unsigned threads = FJobs == 1 ? 0 : WorkerCount(FJobs);
-    std::unique_ptr<TPageReader> reader;
-    if (threads > 0)
-        reader = std::make_unique<TPageReader>(threads, FObserver != nullptr, FHomeRoot);
+    const size_t ahead = AheadPerWorker * std::max(threads, 1u);
+    const bool countLines = FObserver != nullptr;
+    const std::string homeRoot = FHomeRoot;
+    const TCancelToken& cancel = FProgress.Cancel();
+    TOrderedWork<std::string, TScannedPage> reader(threads, ahead, [&] {
+        return [&](std::string& page) {
+            return ScanDocument(page, countLines, homeRoot, [&] { return cancel.Cancelled(); });
+        };
+    });
     size_t asked = 0; // the list entries looked at for the reader
     for (size_t i = 0; i < list.Count(); ++i) {
         if (!IsDocument(list[i]))
             continue;
-        if (!reader) {
-            const std::string page = list[i]; // the list grows while the page is scanned
-            ParseLinks(page, list);
-        } else {
-            // The reader is kept busy with the pages that follow in the list.
-            for (size_t room = reader->Room(); asked < list.Count() && room > 0; ++asked)
-                if (IsDocument(list[asked])) {
-                    reader->Ask(list[asked]);
-                    --room;
-                }
-            TScannedPage page = reader->Take();
-            Replay(page, list);
-        }
+        for (; asked < list.Count() && reader.Pending() < ahead; ++asked)
+            if (IsDocument(list[asked]))
+                reader.Add(list[asked]);
+        TScannedPage page = reader.Take();
+        TakePage(page, list);
         ++FPagesParsed;
         ReportCounts(list);
     }

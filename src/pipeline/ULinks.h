@@ -4,9 +4,9 @@
 // an HTML parser: addresses that scripts build at run time are out of its reach.
 #pragma once
 
-#include "pipeline/UBuildHost.h"
 #include "pipeline/UFolderLookup.h"
 #include "pipeline/UMasks.h"
+#include "pipeline/UProgress.h"
 #include "pipeline/UReferences.h"
 
 #include <functional>
@@ -96,7 +96,7 @@ public:
 
 class TLinkParser {
 public:
-    TLinkParser(TBuildHost& host, TRegExpr& includeMatcher, TRegExpr& excludeMatcher);
+    TLinkParser(TProgress& progress, TRegExpr& includeMatcher, TRegExpr& excludeMatcher);
 
     void SetObserver(TLinkObserver* observer) { FObserver = observer; }
     // Threads for DiscoverFiles: 1 scans every page on the calling thread; more (0: as
@@ -144,7 +144,9 @@ private:
     static constexpr size_t UnlistedLimit = 32768;
 
     void ShowPage(const std::string& fileName, uint64_t size);
-    void Replay(TScannedPage& page, TFileList& list);
+    void Advance(uint64_t read, uint64_t size);
+    static uint64_t NextChangeAfter(int percent, uint64_t size);
+    void TakePage(TScannedPage& page, TFileList& list);
     void TakeReference(const TPageReference& reference, TFileList& list);
     // Sets FFiles (and FUnlistedNow) to what the reference names.
     TReferenceOutcome Resolve(const TPageReference& reference, TFileList& list);
@@ -155,7 +157,7 @@ private:
     void ReportCounts(const TFileList& list) const;
     TFolderLookup& Lookup();
 
-    TBuildHost& FHost;
+    TProgress& FProgress;
     TRegExpr& FInclude;
     TRegExpr& FExclude;
     TLinkObserver* FObserver = nullptr;
@@ -173,6 +175,7 @@ private:
     bool FExcludeRan = false;
     size_t FPagesParsed = 0;
     size_t FPagesFound = 0;
+    uint64_t FNextChange = 0; // the byte count at which the current document's bar moves
 };
 
 } // namespace vlm

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace vlm {
 
@@ -16,8 +17,8 @@ namespace {
 
 // Pages are read in pieces of this size; nearly every page is one piece.
 constexpr size_t ReadChunk = size_t{1} << 20;
-// Pages scanned ahead of the caller, for each worker.
-constexpr size_t AheadPerWorker = 8;
+// A long page looks at its stop request about this often (in bytes read).
+constexpr uint64_t StopPollBytes = 4096;
 
 size_t ReadChunkOf(TFileStream& in, char* buffer, size_t want) {
     try {
@@ -44,9 +45,6 @@ uint64_t CountLineEnds(const char* p, const char* end) {
     }
     return count;
 }
-
-// Raised inside a worker's scan when the reader stops.
-struct TStopped {};
 
 } // namespace
 
@@ -272,99 +270,43 @@ void ScanPage(TFileStream& in, uint64_t size, TDocumentKind kind, const TScanPla
     scan.End(read);
 }
 
-TPageReader::TPageReader(unsigned threads, bool countLines, std::string homeRoot)
-    : FCountLines(countLines), FHomeRoot(std::move(homeRoot)) {
+TScannedPage ScanDocument(const std::string& fileName, bool countLines, const std::string& homeRoot,
+                          const std::function<bool()>& stop) {
+    TScannedPage page;
+    page.Page = fileName;
     try {
-        for (unsigned i = 0; i < threads; ++i)
-            FWorkers.emplace_back([this] { Work(); });
-    } catch (...) {
-        FStop = true;
-        FWake.notify_all();
-        for (std::thread& worker : FWorkers)
-            worker.join();
-        throw;
-    }
-}
-
-TPageReader::~TPageReader() {
-    {
-        const std::lock_guard<std::mutex> lock(FLock);
-        FStop = true;
-    }
-    FWake.notify_all();
-    for (std::thread& worker : FWorkers)
-        worker.join();
-}
-
-size_t TPageReader::Room() const {
-    const std::lock_guard<std::mutex> lock(FLock);
-    const size_t limit = AheadPerWorker * FWorkers.size();
-    return FAsked.size() < limit ? limit - FAsked.size() : 0;
-}
-
-void TPageReader::Ask(const std::string& page) {
-    auto slot = std::make_shared<TSlot>();
-    slot->Result.Page = page;
-    {
-        const std::lock_guard<std::mutex> lock(FLock);
-        FAsked.push_back(slot);
-        FPending.push_back(std::move(slot));
-    }
-    FWake.notify_one();
-}
-
-TScannedPage TPageReader::Take() {
-    std::unique_lock<std::mutex> lock(FLock);
-    const std::shared_ptr<TSlot> slot = FAsked.front();
-    FDone.wait(lock, [&] { return slot->Done; });
-    FAsked.pop_front();
-    return std::move(slot->Result);
-}
-
-void TPageReader::Work() {
-    for (;;) {
-        std::shared_ptr<TSlot> slot;
-        {
-            std::unique_lock<std::mutex> lock(FLock);
-            FWake.wait(lock, [this] { return FStop || !FPending.empty(); });
-            if (FStop)
-                return;
-            slot = std::move(FPending.front());
-            FPending.pop_front();
-        }
-        TScannedPage& page = slot->Result;
+        std::unique_ptr<TFileStream> in;
         try {
-            std::unique_ptr<TFileStream> in;
-            try {
-                in = std::make_unique<TFileStream>(page.Page, TFileMode::OpenRead);
-            } catch (...) {
-                page.OpenFailed = true;
-                throw;
-            }
-            page.Size = static_cast<uint64_t>(std::max<int64_t>(in->Size(), 0));
-            const TScanPlace place{ExtractFilePath(ExpandFileName(page.Page)), FHomeRoot};
-            ScanPage(
-                *in, page.Size, DocumentKindOf(page.Page), place, FCountLines,
-                [&](uint64_t n) {
-                    page.LastAdvance = n;
-                    if (FStop)
-                        throw TStopped();
-                },
-                [&](TPageReference&& r) {
-                    r.Advance = page.LastAdvance;
-                    page.References.push_back(std::move(r));
-                });
-        } catch (const TStopped&) {
-            return;
+            in = std::make_unique<TFileStream>(fileName, TFileMode::OpenRead);
         } catch (...) {
-            page.Error = std::current_exception();
+            page.OpenFailed = true;
+            throw;
         }
-        {
-            const std::lock_guard<std::mutex> lock(FLock);
-            slot->Done = true;
-        }
-        FDone.notify_all();
+        page.Size = static_cast<uint64_t>(std::max<int64_t>(in->Size(), 0));
+        const TScanPlace place{ExtractFilePath(ExpandFileName(fileName)), homeRoot};
+        // A file given to scan is a page unless its name says it is a stylesheet or picture.
+        const TDocumentKind kind = DocumentKindOf(fileName) == TDocumentKind::None
+                                       ? TDocumentKind::Html
+                                       : DocumentKindOf(fileName);
+        uint64_t nextPoll = StopPollBytes;
+        ScanPage(
+            *in, page.Size, kind, place, countLines,
+            [&](uint64_t n) {
+                page.LastAdvance = n;
+                if (stop && n >= nextPoll) {
+                    nextPoll = n + StopPollBytes;
+                    if (stop())
+                        throw EAbort();
+                }
+            },
+            [&](TPageReference&& r) {
+                r.Advance = page.LastAdvance;
+                page.References.push_back(std::move(r));
+            });
+    } catch (...) {
+        page.Error = std::current_exception();
     }
+    return page;
 }
 
 } // namespace vlm

@@ -1,23 +1,16 @@
 // Scanning one document of link discovery (a page, a stylesheet, an SVG picture): it is
 // read in pieces, a page's tags found with memchr, and each reference turned into a full
-// path. The scan raises no event: it reports the byte counts the progress bar goes by and
-// the references in page order, so that it can run on the calling thread with the bar
-// following it, or on a worker that reads pages ahead while the calling thread replays
-// what it found.
+// path. The scan raises no event: it hands over the references in page order, each with
+// the bytes read when it was found, so that it can run on the calling thread or on a
+// worker that reads pages ahead while the calling thread takes what it found.
 #pragma once
 
 #include "pipeline/UReferences.h"
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace vlm {
@@ -50,52 +43,23 @@ void ScanPage(TFileStream& in, uint64_t size, TDocumentKind kind, const TScanPla
               bool countLines, const std::function<void(uint64_t)>& advance,
               const std::function<void(TPageReference&&)>& reference);
 
-// A page as a worker scanned it.
+// A document as it was scanned.
 struct TScannedPage {
     std::string Page;
     uint64_t Size = 0;
     std::vector<TPageReference> References;
     uint64_t LastAdvance = 0;
-    // The page could not be opened (nothing of it happened), or reading it failed after
-    // its references were found.
+    // The document could not be opened (nothing of it happened), or reading it failed (or
+    // was stopped: EAbort) after the references before were found.
     bool OpenFailed = false;
     std::exception_ptr Error;
 };
 
-// Worker threads that scan pages in the order they are asked for, a bounded number ahead
-// of the caller, who takes the results in the same order.
-class TPageReader {
-public:
-    // homeRoot: as TScanPlace's.
-    TPageReader(unsigned threads, bool countLines, std::string homeRoot);
-    ~TPageReader();
-    TPageReader(const TPageReader&) = delete;
-    TPageReader& operator=(const TPageReader&) = delete;
-
-    // How many more pages may be asked for now.
-    size_t Room() const;
-    void Ask(const std::string& page);
-    // Waits for the oldest page asked for and hands it over. The wait is for one page at
-    // most: the workers begin pages in the order they were asked for. The caller's events
-    // (and Cancel) wait with it, as they would for the page on the calling thread.
-    TScannedPage Take();
-
-private:
-    struct TSlot {
-        TScannedPage Result;
-        bool Done = false;
-    };
-    void Work();
-
-    const bool FCountLines;
-    const std::string FHomeRoot;
-    mutable std::mutex FLock;
-    std::condition_variable FWake;               // for the workers: a page was asked for, or stop
-    std::condition_variable FDone;               // for the caller: a page is scanned
-    std::deque<std::shared_ptr<TSlot>> FAsked;   // in order, until taken
-    std::deque<std::shared_ptr<TSlot>> FPending; // not yet begun by a worker
-    std::atomic<bool> FStop = false;
-    std::vector<std::thread> FWorkers;
-};
+// Opens and scans one document, on whatever thread: a page, or by its extension a
+// stylesheet or SVG picture. homeRoot as TScanPlace's. stop is asked now and then while a
+// long document is read; when it says yes the scan ends with EAbort. Never raises: what
+// went wrong is in the result.
+TScannedPage ScanDocument(const std::string& fileName, bool countLines, const std::string& homeRoot,
+                          const std::function<bool()>& stop = {});
 
 } // namespace vlm

@@ -151,31 +151,33 @@ std::string MinimizeName(const std::string& fileName, const TTextMeasure& measur
     return result;
 }
 
-std::string MinimizeForLabel(const TBuildHost& host, TProgressLabel label,
-                             const std::string& text) {
-    return MinimizeName(
-        text, [&](const std::string& s) { return host.TextWidth(label, s); },
-        host.LabelWidth(label));
+void TProgress::Stage(const std::string& caption) {
+    FSeam.Events.Stage(caption);
+    SetBar(0);
 }
 
-bool ArchiveProgress(TBuildHost& host, int progressByArchive, const std::string& currentFileName,
-                     uint64_t currentFileSize) {
-    host.SetProgress(progressByArchive);
-    host.SetCurrentFileText(
-        MinimizeForLabel(host, TProgressLabel::CurrentFile, ToNativeDelimiters(currentFileName)));
-    host.SetSizeText(FormatSize(currentFileSize));
-    host.ProcessMessages();
-    return host.Cancelled();
+void TProgress::SetBar(int position, uint64_t done, uint64_t known) {
+    FBar = position;
+    FSeam.Events.Bar(position, done, known);
 }
 
-void CheckForCancel(TBuildHost& host) {
-    host.ProcessMessages();
-    if (host.Cancelled())
+void TProgress::ClearFileBoxes(const std::string& sizeCaption) {
+    FSeam.Events.SizeCaption(sizeCaption);
+    FSeam.Events.Size(std::nullopt);
+    FSeam.Events.CurrentFile("");
+}
+
+void TProgress::Check() const {
+    if (FSeam.Cancel.Cancelled())
         throw EAbort();
 }
 
-void StepProgress(TBuildHost& host, int step) {
-    host.SetProgress(host.Progress() + step);
+bool ArchiveProgress(TProgress& progress, int progressByArchive, const std::string& currentFileName,
+                     uint64_t currentFileSize, uint64_t done, uint64_t known) {
+    progress.SetBar(progressByArchive, done, known);
+    progress.Events().CurrentFile(ToNativeDelimiters(currentFileName));
+    progress.Events().Size(currentFileSize);
+    return progress.Cancelled();
 }
 
 } // namespace vlm

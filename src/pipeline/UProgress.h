@@ -1,8 +1,8 @@
-// The texts and steps of the progress window: sizes, paths shortened to a label's width,
-// the bar's steps and the Cancel check.
+// A build's progress as it goes (the bar's value and steps, the Cancel checks), and the
+// texts a front end shows it with: sizes, paths shortened to a label's width.
 #pragma once
 
-#include "pipeline/UBuildHost.h"
+#include "pipeline/UBuildSeam.h"
 
 #include <cstdint>
 #include <functional>
@@ -31,18 +31,39 @@ std::string MinimizeName(const std::string& fileName, const TTextMeasure& measur
 // One shortening step of a folder part: "/a/b/" becomes "/.../b/", "/.../b/" becomes
 // "/.../", a lone delimiter the empty text.
 void CutFirstDirectory(std::string& dir);
-// A text for one of the progress window's path labels, shortened to its width.
-std::string MinimizeForLabel(const TBuildHost& host, TProgressLabel label, const std::string& text);
 
-// The progress window's answer to the archive writer's progress event: bar, current
-// member (its written "/" form shown with native delimiters) and size; then messages
-// are processed. Returns whether the writer is to be asked to stop.
-bool ArchiveProgress(TBuildHost& host, int progressByArchive, const std::string& currentFileName,
-                     uint64_t currentFileSize);
+// The build's side of its events: it keeps the bar's value (steps add to it), passes every
+// change on, and checks the cancel token at the build's fixed points.
+class TProgress {
+public:
+    explicit TProgress(const TBuildSeam& seam) : FSeam(seam) {}
 
-// Raises EAbort when the user has pressed Cancel (after letting messages be processed).
-void CheckForCancel(TBuildHost& host);
-// Advances the bar by step.
-void StepProgress(TBuildHost& host, int step);
+    TBuildEvents& Events() const { return FSeam.Events; }
+    TBuildQuestions& Questions() const { return FSeam.Questions; }
+    TCancelToken& Cancel() const { return FSeam.Cancel; }
+    const TBuildSeam& Seam() const { return FSeam; }
+
+    // A stage's caption; the bar starts at 0.
+    void Stage(const std::string& caption);
+    void SetBar(int position, uint64_t done = 0, uint64_t known = 0);
+    // Advances the bar by step.
+    void Step(int step) { SetBar(FBar + step); }
+    int Bar() const { return FBar; }
+    // The size box captioned caption, and the size and current file cleared.
+    void ClearFileBoxes(const std::string& sizeCaption);
+    // Raises EAbort when Cancel was asked for.
+    void Check() const;
+    bool Cancelled() const { return FSeam.Cancel.Cancelled(); }
+
+private:
+    TBuildSeam FSeam;
+    int FBar = 0;
+};
+
+// The answer to the archive writer's progress event: bar (with the archive's bytes done of
+// those known), current member (its written "/" form shown with native delimiters) and its
+// size. Returns whether the writer is to be asked to stop.
+bool ArchiveProgress(TProgress& progress, int progressByArchive, const std::string& currentFileName,
+                     uint64_t currentFileSize, uint64_t done = 0, uint64_t known = 0);
 
 } // namespace vlm

@@ -9,6 +9,7 @@
 #include "platform/UProcessInfo.h"
 #include "platform/USafeFile.h"
 #include "platform/UText.h"
+#include "project/ULanguages.h"
 #include "project/UProject.h"
 
 #include <algorithm>
@@ -45,7 +46,7 @@ TSitePaths SitePathsOf(const TProject& project, const std::string& tempFolder,
     paths.HomePage = project.FullPathOf(entry::HomePage);
     paths.HomeRoot = ExtractFilePath(paths.HomePage);
     paths.SettingsPath = tempFolder + SettingsFileName;
-    paths.LanguagesFolder = programFolder + "Languages" + PathDelim;
+    paths.LanguagesFolder = programFolder + LanguagesFolderName + PathDelim;
     paths.OutputFile = project.FullPathOf(entry::OutputFile);
     // The archive is made in the private folder for both output types; only a complete
     // build puts it (or the executable joined from it) in the output's place.
@@ -132,12 +133,12 @@ bool TSiteCollection::IsOwnOutput(const std::string& path) const {
            FileIdOf(path, id) && id == FOutputId;
 }
 
-void TSiteCollection::Discover(TBuildHost& host, TRegExpr& include, TRegExpr& exclude,
+void TSiteCollection::Discover(TProgress& progress, TRegExpr& include, TRegExpr& exclude,
                                TLinkObserver* observer, int jobs) {
     SetMaskList(include, ConvertMasks(FProject.Value(entry::MaskInclude)));
     SetMaskList(exclude, ConvertMasks(FProject.Value(entry::MaskExclude)));
     {
-        TLinkParser parser(host, include, exclude);
+        TLinkParser parser(progress, include, exclude);
         parser.SetObserver(observer);
         parser.SetJobs(jobs);
         parser.SetOwnFiles([this](const std::string& path) { return IsOwnOutput(path); });
@@ -166,9 +167,9 @@ std::vector<std::string> TSiteCollection::ExcludeLines() const {
 std::string TSiteCollection::LanguageLine() const {
     const std::string language = FProject.Value(entry::Language);
     if (FProject.Flag(entry::ShowLanguageMenu))
-        return FPaths.LanguagesFolder + "*.lng";
+        return FPaths.LanguagesFolder + "*" + LanguageFileExt;
     if (language != "Default")
-        return FPaths.LanguagesFolder + language + ".lng";
+        return FPaths.LanguagesFolder + language + LanguageFileExt;
     return {};
 }
 

@@ -3,9 +3,9 @@
 // the settings member and the language files, handed to the archive writer's scanner.
 #pragma once
 
-#include "pipeline/UBuildHost.h"
 #include "pipeline/ULinks.h"
 #include "pipeline/UMasks.h"
+#include "pipeline/UProgress.h"
 #include "platform/UFileSys.h"
 #include "project/UStringList.h"
 
@@ -81,7 +81,7 @@ public:
     // Parse mode: loads the matchers from the project's masks and follows the links from
     // the home page. The observer, when given, sees every reference.
     // jobs as for TLinkParser::SetJobs.
-    void Discover(TBuildHost& host, TRegExpr& include, TRegExpr& exclude,
+    void Discover(TProgress& progress, TRegExpr& include, TRegExpr& exclude,
                   TLinkObserver* observer = nullptr, int jobs = 1);
     const TFileList& Discovered() const { return FDiscovered; }
 

@@ -10,6 +10,14 @@ namespace vlm {
 
 class TCancelToken {
 public:
+    TCancelToken() = default;
+    // A copy starts as the original stands (tests keep tokens in objects they reset).
+    TCancelToken(const TCancelToken& other) : FCancelled(other.Cancelled()) {}
+    TCancelToken& operator=(const TCancelToken& other) {
+        FCancelled.store(other.Cancelled(), std::memory_order_relaxed);
+        return *this;
+    }
+
     void Cancel() { FCancelled.store(true, std::memory_order_relaxed); }
     bool Cancelled() const { return FCancelled.load(std::memory_order_relaxed); }
     // For a signal handler, which may only store into a lock-free atomic.

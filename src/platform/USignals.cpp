@@ -12,10 +12,16 @@ constexpr std::array<int, 3> StopSignals = {SIGINT, SIGTERM, SIGHUP};
 
 // The first signal that arrived; written only from the handler, which does nothing else.
 volatile std::sig_atomic_t gCaught = 0;
+// The cancel token's flag that a signal sets too; lock-free, so the handler may store.
+std::atomic<std::atomic<bool>*> gCancel = nullptr;
+static_assert(std::atomic<std::atomic<bool>*>::is_always_lock_free);
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void VlmOnStopSignal(int sig) {
     if (gCaught == 0)
         gCaught = sig;
+    if (std::atomic<bool>* cancel = gCancel.load())
+        cancel->store(true);
 }
 
 } // namespace
@@ -25,8 +31,10 @@ struct TStopSignalGuard::TPrevious {
     std::array<bool, StopSignals.size()> Installed{};
 };
 
-TStopSignalGuard::TStopSignalGuard() : FPrevious(std::make_unique<TPrevious>()) {
+TStopSignalGuard::TStopSignalGuard(TCancelToken* cancel)
+    : FPrevious(std::make_unique<TPrevious>()) {
     gCaught = 0;
+    gCancel = cancel ? &cancel->Flag() : nullptr;
     std::atomic_signal_fence(std::memory_order_seq_cst);
     struct sigaction action {};
     action.sa_handler = VlmOnStopSignal;
@@ -46,6 +54,7 @@ TStopSignalGuard::~TStopSignalGuard() {
         if (FPrevious->Installed[i])
             ::sigaction(StopSignals[i], &FPrevious->Actions[i], nullptr);
     }
+    gCancel = nullptr;
 }
 
 bool StopSignalCaught() {

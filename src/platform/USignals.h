@@ -4,6 +4,8 @@
 // dying in the middle.
 #pragma once
 
+#include "platform/UCancel.h"
+
 #include <memory>
 
 namespace vlm {
@@ -11,8 +13,9 @@ namespace vlm {
 class TStopSignalGuard {
 public:
     // Catches the three signals and forgets any that arrived before. A signal that the
-    // process was started ignoring (nohup, a background job) stays ignored.
-    TStopSignalGuard();
+    // process was started ignoring (nohup, a background job) stays ignored. A signal also
+    // cancels cancel, when given, so that a run that looks at its token stops.
+    explicit TStopSignalGuard(TCancelToken* cancel = nullptr);
     // Puts the previous handlers back; the signal that arrived stays known.
     ~TStopSignalGuard();
     TStopSignalGuard(const TStopSignalGuard&) = delete;

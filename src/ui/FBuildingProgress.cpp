@@ -1,8 +1,8 @@
 #include "ui/FBuildingProgress.h"
 
+#include "pipeline/UProgress.h"
 #include "ui/UDesktopHabits.h"
 #include "ui/UFontFit.h"
-#include "ui/UProcessMessages.h"
 
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -102,6 +102,8 @@ void TfmBuildingProgress::WidenSizeBox() {
 
 void TfmBuildingProgress::btnCancelClick() {
     FCancelled = true;
+    if (FCancel)
+        FCancel->Cancel();
     if (FModal)
         done(mrCancel);
 }
@@ -123,7 +125,7 @@ bool TfmBuildingProgress::AskReplace(const std::string& question) {
                                 TMsgButton::Yes | TMsgButton::No) == mrYes;
 }
 
-void TfmBuildingProgress::ShowProgress() {
+void TfmBuildingProgress::Begun(const std::string& outputFile) {
     if (FOwner) {
         move(FOwner->frameGeometry().center() - QPoint(width() / 2, height() / 2));
         winId();
@@ -133,18 +135,14 @@ void TfmBuildingProgress::ShowProgress() {
     show();
     if (FOwner)
         FOwner->setEnabled(false);
-    ProcessMessagesNow();
+    lblOutputFile->setText(Text(Shortened(TProgressLabel::OutputFile, outputFile)));
 }
 
-void TfmBuildingProgress::SetOutputFileText(const std::string& text) {
-    lblOutputFile->setText(Text(text));
-}
-
-void TfmBuildingProgress::SetStageCaption(const std::string& caption) {
+void TfmBuildingProgress::Stage(const std::string& caption) {
     gbProgress->setTitle(Text(caption));
 }
 
-void TfmBuildingProgress::SetProgress(int position) {
+void TfmBuildingProgress::Bar(int position, uint64_t, uint64_t) {
     ProgressBar->setValue(position);
 }
 
@@ -152,16 +150,28 @@ int TfmBuildingProgress::Progress() const {
     return ProgressBar->value();
 }
 
-void TfmBuildingProgress::SetSizeCaption(const std::string& caption) {
+void TfmBuildingProgress::SizeCaption(const std::string& caption) {
     gbOutputSize->setTitle(Text(caption));
 }
 
-void TfmBuildingProgress::SetSizeText(const std::string& text) {
-    lblOutputSize->setText(Text(text));
+void TfmBuildingProgress::Size(std::optional<uint64_t> bytes) {
+    lblOutputSize->setText(bytes ? Text(FormatSize(*bytes)) : QString());
 }
 
-void TfmBuildingProgress::SetCurrentFileText(const std::string& text) {
-    lblCurrentFile->setText(Text(text));
+void TfmBuildingProgress::CurrentFile(const std::string& path) {
+    lblCurrentFile->setText(Text(Shortened(TProgressLabel::CurrentFile, path)));
+}
+
+std::string TfmBuildingProgress::Shortened(TProgressLabel label, const std::string& path) const {
+    return MinimizeName(
+        path, [&](const std::string& text) { return TextWidth(label, text); }, LabelWidth(label));
+}
+
+void TfmBuildingProgress::Ended(bool finished, bool waitForUser) {
+    EnableMainWindow();
+    if (finished)
+        ShowFinished(waitForUser);
+    CloseProgress();
 }
 
 QLabel* TfmBuildingProgress::LabelOf(TProgressLabel label) const {
@@ -174,10 +184,6 @@ int TfmBuildingProgress::LabelWidth(TProgressLabel label) const {
 
 int TfmBuildingProgress::TextWidth(TProgressLabel label, const std::string& text) const {
     return QFontMetrics(LabelOf(label)->font()).horizontalAdvance(Text(text));
-}
-
-void TfmBuildingProgress::ProcessMessages() {
-    ui::ProcessMessages();
 }
 
 void TfmBuildingProgress::EnableMainWindow() {

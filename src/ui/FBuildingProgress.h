@@ -1,9 +1,10 @@
-// The build's progress window, and the desktop program's answer to what a build asks of a
-// window: the output-file prompt, the replace question, the progress fields, text widths,
-// message processing and the Cancel button.
+// The build's progress window: it shows a build's events (on the window's thread; a build
+// that runs on a worker thread reaches it through UBuildThread), asks its questions (the
+// output-file prompt, the replace question), and its Cancel button cancels the build's
+// token. Paths are shortened here to the widths of their labels.
 #pragma once
 
-#include "pipeline/UBuildHost.h"
+#include "pipeline/UBuildSeam.h"
 #include "ui/UDialogService.h"
 
 #include <QDialog>
@@ -15,7 +16,10 @@ class QPushButton;
 
 namespace vlm::ui {
 
-class TfmBuildingProgress : public QDialog, public vlm::TBuildHost {
+// The two labels of the window whose paths are shortened to their width.
+enum class TProgressLabel { OutputFile, CurrentFile };
+
+class TfmBuildingProgress : public QDialog, public vlm::TBuildEvents, public vlm::TBuildQuestions {
     Q_OBJECT
 public:
     // owner: the main window, which the build disables. It is not the Qt parent, because a
@@ -25,24 +29,26 @@ public:
     bool AskOutputFile(std::string& fileName) override;
     bool AskReplace(const std::string& question) override;
 
-    void ShowProgress() override;
-    void SetOutputFileText(const std::string& text) override;
-    void SetStageCaption(const std::string& caption) override;
-    void SetProgress(int position) override;
-    int Progress() const override;
-    void SetSizeCaption(const std::string& caption) override;
-    void SetSizeText(const std::string& text) override;
-    void SetCurrentFileText(const std::string& text) override;
-    int LabelWidth(TProgressLabel label) const override;
-    int TextWidth(TProgressLabel label, const std::string& text) const override;
+    // Shows the window without making it modal and disables the main window.
+    void Begun(const std::string& outputFile) override;
+    void Stage(const std::string& caption) override;
+    void Bar(int position, uint64_t done, uint64_t known) override;
+    void SizeCaption(const std::string& caption) override;
+    void Size(std::optional<uint64_t> bytes) override;
+    void CurrentFile(const std::string& path) override;
+    // Enables the main window; a finished build shows "Finished" (and when waitForUser
+    // waits modally for the button); then the window hides.
+    void Ended(bool finished, bool waitForUser) override;
 
-    void ProcessMessages() override;
-    bool Cancelled() const override { return FCancelled; }
-    void SetCancelled() override { FCancelled = true; }
-
-    void EnableMainWindow() override;
-    void ShowFinished(bool waitForUser) override;
-    void CloseProgress() override;
+    // The token that the Cancel button cancels (the build's own).
+    void SetCancelToken(TCancelToken* cancel) { FCancel = cancel; }
+    bool Cancelled() const { return FCancelled; }
+    int Progress() const;
+    // Width of a label and of a text in that label's font.
+    int LabelWidth(TProgressLabel label) const;
+    int TextWidth(TProgressLabel label, const std::string& text) const;
+    void EnableMainWindow();
+    void CloseProgress();
 
     // Escape and the title bar's close button press btnCancel.
     void reject() override;
@@ -53,7 +59,11 @@ private:
     void btnCancelClick();
     QLabel* LabelOf(TProgressLabel label) const;
 
+    void ShowFinished(bool waitForUser);
+    std::string Shortened(TProgressLabel label, const std::string& path) const;
+
     QWidget* FOwner;
+    TCancelToken* FCancel = nullptr;
     bool FCancelled = false;
     bool FModal = false;
 

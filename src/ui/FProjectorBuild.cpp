@@ -2,15 +2,16 @@
 #include "ui/FProjector.h"
 
 #include "pipeline/UBuild.h"
-#include "pipeline/UReport.h"
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
 #include "platform/UText.h"
 #include "project/UProject.h"
+#include "report/UReport.h"
 #include "ui/FAbout.h"
 #include "ui/FBuildingProgress.h"
 #include "ui/FSiteReport.h"
+#include "ui/UBuildThread.h"
 #include "ui/UProductInfo.h"
 
 #include <QStatusBar>
@@ -26,6 +27,19 @@ QString Q(const std::string& text) {
 
 } // namespace
 
+namespace {
+
+// The build works on a copy of the project (the window goes on reading its own while the
+// build runs on its thread); what the build changed in it comes back afterwards, on every
+// path: the output file the user chose and a Language that fell back to "Default".
+void TakeBuildChanges(TProject& project, const TProject& built) {
+    for (const char* name : {entry::OutputFile, entry::OutputType, entry::Language})
+        if (built.Value(name) != project.Value(name))
+            project.SetValue(name, built.Value(name));
+}
+
+} // namespace
+
 void TfmProjector::actFileBuildExecute() {
     // The progress window lives for this one build; a cancelled build leaves it hidden and it
     // goes here, at once.
@@ -33,7 +47,10 @@ void TfmProjector::actFileBuildExecute() {
     FProgress = progress.get();
     struct TReset {
         TfmBuildingProgress*& Field;
-        ~TReset() { Field = nullptr; }
+        ~TReset() {
+            Field->EnableMainWindow(); // also when the run ended in a way nobody foresaw
+            Field = nullptr;
+        }
     } reset{FProgress};
     // The status bar tells which files came from outside the home page's folder.
     statusBar()->clearMessage();
@@ -41,12 +58,21 @@ void TfmProjector::actFileBuildExecute() {
         if (const std::string warning = FBuilder->OutsideFiles().Warning(); !warning.empty())
             statusBar()->showMessage(Q(warning));
     };
+    TProject project = *FProject;
+    project.OnChange = {};
+    const bool run = FRunInProgress;
     try {
-        FBuilder->Build(*FProject, *progress, FRunInProgress);
+        RunOffThread(*progress,
+                     [&](const TBuildSeam& seam) { FBuilder->Build(project, seam, run); });
     } catch (const EBuildIncomplete&) {
+        TakeBuildChanges(*FProject, project);
         showOutside(); // the output was written without some files
         throw;
+    } catch (...) {
+        TakeBuildChanges(*FProject, project);
+        throw;
     }
+    TakeBuildChanges(*FProject, project);
     showOutside();
 }
 
@@ -65,7 +91,7 @@ void TfmProjector::actFileRunExecute() {
     const std::string outputFile = FProject->FullPathOf(entry::OutputFile);
     if (UpperCase(FProject->Value(entry::OutputType)) != value::EXE) {
         // The viewer is the platform's business: a missing one shows nothing.
-        Dialogs().StartProgram(Q(ProgramFolder() + "VLMView.exe"), {Q(outputFile)});
+        Dialogs().StartProgram(Q(ProgramFolder() + ViewerProgramName), {Q(outputFile)});
         return;
     }
     // An executable output is a program of its own: the desktop's opener has no method for
@@ -89,9 +115,12 @@ void TfmProjector::actFileSiteReportExecute() {
             Field = nullptr;
         }
     } reset{FProgress};
-    progress->ShowProgress();
-    progress->SetOutputFileText(FProject->FileName());
-    const TSiteReport report = MakeSiteReport(*FProject, *progress);
+    progress->Begun(FProject->FileName());
+    TProject project = *FProject;
+    project.OnChange = {};
+    TSiteReport report;
+    RunOffThread(*progress,
+                 [&](const TBuildSeam& seam) { report = MakeSiteReport(project, seam); });
     if (progress->Cancelled())
         throw EAbort();
     const std::string folder = TempFolder();
@@ -115,7 +144,7 @@ void TfmProjector::actHelpHelpExecute() {
     if (FHelpExists)
         Dialogs().OpenUrl(this, QUrl::fromLocalFile(FHelpFile));
     else
-        Dialogs().StartProgram(Q(ProgramFolder() + "VLMView.exe"), {FManualFile});
+        Dialogs().StartProgram(Q(ProgramFolder() + ViewerProgramName), {FManualFile});
 }
 
 void TfmProjector::actHelpHomePageProductExecute() {

@@ -2,7 +2,7 @@
 // same: a site that uses every form of reference, built and reported.
 #include "BuildFixture.h"
 
-#include "pipeline/UReport.h"
+#include "report/UReport.h"
 
 #include "SiteFixtures.h"
 

@@ -328,7 +328,7 @@ TEST_F(BuildSequence, WorkerThreadsShowTheSameSequence) {
                     EXPECT_THROW(Build(), EAbort);
                 }
                 events.push_back(Host.Events);
-                messages.push_back(Host.MessageCalls);
+                messages.push_back(Host.EventCount);
             }
             EXPECT_EQ(events[1], events[0]);
             EXPECT_EQ(messages[1], messages[0]);

@@ -106,13 +106,14 @@ TEST(Output, MinimizeName) {
 TEST(Output, ArchiveProgressShowsTheMemberAndAsksToStop) {
     for (const bool cancel : {false, true}) {
         TRecordingHost host;
+        TProgress progress(host.Seam());
         if (cancel)
             host.SetCancelled();
-        EXPECT_EQ(ArchiveProgress(host, 100, "dir/sub/page.htm", 1536), cancel);
+        EXPECT_EQ(ArchiveProgress(progress, 100, "dir/sub/page.htm", 1536), cancel);
         EXPECT_EQ(host.Progress(), 100);
         EXPECT_EQ(host.Of("CurrentFile:"), std::vector<std::string>{"dir/sub/page.htm"});
         EXPECT_EQ(host.Of("Size:"), std::vector<std::string>{"2 KB"});
-        EXPECT_EQ(host.MessageCalls, 1);
+        EXPECT_EQ(host.Events.size(), 3u);
     }
 }
 
@@ -133,7 +134,8 @@ struct TJoinFixture {
 TEST(Output, JoiningTheExecutable) {
     TJoinFixture f;
     TRecordingHost host;
-    JoinExecutable(host, f.Viewer, f.Archive, f.Output);
+    TProgress progress(host.Seam());
+    JoinExecutable(progress, f.Viewer, f.Archive, f.Output);
     const std::string out = ReadFile(f.Output);
     ASSERT_EQ(out.size(), 305008u);
     EXPECT_EQ(out.substr(0, 300000), f.ViewerBytes);
@@ -163,9 +165,10 @@ TEST(Output, AFailedJoinLeavesNoOutput) {
         if (c.RemoveViewer)
             DeleteFile(f.Viewer);
         TRecordingHost host;
+        TProgress progress(host.Seam());
         try {
             const test_hooks::TFailWrites full(c.FailAfter, ENOSPC);
-            JoinExecutable(host, f.Viewer, f.Archive, f.Output);
+            JoinExecutable(progress, f.Viewer, f.Archive, f.Output);
             ADD_FAILURE() << c.What << ": no error";
         } catch (const EVlmError& e) {
             const std::string named = c.RemoveViewer ? f.Viewer : f.Output;
@@ -179,9 +182,10 @@ TEST(Output, AFailedJoinLeavesNoOutput) {
 TEST(Output, JoiningIntoAMissingFolderNamesTheOutput) {
     TJoinFixture f;
     TRecordingHost host;
+    TProgress progress(host.Seam());
     const std::string output = f.Dir / "out/keep.txt/site.exe"; // under a regular file
     try {
-        JoinExecutable(host, f.Viewer, f.Archive, output);
+        JoinExecutable(progress, f.Viewer, f.Archive, output);
         ADD_FAILURE() << "no error";
     } catch (const EFCreateError& e) {
         EXPECT_NE(std::string(e.what()).find(output), std::string::npos) << e.what();
@@ -193,11 +197,12 @@ TEST(Output, CancelDuringJoiningLeavesNoOutput) {
     for (int check = 1; check <= 5; ++check) {
         TJoinFixture f;
         TRecordingHost host;
+        TProgress progress(host.Seam());
         const int bars[] = {10, 30, 80, 90, 100};
         host.CancelWhen = [&](const std::string&, int) {
             return host.Progress() == bars[check - 1];
         };
-        EXPECT_THROW(JoinExecutable(host, f.Viewer, f.Archive, f.Output), EAbort) << check;
+        EXPECT_THROW(JoinExecutable(progress, f.Viewer, f.Archive, f.Output), EAbort) << check;
         EXPECT_EQ(ListNames(f.Dir / "out"), std::vector<std::string>{"keep.txt"}) << check;
         EXPECT_EQ(FileExists(f.Archive), check < 5) << check;
     }

@@ -113,19 +113,19 @@ TEST_F(ProjectPaths, LinkDiscoveryReportsPagesAndFilesAsItGoes) {
     CopyExampleSite();
     Output("site.vlm");
     Build();
-    ASSERT_FALSE(Host.Links.empty());
-    EXPECT_EQ(Host.Links.front(), (std::vector<size_t>{0, 1, 1})) << "the home page alone";
+    ASSERT_FALSE(Host.LinkCounts.empty());
+    EXPECT_EQ(Host.LinkCounts.front(), (std::vector<size_t>{0, 1, 1})) << "the home page alone";
     // Seven pages (".htm" exactly; README.HTM is taken but not scanned) and the style sheet
     // are read, among 11 files.
-    EXPECT_EQ(Host.Links.back(), (std::vector<size_t>{8, 8, 11}));
-    for (size_t i = 1; i < Host.Links.size(); ++i) {
-        const auto& before = Host.Links[i - 1];
-        const auto& now = Host.Links[i];
+    EXPECT_EQ(Host.LinkCounts.back(), (std::vector<size_t>{8, 8, 11}));
+    for (size_t i = 1; i < Host.LinkCounts.size(); ++i) {
+        const auto& before = Host.LinkCounts[i - 1];
+        const auto& now = Host.LinkCounts[i];
         EXPECT_TRUE(now[0] >= before[0] && now[1] >= before[1] && now[2] >= before[2]) << i;
         EXPECT_LE(now[0], now[1]) << "no more pages parsed than found";
         EXPECT_LE(now[1], now[2]);
     }
-    EXPECT_EQ(Host.Links.size(), 1u + 10u + 8u) << "the home page, each file, each document";
+    EXPECT_EQ(Host.LinkCounts.size(), 1u + 10u + 8u) << "the home page, each file, each document";
 }
 
 } // namespace

@@ -48,7 +48,8 @@ public:
     void JoinExecutableOutput() {
         WriteFile(In + "archive", RandomBytes(60000, 8));
         TRecordingHost host;
-        JoinExecutable(host, In + "viewer", In + "archive", Target);
+        TProgress progress(host.Seam());
+        JoinExecutable(progress, In + "viewer", In + "archive", Target);
     }
     void MoveArchiveIntoPlace() {
         TZip zip;

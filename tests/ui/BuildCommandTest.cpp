@@ -5,7 +5,7 @@
 #include "archive/arcReader.h"
 #include "pipeline/UBuild.h"
 #include "ui/FBuildingProgress.h"
-#include "ui/UProcessMessages.h"
+#include "ui/UBuildThread.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -74,15 +74,15 @@ protected:
         std::filesystem::create_directories(Dir / "tmp");
         std::filesystem::create_directories(Dir / "out");
         SetTempFolder(Dir / "tmp/");
-        Interval.emplace(0ms);
+        Lockstep.emplace();
     }
     void TearDown() override {
-        Interval.reset();
+        Lockstep.reset();
         SetTempFolder("");
         ProjectorTest::TearDown();
     }
 
-    std::optional<ui::test_hooks::TMessageInterval> Interval;
+    std::optional<ui::test_hooks::TLockstepRuns> Lockstep;
 
     // The site with some bulk, so that compressing it takes several progress reports, and a
     // project with the given output that is open in the window.

@@ -158,12 +158,15 @@ TEST(BuildingProgress, CancelSetsTheFlagAndKeepsTheWindowWhileTheBuildRuns) {
         QWidget owner;
         owner.show();
         TfmBuildingProgress progress(&owner);
-        progress.ShowProgress();
+        TCancelToken cancel;
+        progress.SetCancelToken(&cancel);
+        progress.Begun("/out/site.vlm");
         EXPECT_TRUE(progress.isVisible()) << c.Name;
         EXPECT_FALSE(owner.isEnabled()) << c.Name << ": the main window is disabled";
         EXPECT_TRUE(progress.isEnabled()) << c.Name;
         c.Press(progress);
         EXPECT_TRUE(progress.Cancelled()) << c.Name;
+        EXPECT_TRUE(cancel.Cancelled()) << c.Name << ": the build's token is cancelled";
         EXPECT_TRUE(progress.isVisible()) << c.Name;
         progress.EnableMainWindow();
         EXPECT_TRUE(owner.isEnabled()) << c.Name;
@@ -174,7 +177,7 @@ TEST(BuildingProgress, FinishedIsBoldAndWaitsForTheUserOutsideRun) {
     for (const bool wait : {false, true}) {
         TScriptedDialogs dialogs;
         TfmBuildingProgress progress(nullptr);
-        progress.ShowProgress();
+        progress.Begun("/out/site.vlm");
         if (wait) {
             dialogs.HandleDialog([](QDialog& dialog) {
                 EXPECT_FALSE(dialog.isVisible()) << "hidden before the modal showing";
@@ -183,14 +186,13 @@ TEST(BuildingProgress, FinishedIsBoldAndWaitsForTheUserOutsideRun) {
                 return int(ui::mrCancel);
             });
         }
-        progress.ShowFinished(wait);
+        progress.Ended(true, wait);
         const auto* stage = progress.findChild<QGroupBox*>(QStringLiteral("gbProgress"));
         EXPECT_EQ(stage->title(), "Finished");
         EXPECT_TRUE(stage->font().bold());
         EXPECT_EQ(progress.findChild<QPushButton*>(QStringLiteral("btnCancel"))->text(),
                   "Finished");
         EXPECT_EQ(dialogs.Dialogs.size(), wait ? 1u : 0u);
-        progress.CloseProgress();
         EXPECT_FALSE(progress.isVisible());
     }
 }
@@ -199,14 +201,14 @@ TEST(BuildingProgress, TextWidthsAreMeasuredInTheLabelsOwnFont) {
     TfmBuildingProgress progress(nullptr);
     auto* label = progress.findChild<QLabel*>(QStringLiteral("lblCurrentFile"));
     const std::string text = "/home/user/site/images/logo.gif";
-    EXPECT_EQ(progress.LabelWidth(TProgressLabel::CurrentFile), 291);
-    const int normal = progress.TextWidth(TProgressLabel::CurrentFile, text);
+    EXPECT_EQ(progress.LabelWidth(ui::TProgressLabel::CurrentFile), 291);
+    const int normal = progress.TextWidth(ui::TProgressLabel::CurrentFile, text);
     EXPECT_EQ(normal, QFontMetrics(label->font()).horizontalAdvance(QString::fromStdString(text)));
     QFont big = label->font();
     big.setPixelSize(40);
     label->setFont(big);
-    EXPECT_GT(progress.TextWidth(TProgressLabel::CurrentFile, text), normal);
-    EXPECT_EQ(progress.TextWidth(TProgressLabel::OutputFile, text), normal)
+    EXPECT_GT(progress.TextWidth(ui::TProgressLabel::CurrentFile, text), normal);
+    EXPECT_EQ(progress.TextWidth(ui::TProgressLabel::OutputFile, text), normal)
         << "the other label keeps its font";
 }
 

@@ -123,10 +123,11 @@ TEST_P(FontGrowthTest, NoCaptionIsCut) {
     }
     {
         ui::TfmBuildingProgress progress(nullptr);
-        progress.SetSizeCaption("Current file size");
-        progress.SetStageCaption("Compressing files...");
-        progress.SetSizeText("1023.99 MB");
-        progress.SetOutputFileText("/home/user/site.vlm");
+        progress.SizeCaption("Current file size");
+        progress.Stage("Compressing files...");
+        progress.Size(uint64_t{1073730000});
+        progress.Begun("/home/user/site.vlm");
+        progress.hide();
         EXPECT_EQ(ShowAndCheck(progress), QStringList()) << "progress window";
         if (!large) {
             EXPECT_EQ(progress.size(), QSize(350, 250));

@@ -5,7 +5,6 @@
 
 #include "platform/UErrors.h"
 #include "ui/UActionList.h"
-#include "ui/UProcessMessages.h"
 #include "ui/UQtDialogService.h"
 
 #include <QEventLoop>
@@ -201,21 +200,6 @@ TEST(Framework, AStartedProgramRunsOrGivesTheReason) {
     const std::string started = dir / "started";
     EXPECT_TRUE(vlm::test::WaitUntil(
         [&] { return vlm::test::PathExists(started) && vlm::test::ReadFile(started) == "x y"; }));
-}
-
-TEST(Framework, MessageProcessingIsThrottledByTime) {
-    using namespace std::chrono;
-    steady_clock::time_point now{};
-    TMessageThrottle throttle([&] { return now; });
-    const struct {
-        int AdvanceMs;
-        bool Due;
-    } steps[] = {{0, true},   {0, false}, {14, false}, {1, true},
-                 {10, false}, {30, true}, {0, false}};
-    for (const auto& step : steps) {
-        now += milliseconds(step.AdvanceMs);
-        EXPECT_EQ(throttle.Due(), step.Due) << "after " << step.AdvanceMs << " ms";
-    }
 }
 
 } // namespace

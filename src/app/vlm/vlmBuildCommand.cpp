@@ -28,36 +28,32 @@ int Columns(const std::string& text) {
 
 // The build's window on a terminal: one progress line on standard error that updates in
 // place when it is a terminal, a line per stage otherwise, nothing when quiet. Ctrl+C is
-// the Cancel button.
-class TTerminalHost : public TBuildHost {
+// the Cancel button (the interrupt guard cancels the token).
+class TTerminalBuild : public TBuildEvents, public TBuildQuestions {
 public:
-    TTerminalHost(std::ostream& err, TProgressMode mode, bool yes, std::string outputFile)
+    TTerminalBuild(std::ostream& err, TProgressMode mode, bool yes, std::string outputFile)
         : FErr(err), FMode(mode), FYes(yes), FOutputFile(std::move(outputFile)) {}
 
     bool AskOutputFile(std::string&) override {
         throw EUsage("the project names no output file; give one with -o OUTPUT");
     }
     bool AskReplace(const std::string& question) override;
-    void ShowProgress() override {}
-    void SetOutputFileText(const std::string&) override {}
-    void SetStageCaption(const std::string& caption) override;
-    void SetProgress(int position) override { FBar = position; }
-    int Progress() const override { return FBar; }
-    void SetSizeCaption(const std::string&) override {}
-    void SetSizeText(const std::string&) override {}
-    void SetCurrentFileText(const std::string& text) override { FCurrentFile = text; }
-    int LabelWidth(TProgressLabel label) const override;
-    int TextWidth(TProgressLabel, const std::string& text) const override { return Columns(text); }
-    void LinksFound(size_t pagesParsed, size_t pagesFound, size_t filesFound) override;
-    void ProcessMessages() override;
-    bool Cancelled() const override { return FCancelled || Interrupted(); }
-    void SetCancelled() override { FCancelled = true; }
-    void EnableMainWindow() override {}
-    void ShowFinished(bool) override {}
-    void CloseProgress() override { ClearLine(); }
+
+    void Begun(const std::string&) override {}
+    void Stage(const std::string& caption) override;
+    void Bar(int position, uint64_t, uint64_t) override {
+        FBar = position;
+        DrawNowAndThen();
+    }
+    void SizeCaption(const std::string&) override {}
+    void Size(std::optional<uint64_t>) override {}
+    void CurrentFile(const std::string& path) override { FCurrentFile = path; }
+    void Links(size_t pagesParsed, size_t pagesFound, size_t filesFound) override;
+    void Ended(bool, bool) override { ClearLine(); }
 
 private:
     std::string Prefix() const;
+    void DrawNowAndThen();
     void Draw();
     void ClearLine();
 
@@ -71,12 +67,11 @@ private:
     // Link discovery's counts while it runs: a site can hold tens of thousands of pages.
     bool FCounting = false;
     size_t FPagesParsed = 0, FPagesFound = 0, FFilesFound = 0;
-    bool FCancelled = false;
     bool FLineShown = false;
     std::chrono::steady_clock::time_point FLastDraw{};
 };
 
-bool TTerminalHost::AskReplace(const std::string& question) {
+bool TTerminalBuild::AskReplace(const std::string& question) {
     if (FYes)
         return true;
     if (!StdInIsTerminal())
@@ -94,7 +89,7 @@ bool TTerminalHost::AskReplace(const std::string& question) {
     return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
 
-std::string TTerminalHost::Prefix() const {
+std::string TTerminalBuild::Prefix() const {
     std::string prefix = FStage + " ";
     if (FCounting)
         prefix += std::to_string(FPagesParsed) + "/" + std::to_string(FPagesFound) + " pages, " +
@@ -102,14 +97,15 @@ std::string TTerminalHost::Prefix() const {
     return prefix + std::to_string(FBar) + "% ";
 }
 
-void TTerminalHost::LinksFound(size_t pagesParsed, size_t pagesFound, size_t filesFound) {
+void TTerminalBuild::Links(size_t pagesParsed, size_t pagesFound, size_t filesFound) {
     FCounting = true;
     FPagesParsed = pagesParsed;
     FPagesFound = pagesFound;
     FFilesFound = filesFound;
+    DrawNowAndThen();
 }
 
-void TTerminalHost::SetStageCaption(const std::string& caption) {
+void TTerminalBuild::Stage(const std::string& caption) {
     // The counts that link discovery ended with are shown once more before the next stage.
     if (FCounting && FMode == TProgressMode::Line)
         Draw();
@@ -122,14 +118,8 @@ void TTerminalHost::SetStageCaption(const std::string& caption) {
         Draw();
 }
 
-int TTerminalHost::LabelWidth(TProgressLabel label) const {
-    const int columns = TerminalColumns() - 1;
-    if (label == TProgressLabel::OutputFile)
-        return columns;
-    return std::max(10, columns - Columns(Prefix()));
-}
-
-void TTerminalHost::ProcessMessages() {
+// The line is drawn at most every tenth of a second.
+void TTerminalBuild::DrawNowAndThen() {
     if (FMode != TProgressMode::Line)
         return;
     const auto now = std::chrono::steady_clock::now();
@@ -137,13 +127,16 @@ void TTerminalHost::ProcessMessages() {
         Draw();
 }
 
-void TTerminalHost::Draw() {
+void TTerminalBuild::Draw() {
     FLastDraw = std::chrono::steady_clock::now();
-    FErr << "\r" << Prefix() << FCurrentFile << "\x1b[K" << std::flush;
+    // The current file is shortened to the columns the rest of the line leaves it.
+    const std::string prefix = Prefix();
+    const int room = std::max(10, TerminalColumns() - 1 - Columns(prefix));
+    FErr << "\r" << prefix << MinimizeName(FCurrentFile, Columns, room) << "\x1b[K" << std::flush;
     FLineShown = true;
 }
 
-void TTerminalHost::ClearLine() {
+void TTerminalBuild::ClearLine() {
     if (FLineShown)
         FErr << "\r\x1b[K" << std::flush;
     FLineShown = false;
@@ -177,8 +170,9 @@ int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
     }
     const std::string output = project.FullPathOf(entry::OutputFile);
     const TProgressMode mode = ModeOf(parsed);
-    TTerminalHost host(err, mode, parsed.Has("--yes"), output);
-    const TInterruptGuard interrupts;
+    TTerminalBuild terminal(err, mode, parsed.Has("--yes"), output);
+    TCancelToken cancel;
+    const TInterruptGuard interrupts(&cancel);
     TBuilder builder;
     builder.Zip().Jobs = jobs;
     const auto save = [&] {
@@ -191,7 +185,7 @@ int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
             err << "vlm build: warning: " << warning << "\n";
     };
     try {
-        builder.Build(project, host);
+        builder.Build(project, {terminal, terminal, cancel});
     } catch (const EBuildIncomplete&) {
         save(); // the output was written; only some of the site's files are missing
         warnOutside();

@@ -4,7 +4,8 @@
 
 namespace vlm::cli {
 
-TInterruptGuard::TInterruptGuard() : FSignals(std::make_unique<TStopSignalGuard>()) {}
+TInterruptGuard::TInterruptGuard(TCancelToken* cancel)
+    : FSignals(std::make_unique<TStopSignalGuard>(cancel)) {}
 
 TInterruptGuard::~TInterruptGuard() = default;
 

@@ -2,6 +2,8 @@
 // parser and the usage error.
 #pragma once
 
+#include "platform/UCancel.h"
+
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -70,7 +72,8 @@ void RequirePositionals(const TParsedArgs& parsed, int min, int max);
 // between chunks, so that it can stop cleanly; the previous handlers come back when it ends.
 class TInterruptGuard {
 public:
-    TInterruptGuard();
+    // cancel, when given, is cancelled by a signal too.
+    explicit TInterruptGuard(TCancelToken* cancel = nullptr);
     ~TInterruptGuard();
     TInterruptGuard(const TInterruptGuard&) = delete;
     TInterruptGuard& operator=(const TInterruptGuard&) = delete;

@@ -1,10 +1,10 @@
 #include "vlm/vlmReportCommand.h"
 
-#include "pipeline/UReport.h"
 #include "platform/UErrors.h"
 #include "platform/UPaths.h"
 #include "platform/UTerminal.h"
 #include "project/UProject.h"
+#include "report/UReport.h"
 
 #include <cerrno>
 #include <ostream>
@@ -15,15 +15,14 @@ namespace {
 
 // The report's window on a terminal: a line per stage on standard error unless quiet;
 // Ctrl+C is the Cancel button. The report asks nothing.
-class TReportHost : public TSilentBuildHost {
+class TReportLines : public TSilentBuildEvents {
 public:
-    TReportHost(std::ostream& err, bool quiet) : FErr(err), FQuiet(quiet) {}
+    TReportLines(std::ostream& err, bool quiet) : FErr(err), FQuiet(quiet) {}
 
-    void SetStageCaption(const std::string& caption) override {
+    void Stage(const std::string& caption) override {
         if (!FQuiet)
             FErr << caption << "\n" << std::flush;
     }
-    bool Cancelled() const override { return TSilentBuildHost::Cancelled() || Interrupted(); }
 
 private:
     std::ostream& FErr;
@@ -67,9 +66,11 @@ int RunReport(const TArgs& args, std::ostream& out, std::ostream& err) {
     if (project.Value(entry::HomePage).empty())
         throw EVlmError("The project \"" + project.FileName() +
                         "\" has no home page (HomePage is empty)");
-    TReportHost host(err, parsed.Has("--quiet") || parsed.Has("--json"));
-    const TInterruptGuard interrupts;
-    const TSiteReport report = MakeSiteReport(project, host);
+    TReportLines lines(err, parsed.Has("--quiet") || parsed.Has("--json"));
+    TDecliningQuestions questions; // the report asks nothing
+    TCancelToken cancel;
+    const TInterruptGuard interrupts(&cancel);
+    const TSiteReport report = MakeSiteReport(project, {lines, questions, cancel});
     if (parsed.Has("--html"))
         SaveReportHtml(parsed.Get("--html"), report);
     WriteToOutput(

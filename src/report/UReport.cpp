@@ -1,10 +1,8 @@
-#include "pipeline/UReport.h"
+#include "report/UReport.h"
 
 #include "archive/arcErrors.h"
 #include "archive/arcZip.h"
 #include "pipeline/UProgress.h"
-#include "pipeline/UReportObserver.h"
-#include "pipeline/UReportWalk.h"
 #include "pipeline/USiteFiles.h"
 #include "platform/UErrors.h"
 #include "platform/UFileSys.h"
@@ -12,6 +10,9 @@
 #include "platform/UProcessInfo.h"
 #include "platform/UText.h"
 #include "project/UProject.h"
+#include "report/UReportObserver.h"
+#include "report/UReportWalk.h"
+#include "site/USiteFormat.h"
 
 #include <algorithm>
 #include <map>
@@ -27,8 +28,8 @@ constexpr size_t LargestListed = 20;
 
 class TReportRun {
 public:
-    TReportRun(const TProject& project, TBuildHost& host)
-        : FProject(project), FHost(host),
+    TReportRun(const TProject& project, const TBuildSeam& seam)
+        : FProject(project), FProgress(seam),
           FCollection(project, SitePathsOf(project, TempFolder(), ProgramFolder())) {}
 
     TSiteReport Execute();
@@ -44,7 +45,7 @@ private:
     void Totals();
 
     const TProject& FProject;
-    TBuildHost& FHost;
+    TProgress FProgress;
     TSiteCollection FCollection;
     TSiteReport FReport;
     TRegExpr FInclude{"MaskInclude"};
@@ -55,11 +56,9 @@ private:
 };
 
 void TReportRun::Stage(const std::string& caption) {
-    FHost.SetStageCaption(caption);
-    FHost.SetProgress(0);
-    FHost.SetCurrentFileText("");
-    FHost.ProcessMessages();
-    CheckForCancel(FHost);
+    FProgress.Stage(caption);
+    FProgress.Events().CurrentFile("");
+    FProgress.Check();
 }
 
 TSiteReport TReportRun::Execute() {
@@ -87,7 +86,7 @@ void TReportRun::Discover() {
     Stage("Parsing files...");
     FFirst = std::make_unique<TFirstReferences>(FCollection.Discovered());
     TReportObserver observer(FReport, FFirst.get(), &FObserved);
-    FCollection.Discover(FHost, FInclude, FExclude, &observer, 0);
+    FCollection.Discover(FProgress, FInclude, FExclude, &observer, 0);
     FFirst->Index();
 }
 
@@ -115,8 +114,7 @@ void TReportRun::List() {
             AddSkippedLink(FReport, folder, aboveTop);
         };
         zip.ProcessMessages = [this, &zip] {
-            FHost.ProcessMessages();
-            if (FHost.Cancelled() && !zip.GetCancel())
+            if (FProgress.Cancelled() && !zip.GetCancel())
                 zip.SetCancel(true);
         };
         // The writer's errors reach the report as they reach a build.
@@ -131,7 +129,7 @@ void TReportRun::List() {
         }
         std::vector<TExcludedFile> excluded;
         const bool complete = zip.ListOnly(listed, &excluded);
-        CheckForCancel(FHost);
+        FProgress.Check();
         if (!complete)
             throw EVlmError("Cannot list the files of \"" + paths.HomeRoot + "\"");
         for (TExcludedFile& file : excluded)
@@ -147,10 +145,8 @@ void TReportRun::List() {
 void TReportRun::CheckFiles(std::vector<TListedFile>& listed, std::vector<TWriterReport>& reports) {
     size_t kept = 0;
     for (size_t i = 0; i < listed.size(); ++i) {
-        if (i % 256 == 0) {
-            FHost.ProcessMessages();
-            CheckForCancel(FHost);
-        }
+        if (i % 256 == 0)
+            FProgress.Check();
         if (const int error = FileOpenError(listed[i].Path); error != 0) {
             reports.push_back(
                 {listed[i].Path, WriterReason(errOpenFile, SysErrorMessage(error)), errOpenFile});
@@ -206,7 +202,7 @@ void TReportRun::CheckMaskModeLinks() {
     for (const TReportFile& file : FReport.Files)
         members.Add(file.Path);
     TReportObserver observer(FReport, nullptr, &FObserved);
-    TLinkParser parser(FHost, FInclude, FExclude);
+    TLinkParser parser(FProgress, FInclude, FExclude);
     parser.SetObserver(&observer);
     parser.SetHomeRoot(FReport.HomeRoot);
     parser.SetOwnFiles([this](const std::string& path) { return FCollection.IsOwnOutput(path); });
@@ -238,7 +234,7 @@ void TReportRun::FindOrphans() {
         const auto it = unreadable.find(path);
         return it != unreadable.end() ? it->second : std::string();
     };
-    FindLeftOut(FReport, FHost, rules);
+    FindLeftOut(FReport, FProgress, rules);
     // The build's own output that pages name is left out wherever it lies.
     for (const std::string& path : FObserved.OwnOutputs) {
         const bool named = std::any_of(FReport.Orphans.begin(), FReport.Orphans.end(),
@@ -289,7 +285,7 @@ void TReportRun::Totals() {
     }
     if (FReport.Executable)
         estimate += static_cast<uint64_t>(
-                        std::max<int64_t>(FileSizeOf(ProgramFolder() + "VLMView.exe"), 0)) +
+                        std::max<int64_t>(FileSizeOf(ProgramFolder() + ViewerProgramName), 0)) +
                     8;
     FReport.EstimatedOutputBytes = estimate;
     for (auto& [ext, type] : types)
@@ -311,8 +307,8 @@ void TReportRun::Totals() {
 
 } // namespace
 
-TSiteReport MakeSiteReport(const TProject& project, TBuildHost& host) {
-    return TReportRun(project, host).Execute();
+TSiteReport MakeSiteReport(const TProject& project, const TBuildSeam& seam) {
+    return TReportRun(project, seam).Execute();
 }
 
 } // namespace vlm

@@ -3,8 +3,8 @@
 // enter, and the hint for the files that pages' scripts may load.
 #pragma once
 
-#include "pipeline/UBuildHost.h"
-#include "pipeline/UReport.h"
+#include "pipeline/UProgress.h"
+#include "report/UReport.h"
 
 #include <functional>
 #include <string>
@@ -24,8 +24,8 @@ struct TLeftOutRules {
 // HiddenFolders, SkippedLinks (the links it does not enter) and, in parse mode, Hints. A
 // file is taken when a taken file has its path, or when it is no link itself and a taken
 // file leads to it (through a link to it or to a folder above it); a link that nothing
-// takes is left out. host's Cancel raises EAbort.
-void FindLeftOut(TSiteReport& report, TBuildHost& host, const TLeftOutRules& rules);
+// takes is left out. Cancel raises EAbort.
+void FindLeftOut(TSiteReport& report, TProgress& progress, const TLeftOutRules& rules);
 
 // The words of the hint for count files that scripts may load left out in parse mode.
 std::string ScriptFilesHint(size_t count);

@@ -2,7 +2,7 @@
 // references that link discovery finds.
 #include "BuildFixture.h"
 
-#include "pipeline/UReport.h"
+#include "report/UReport.h"
 
 #include <algorithm>
 #include <map>

@@ -2,8 +2,8 @@
 // order across its chunks, its write failures named, and the file gone on every path out.
 #include "BuildFixture.h"
 
-#include "pipeline/UReport.h"
 #include "platform/UErrors.h"
+#include "report/UReport.h"
 
 #include <cerrno>
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "pipeline/ULinks.h"
-#include "pipeline/UReport.h"
+#include "report/UReport.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 // The report's page written to a file as it is made: through a buffer into the safe
 // replace, so the file is never left half-written and a write error names the file.
-#include "pipeline/UReport.h"
+#include "report/UReport.h"
 
 #include "platform/UErrors.h"
 #include "platform/UFileStream.h"

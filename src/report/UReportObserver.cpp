@@ -1,4 +1,4 @@
-#include "pipeline/UReportObserver.h"
+#include "report/UReportObserver.h"
 
 #include "platform/UPaths.h"
 

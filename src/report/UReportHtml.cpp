@@ -2,7 +2,7 @@
 // heading (a little inline script), a bar shows the bytes by type, and nothing is fetched
 // from the network.
 #include "pipeline/UProgress.h"
-#include "pipeline/UReport.h"
+#include "report/UReport.h"
 
 #include <array>
 #include <ostream>

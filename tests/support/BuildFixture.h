@@ -61,7 +61,7 @@ public:
                                             ? "EXE"
                                             : "VLM");
     }
-    void Build(bool runInProgress = false) { Builder.Build(*Project, Host, runInProgress); }
+    void Build(bool runInProgress = false) { Builder.Build(*Project, Host.Seam(), runInProgress); }
 
     // Member names with the site's folder (and the others) shortened to a mark.
     std::vector<std::string> MemberNames(const std::string& file) {

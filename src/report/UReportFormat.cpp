@@ -1,7 +1,7 @@
 // The three forms of the site report: text for a terminal, JSON for scripts and one
 // self-contained HTML page for people.
 #include "pipeline/UProgress.h"
-#include "pipeline/UReport.h"
+#include "report/UReport.h"
 
 #include <array>
 #include <cstdio>

@@ -4,10 +4,10 @@
 // and totals with an estimate of the output's size.
 #pragma once
 
-#include "pipeline/UBuildHost.h"
+#include "pipeline/UBuildSeam.h"
 #include "pipeline/ULinks.h"
-#include "pipeline/UReportSpool.h"
 #include "pipeline/USiteFiles.h"
+#include "report/UReportSpool.h"
 
 #include <cstdint>
 #include <functional>
@@ -87,8 +87,8 @@ struct TSiteReport {
     bool HasErrors() const { return !Errors.empty(); }
 };
 
-// Makes the report of project. The host shows the stages and the current page, and its
-// Cancel raises EAbort; errors that end a build before it writes (a missing home page, a
+// Makes the report of project. Its events show the stages and the current page, and its
+// cancel token raises EAbort; errors that end a build before it writes (a missing home page, a
 // page that cannot be read, a mask that does not compile) raise the exception the build
 // raises, naming the file and the reason; the files and folders a build would fail to
 // read are collected in Errors, as the archive writer reports them. The project is not
@@ -96,7 +96,7 @@ struct TSiteReport {
 // listing and removed again. The broken references and the ones found by letter case are
 // spooled in the private temporary folder: the spool goes with the report, or at once when
 // a Cancel or an error ends it.
-TSiteReport MakeSiteReport(const TProject& project, TBuildHost& host);
+TSiteReport MakeSiteReport(const TProject& project, const TBuildSeam& seam);
 
 // The writers go through the report once, from the first byte to the last, and write as
 // they go: a report of a large site is never held whole in memory. A stream that raises its

@@ -1,4 +1,4 @@
-#include "pipeline/UReportSpool.h"
+#include "report/UReportSpool.h"
 
 #include "platform/UErrors.h"
 #include "platform/UFileStream.h"

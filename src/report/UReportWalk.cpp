@@ -1,10 +1,10 @@
-#include "pipeline/UReportWalk.h"
+#include "report/UReportWalk.h"
 
 #include "pipeline/UProgress.h"
-#include "pipeline/UReportObserver.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
 #include "platform/UText.h"
+#include "report/UReportObserver.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -30,8 +30,8 @@ bool ScriptsMayLoad(const std::string& path) {
 
 class TLeftOutWalk {
 public:
-    TLeftOutWalk(TSiteReport& report, TBuildHost& host, const TLeftOutRules& rules)
-        : FReport(report), FHost(host), FRules(rules) {
+    TLeftOutWalk(TSiteReport& report, TProgress& progress, const TLeftOutRules& rules)
+        : FReport(report), FProgress(progress), FRules(rules) {
         // Views of the report's own paths (or, where names ignore case, of their keys): a
         // site's worth of names is not copied again.
         FKeys.reserve(FileNamesIgnoreCase ? report.Files.size() : 0); // the views stay valid
@@ -78,7 +78,7 @@ private:
                        std::vector<std::pair<std::string, size_t>>& files);
 
     TSiteReport& FReport;
-    TBuildHost& FHost;
+    TProgress& FProgress;
     const TLeftOutRules& FRules;
     std::vector<std::string> FKeys;
     std::unordered_set<std::string_view> FTaken;
@@ -97,8 +97,7 @@ void TLeftOutWalk::LeftOut(const std::string& path, const TSearchRec& rec, bool 
 }
 
 void TLeftOutWalk::Walk(const std::string& folder, std::vector<TFileId>& ancestors) {
-    FHost.ProcessMessages();
-    CheckForCancel(FHost);
+    FProgress.Check();
     std::vector<TFolderEntry> entries;
     ListFolderEntries(folder, entries);
     // The files of the folder by upper-cased name, for the names that differ in case alone.
@@ -167,8 +166,8 @@ std::string ScriptFilesHint(size_t count) {
            " files that scripts may load were left out; mask mode takes them";
 }
 
-void FindLeftOut(TSiteReport& report, TBuildHost& host, const TLeftOutRules& rules) {
-    TLeftOutWalk(report, host, rules).Run();
+void FindLeftOut(TSiteReport& report, TProgress& progress, const TLeftOutRules& rules) {
+    TLeftOutWalk(report, progress, rules).Run();
     if (!report.Parsing)
         return;
     // Link discovery cannot know what scripts fetch: files of the kinds they fetch that
