@@ -1,6 +1,7 @@
 #include "pipeline/UCssScan.h"
 
 #include "pipeline/UReferences.h"
+#include "platform/UText.h"
 
 namespace vlm {
 
@@ -12,8 +13,8 @@ bool IsBlank(char c) {
 
 // Characters of a CSS identifier ("@" too, so that "@import" reads as one word).
 bool IsWordChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '_' || c == '@' || c == '\\' || static_cast<unsigned char>(c) >= 0x80;
+    return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '-' || c == '_' || c == '@' || c == '\\' ||
+           static_cast<unsigned char>(c) >= 0x80;
 }
 
 // Longer words are none of the ones looked for.
@@ -42,7 +43,7 @@ void TCssScanner::Emit(size_t end, const TFound& found) {
 void TCssScanner::Normal(char c) {
     if (IsWordChar(c)) {
         if (FWord.size() < WordLimit)
-            FWord += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+            FWord += AsciiLower(c);
         else
             FWordLong = true;
         return;

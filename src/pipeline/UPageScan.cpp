@@ -6,6 +6,8 @@
 #include "platform/UFileStream.h"
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
+#include "platform/UText.h"
+#include "platform/UText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -51,11 +53,7 @@ uint64_t CountLineEnds(const char* p, const char* end) {
 namespace {
 
 bool IsNameChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
-}
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '-';
 }
 
 // The path a reference names. One from the site's root ("/license.html") names the file at
@@ -193,7 +191,7 @@ void TDocumentScan::Style(const char* begin, const char*& p, const char* end, ui
             continue;
         }
         const char c = *p;
-        if (FClose < StyleEnd.size() && Lower(c) == StyleEnd[FClose]) {
+        if (FClose < StyleEnd.size() && AsciiLower(c) == StyleEnd[FClose]) {
             ++FClose;
             ++p;
             continue;

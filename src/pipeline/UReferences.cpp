@@ -15,16 +15,12 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // name (lower case) equals text without regard to ASCII letter case.
 bool IsName(std::string_view text, std::string_view name) {
     if (text.size() != name.size())
         return false;
     for (size_t i = 0; i < text.size(); ++i)
-        if (Lower(text[i]) != name[i])
+        if (AsciiLower(text[i]) != name[i])
             return false;
     return true;
 }
@@ -268,30 +264,6 @@ void SrcsetUrls(std::string_view value, std::vector<std::string>& urls) {
     }
 }
 
-namespace {
-
-// Every valid escape decoded once, left to right, as a browser reads the address: a "%"
-// that does not start two hexadecimal digits stays as it is.
-std::string PercentDecode(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            const int high = HexDigitValue(text[i + 1]);
-            const int low = HexDigitValue(text[i + 2]);
-            if (high >= 0 && low >= 0) {
-                out += static_cast<char>(high * 16 + low);
-                i += 2;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-    return out;
-}
-
-} // namespace
-
 std::string ReferenceToPath(std::string_view reference) {
     std::string path = reference.find('%') == std::string_view::npos ? std::string(reference)
                                                                      : PercentDecode(reference);
@@ -316,13 +288,7 @@ std::string ReferenceToPath(std::string_view reference) {
     return path;
 }
 
-namespace {
-
-bool IsAsciiLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-} // namespace
+namespace {} // namespace
 
 bool IsExternalReference(std::string_view reference) {
     if (reference.size() >= 2 && reference[0] == '/' && reference[1] == '/')
@@ -332,7 +298,7 @@ bool IsExternalReference(std::string_view reference) {
         return false;
     for (size_t i = 1; i < colon; ++i) {
         const char c = reference[i];
-        if (!IsAsciiLetter(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.')
+        if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != '+' && c != '-' && c != '.')
             return false;
     }
     return !SameText(reference.substr(0, colon), "file");

@@ -6,27 +6,36 @@
 
 namespace vlm {
 
-namespace {
-char Upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-} // namespace
-
 std::string UpperCase(std::string_view text) {
     std::string result(text);
     for (char& c : result)
-        c = Upper(c);
+        c = AsciiUpper(c);
     return result;
 }
 
 std::string LowerCase(std::string_view text) {
     std::string result(text);
     for (char& c : result)
-        c = Lower(c);
+        c = AsciiLower(c);
     return result;
+}
+
+std::string PercentDecode(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            const int high = HexDigitValue(text[i + 1]);
+            const int low = HexDigitValue(text[i + 2]);
+            if (high >= 0 && low >= 0) {
+                out += static_cast<char>(high * 16 + low);
+                i += 2;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
 }
 
 int HexDigitValue(char c) {
@@ -43,7 +52,7 @@ bool SameText(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != Upper(b[i]))
+        if (AsciiUpper(a[i]) != AsciiUpper(b[i]))
             return false;
     return true;
 }

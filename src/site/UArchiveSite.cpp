@@ -50,22 +50,6 @@ std::string NormalPath(std::string_view path) {
 
 } // namespace
 
-std::string PercentDecode(std::string_view text) {
-    std::string result;
-    result.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 &&
-            HexDigitValue(text[i + 2]) >= 0) {
-            result +=
-                static_cast<char>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
-            i += 2;
-        } else {
-            result += text[i];
-        }
-    }
-    return result;
-}
-
 bool IsUndeclaredUtf8(std::string_view start, bool complete, bool page, bool styleSheet) {
     for (const std::string_view mark : {"\xEF\xBB\xBF", "\xFE\xFF", "\xFF\xFE"})
         if (start.substr(0, mark.size()) == mark)
@@ -112,10 +96,8 @@ bool HasArchiveTrailer(const std::string& fileName) {
 
 size_t TFoldedHash::operator()(std::string_view text) const {
     uint64_t hash = 1469598103934665603ull; // FNV-1a of the lower-cased bytes
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        hash = (hash ^ (byte >= 'A' && byte <= 'Z' ? byte + 32u : byte)) * 1099511628211ull;
-    }
+    for (const char c : text)
+        hash = (hash ^ static_cast<unsigned char>(AsciiLower(c))) * 1099511628211ull;
     return static_cast<size_t>(hash);
 }
 

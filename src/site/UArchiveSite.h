@@ -20,9 +20,6 @@
 
 namespace vlm {
 
-// "%41b" -> "Ab": every %XX with two hex digits becomes its byte; anything else stays.
-std::string PercentDecode(std::string_view text);
-
 // Whether the file ends in an executable trailer that points at the start of an archive
 // inside it (a local header, plain or enciphered): an executable output, or a viewer
 // program with its archive joined.

@@ -135,9 +135,9 @@ std::string TagName(std::string_view html, size_t i, bool& closing) {
     std::string name;
     for (; k < html.size() && name.size() < 12; ++k) {
         const char c = html[k];
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+        if (!IsAsciiLetter(c) && !IsAsciiDigit(c))
             break;
-        name += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        name += AsciiLower(c);
     }
     return name;
 }
