@@ -7,7 +7,6 @@
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
 #include "platform/UText.h"
-#include "platform/UText.h"
 
 #include <algorithm>
 #include <cstring>
