@@ -104,7 +104,7 @@ TSiteReport MakeSiteReport(const TProject& project, const TBuildSeam& seam);
 //
 // The report as text for a terminal: a summary and the problems.
 void WriteReportText(const TSiteReport& report, std::ostream& out);
-// The report as one JSON object (the README lists its fields).
+// The report as one JSON object (docs/vlm.md lists its fields).
 void WriteReportJson(const TSiteReport& report, std::ostream& out);
 // The report as one self-contained HTML page: sortable tables and a bar of sizes by type,
 // no network access needed.
