@@ -180,7 +180,7 @@ int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
     TTerminalHost host(err, mode, parsed.Has("--yes"), output);
     const TInterruptGuard interrupts;
     TBuilder builder;
-    builder.Zip().Jobs = jobs;
+    builder.Jobs = jobs;
     const auto save = [&] {
         if (parsed.Has("--save") && project.Text() != before)
             project.Save();
