@@ -323,6 +323,7 @@ void TCompBase::ListFiles() {
     scan.IncludeHiddenDirs = options.IncludeHiddenDirs;
     scan.UpdateList = true;
     scan.SetCancelFlag(&FCancel);
+    scan.CancelToken = options.Cancel;
     // A cancel token set meanwhile sets the flag the scanner looks at before its next entry.
     scan.ProcessMessages = [this, &events] {
         if (events.ProcessMessages)
@@ -355,6 +356,8 @@ void TCompBase::ListFiles() {
     };
     Cancelled();
     scan.Scan();
+    // A scan the token stopped is a cancelled run, also when it stopped on the listing thread.
+    Cancelled();
     FTotalBytes = scan.FilesSize();
     FBytesRemaining = FTotalBytes;
 }

@@ -366,12 +366,17 @@ void TArcFileScan::Scan() {
 
     TOrderedWork<std::string, TGroupListing> listings(
         groups.size() > 1 ? 1 : 0, EntriesAhead,
-        [] { return [](std::string& folder) { return ListGroupFolder(folder); }; },
+        [this] {
+            return [this](std::string& folder) {
+                return CancelToken && CancelToken->Cancelled() ? TGroupListing{}
+                                                               : ListGroupFolder(folder);
+            };
+        },
         [](const TGroupListing& group) { return group.Listing.Entries.size() + 1; });
     for (const TScanGroup& group : groups)
         listings.Add(group.Folder);
     for (const TScanGroup& group : groups) {
-        if (*FCancelFlag)
+        if (Stopped())
             break;
         if (OnRootDirChange)
             OnRootDirChange(group.Folder);
@@ -400,7 +405,7 @@ void TArcFileScan::WalkFolder(const std::string& folder, const TMaskSet& masks,
     const std::vector<bool> literal =
         literals != nullptr ? literals->Taken(entries) : std::vector<bool>(entries.size(), false);
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (*FCancelFlag)
+        if (Stopped())
             return;
         VisitEntry(folder, entries[i], masks, literal[i], ancestors);
         if (ProcessMessages)
