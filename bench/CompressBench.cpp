@@ -67,13 +67,15 @@ void Compress(benchmark::State& state, vlm::TDeflateType type, const char* passw
               bool encryptHeaders) {
     const TSite& site = Site();
     vlm::TZip zip;
-    zip.SetArchiveFile(site.Folder + "out.zip");
-    zip.FileSpec = {site.Folder + "site/*"};
-    zip.DeflateType = type;
-    zip.Password = password;
-    zip.EncryptHeaders = encryptHeaders;
+    vlm::TCompOptions options;
+    options.ArchiveFile = site.Folder + "out.zip";
+    options.FileSpec = {site.Folder + "site/*"};
+    options.DeflateType = type;
+    options.Password = password;
+    options.EncryptHeaders = encryptHeaders;
+    const vlm::TCompEvents events;
     for (auto _ : state) {
-        if (zip.Compress() != 420)
+        if (zip.Compress(options, events) != 420)
             state.SkipWithError("Compress failed");
     }
     state.SetBytesProcessed(state.iterations() * site.Bytes);

@@ -1,5 +1,5 @@
-// The add loop of the compress run: each listed file becomes a member, encoded on the
-// calling thread or taken from the workers that encode ahead of it.
+// The add loop of the compress run: each listed file becomes a member, prepared ahead by
+// the workers or on the calling thread, and written in list order with its events.
 #include "archive/arcBase.h"
 
 #include "archive/arcDeflate.h"
@@ -15,61 +15,40 @@
 
 namespace vlm {
 
-namespace {
-// Workers hold at most about this many bytes of encoded members ahead of the writer
-// (plus the one member each is working on), which keeps memory flat on any site.
-constexpr size_t BytesInFlight = size_t{8} << 20;
-
-// The workers end with the add loop, however it ends.
-struct TQueueScope {
-    std::unique_ptr<TMemberQueue>& Queue;
-    ~TQueueScope() { Queue.reset(); }
-};
-} // namespace
-
-void TCompBase::StartQueue() {
-    const unsigned workers = WorkerCount(Jobs);
+std::unique_ptr<TMemberPrefetch> TCompBase::StartPrefetch() {
     const TCompHeaderObj& list = *FList;
-    if (workers <= 1 || list.Count() <= 1)
-        return;
-    if (FCompressMethod == cmStore)
-        DeflateType = dtDeflateS;
-    std::vector<TMemberJob> jobs(list.Count());
-    for (size_t i = 0; i < list.Count(); ++i) {
-        const std::string& full = list.Members[i].Name;
+    const unsigned workers = WorkerCount(FOptions->Jobs);
+    const bool deflate = FDeflateType != dtDeflateS;
+    const auto jobOf = [this, &list, deflate](size_t i) {
+        const TCompMember& member = list.Members[i];
+        const std::string& full = member.Name;
         const std::string stored =
-            StoredNameOf(StoredDirNames, full,
-                         std::string_view(full).substr(0, list.Members[i].RootLength), DefaultDir);
-        jobs[i].Path = &full;
-        jobs[i].Deflate = DeflateType != dtDeflateS && !HasExtensionIn(stored, StoreFilesOfType);
-        jobs[i].Skip = !FTempFileName.empty() && SameFileName(full, FTempFileName);
-    }
-    FQueue = std::make_unique<TMemberQueue>(std::move(jobs), Password, DeflateLevelOf(DeflateType),
-                                            workers, BytesInFlight);
-}
-
-TBufferDeflater& TCompBase::Deflater(int level) {
-    if (!FDeflater || FDeflater->Level() != level)
-        FDeflater = std::make_unique<TBufferDeflater>(level);
-    return *FDeflater;
+            StoredNameOf(FOptions->StoredDirNames, full,
+                         std::string_view(full).substr(0, member.RootLength), FDefaultDir);
+        TMemberJob job;
+        job.Path = &full;
+        job.Deflate = deflate && !HasExtensionIn(stored, FOptions->StoreFilesOfType);
+        job.Skip = !FTempFileName.empty() && SameFileName(full, FTempFileName);
+        return job;
+    };
+    const TMemberSettings settings{FOptions->Password, DeflateLevelOf(FDeflateType),
+                                   FOptions->Cancel};
+    return std::make_unique<TMemberPrefetch>(list.Count(), jobOf, settings,
+                                             workers <= 1 || list.Count() <= 1 ? 0 : workers);
 }
 
 void TCompBase::AddLoop(TFileStream& out) {
     TCompHeaderObj& list = *FList;
-    const TQueueScope scope{FQueue};
-    StartQueue();
+    const std::unique_ptr<TMemberPrefetch> prefetch = StartPrefetch();
     for (size_t i = 0; i < list.Count(); ++i) {
-        if (FCancel) {
+        if (Cancelled()) {
             for (size_t j = i; j < list.Count(); ++j)
                 list.Members[j].Info.State = TCompFileInfo::LeftOut;
             break;
         }
         FMemberNumber = static_cast<int>(i + 1);
         const int64_t mark = out.Position();
-        std::unique_ptr<TPreparedMember> prepared;
-        if (FQueue)
-            prepared = std::make_unique<TPreparedMember>(FQueue->Take(i));
-        if (AddFile(i, out, prepared.get())) {
+        if (AddFile(i, out, *prefetch)) {
             ++FFilesAdded;
             list.Members[i].Name = FCurrentFileName;
             continue;
@@ -88,28 +67,30 @@ void TCompBase::AddLoop(TFileStream& out) {
     }
 }
 
-bool TCompBase::AddFile(size_t index, TFileStream& out, TPreparedMember* prepared) {
+bool TCompBase::AddFile(size_t index, TFileStream& out, TMemberPrefetch& prefetch) {
     TCompMember& member = FList->Members[index];
     BeginLocalHeader(index);
-    if (FCompressMethod == cmStore)
-        DeflateType = dtDeflateS;
     const std::string full = member.Name;
-    if (!FTempFileName.empty() && SameFileName(full, FTempFileName))
+    if (!FTempFileName.empty() && SameFileName(full, FTempFileName)) {
+        prefetch.Take(index, false);
         return false;
+    }
     FCurrentFileName = full;
     FCurrentRoot = full.substr(0, member.RootLength);
-    if (OnBegin) {
+    if (FEvents->OnBegin) {
         bool extract = true;
-        OnBegin(*this, full, FMemberNumber, extract);
-        if (!extract)
+        FEvents->OnBegin(*this, full, FMemberNumber, extract);
+        if (!extract) {
+            prefetch.Take(index, false);
             return false;
+        }
     }
     FCurrentFileName = MakeStoredName(full);
     member.Info.LocalHeaderOffset = static_cast<uint64_t>(out.Position());
-    if (!WriteMember(index, out, prepared))
+    if (!WriteMember(index, out, prefetch.Take(index, true), prefetch))
         return false;
-    if (OnEnd)
-        OnEnd(*this, FCurrentFileName, true);
+    if (FEvents->OnEnd)
+        FEvents->OnEnd(*this, FCurrentFileName, true);
     return true;
 }
 
@@ -132,6 +113,10 @@ struct TRestoreName {
     std::string Value;
     ~TRestoreName() { Target = Value; }
 };
+
+std::string ReadFailure(const std::string& what, int errorNumber) {
+    return what + ": " + SysErrorMessage(errorNumber);
+}
 } // namespace
 
 TChunkHooks TCompBase::MemberHooks(bool countsRemaining) {
@@ -141,13 +126,13 @@ TChunkHooks TCompBase::MemberHooks(bool countsRemaining) {
             [this, countsRemaining](uint64_t position, size_t count) {
                 if (countsRemaining)
                     FBytesRemaining -= std::min<uint64_t>(count, FBytesRemaining);
-                Progress(Percent(FCurrentFileSize, static_cast<int64_t>(position)),
-                         Percent(static_cast<int64_t>(FTotalBytes),
-                                 static_cast<int64_t>(FTotalBytes - FBytesRemaining)));
+                MemberProgress(position);
             }};
 }
 
-// Writes a member encoded in memory, then raises the events of its chunk steps.
+// Writes a member encoded in memory, then raises the events of its chunk steps as the
+// streams raise them while they read: the described bar values and Cancel checks fall on
+// the chunks, and this one replay keeps them whichever thread encoded the member.
 bool TCompBase::WriteEncoded(const std::string& full, TPreparedMember& member, TFileStream& out,
                              TMemberOutcome& outcome) {
     out.WriteBuffer(member.Encoded.Data.data(), member.Encoded.Data.size());
@@ -155,83 +140,83 @@ bool TCompBase::WriteEncoded(const std::string& full, TPreparedMember& member, T
     outcome.Status = ReplayPasses(member.Encoded.Passes, MemberHooks(false), MemberHooks(true));
     if (outcome.Status == TStreamStatus::Short && member.Encoded.ReadErrorNumber != 0) {
         // A source that cannot be read to its end ends the run.
-        RaiseError(
-            full, member.Encoded.ReadError + ": " + SysErrorMessage(member.Encoded.ReadErrorNumber),
-            errOpenFile);
+        RaiseError(full, ReadFailure(member.Encoded.ReadError, member.Encoded.ReadErrorNumber),
+                   errOpenFile);
         return false;
     }
+    if (outcome.Status == TStreamStatus::Done && member.Grew)
+        outcome.Status = TStreamStatus::Short;
     return true;
 }
 
-bool TCompBase::WriteMember(size_t index, TFileStream& out, TPreparedMember* prepared) {
+// Streams a member too large to be held whole, with its events as it goes.
+bool TCompBase::StreamMember(const std::string& full, TFileStream& source, TFileStream& out,
+                             const TMemberPlan& plan, TMemberOutcome& outcome) {
+    try {
+        outcome =
+            EncodeMemberData(source, out, plan, Cipher(), MemberHooks(false), MemberHooks(true));
+    } catch (const EReadError& e) {
+        RaiseError(full, ReadFailure(e.what(), e.ErrorNumber), errOpenFile);
+        return false;
+    }
+    // Only the size taken at the open is read: a file that grew meanwhile would be cut.
+    if (outcome.Status == TStreamStatus::Done && source.Size() != FCurrentFileSize)
+        outcome.Status = TStreamStatus::Short;
+    return true;
+}
+
+bool TCompBase::WriteMember(size_t index, TFileStream& out, TPreparedMember prepared,
+                            TMemberPrefetch& prefetch) {
     const std::string full = FList->Members[index].Name;
     const TRestoreName restore{FCurrentFileName, FCurrentFileName};
     const std::string& stored = restore.Value;
-    TMemberPlan plan;
-    plan.Password = Password;
-    plan.Deflate = DeflateType != dtDeflateS && !HasExtensionIn(stored, StoreFilesOfType);
-    plan.Level = DeflateLevelOf(DeflateType);
-    TPreparedMember local;
+    // A token set before the member was begun: the run ends here, as at a chunk.
+    if (prepared.Kind == TPreparedMember::Stopped) {
+        if (!KeepGoing())
+            return false;
+        prepared = prefetch.PrepareHere(index);
+    }
     std::unique_ptr<TFileStream> source;
-    if (prepared == nullptr || prepared->Inline) {
-        prepared = &local;
+    if (prepared.Kind == TPreparedMember::Streamed) {
         try {
             source = std::make_unique<TFileStream>(full, TFileMode::OpenRead);
+            prepared.Size = static_cast<uint64_t>(std::max<int64_t>(source->Size(), 0));
         } catch (const EStreamError& e) {
-            local.OpenErrorNumber = e.ErrorNumber;
-        }
-        if (source) {
-            local.Size = static_cast<uint64_t>(std::max<int64_t>(source->Size(), 0));
-            local.Inline = local.Size > WholeBufferLimit;
+            prepared.Kind = TPreparedMember::OpenFailed;
+            prepared.OpenErrorNumber = e.ErrorNumber;
         }
     }
-    if (prepared->OpenErrorNumber != 0) {
-        ReportError(full, SysErrorMessage(prepared->OpenErrorNumber), errOpenFile);
+    if (prepared.Kind == TPreparedMember::OpenFailed) {
+        ReportError(full, SysErrorMessage(prepared.OpenErrorNumber), errOpenFile);
         return false;
     }
-    plan.Size = prepared->Size;
-    if (source && !prepared->Inline) {
-        local.Encoded = EncodeMemberContent(ReadMemberContent(*source, plan.Size), plan,
-                                            Deflater(plan.Level), Cipher());
-        local.Grew = source->Size() > static_cast<int64_t>(plan.Size);
-    }
+    TMemberPlan plan;
+    plan.Size = prepared.Size;
+    plan.Password = FOptions->Password;
+    plan.Deflate =
+        FDeflateType != dtDeflateS && !HasExtensionIn(stored, FOptions->StoreFilesOfType);
+    plan.Level = DeflateLevelOf(FDeflateType);
     FCurrentFileSize = static_cast<int64_t>(plan.Size);
-    const uint64_t size = plan.Size;
     const uint64_t pos = static_cast<uint64_t>(out.Position());
     const std::string written = WrittenNameOf(stored);
     FCurrentFileName = written;
-    WritePlaceholder(out, written, size);
+    WritePlaceholder(out, written, plan.Size);
 
     TMemberOutcome outcome;
-    if (!prepared->Inline) {
-        if (!WriteEncoded(full, *prepared, out, outcome))
-            return false;
-    } else {
-        try {
-            outcome = EncodeMemberData(*source, out, plan, Cipher(), MemberHooks(false),
-                                       MemberHooks(true));
-        } catch (const EReadError& e) {
-            RaiseError(full, std::string(e.what()) + ": " + SysErrorMessage(e.ErrorNumber),
-                       errOpenFile);
-            return false;
-        }
-    }
-    if (outcome.Status == TStreamStatus::Cancelled)
+    const bool ended = source ? StreamMember(full, *source, out, plan, outcome)
+                              : WriteEncoded(full, prepared, out, outcome);
+    if (!ended || outcome.Status == TStreamStatus::Cancelled)
         return false;
-    // Only the size taken at the open is read: a file that grew meanwhile would be cut.
-    if (outcome.Status == TStreamStatus::Done &&
-        (prepared->Inline ? source->Size() != FCurrentFileSize : prepared->Grew))
-        outcome.Status = TStreamStatus::Short;
     if (outcome.Status == TStreamStatus::Short) {
         ReportError(full, "The file changed while it was being read", errOpenFile);
         return false;
     }
     uint16_t flags = outcome.Encrypted ? FlagEncrypted : 0;
     if (outcome.Method == MethodDeflated)
-        flags |= DeflateFlags(DeflateType);
+        flags |= DeflateFlags(FDeflateType);
     if (NeedsUtf8Flag(written))
         flags |= FlagUtf8Name;
-    FinishLocalHeader(out, index, pos, written, outcome.Method, flags, outcome.Crc, size);
+    FinishLocalHeader(out, index, pos, written, outcome.Method, flags, outcome.Crc, plan.Size);
     BuildCentralRecord(index);
     return true;
 }

@@ -37,8 +37,6 @@ int Percent(int64_t whole, int64_t part) {
 void TCompHeaderObj::Clear() {
     Members.clear();
     Comment.clear();
-    Changed = false;
-    DirectoryOffset = 0;
 }
 
 std::vector<std::string> DefaultStoreFilesOfType() {
@@ -47,20 +45,27 @@ std::vector<std::string> DefaultStoreFilesOfType() {
             ".TGZ", ".UUE", ".UU",  ".WAR", ".XXE", ".Z",   ".ZIP", ".ZOO"};
 }
 
+std::string ArchiveFileName(std::string_view value, std::string_view defaultExt) {
+    std::string name = ToNativeDelimiters(value);
+    if (!name.empty() && ExtractFileExt(name).empty())
+        name += defaultExt;
+    return name;
+}
+
 TCompBase::TCompBase() : FList(std::make_unique<TCompHeaderObj>()) {}
 
 TCompBase::~TCompBase() = default;
 
-void TCompBase::SetArchiveFile(std::string_view value) {
-    FArchiveFile = ToNativeDelimiters(value);
-    if (!FArchiveFile.empty() && ExtractFileExt(FArchiveFile).empty())
-        FArchiveFile += DefaultExt;
-    FCancel = false;
+TCompBase::TRunScope::TRunScope(TCompBase& owner, const TCompOptions* options,
+                                const TCompEvents* events)
+    : FOwner(owner) {
+    FOwner.FOptions = options;
+    FOwner.FEvents = events;
 }
 
-void TCompBase::SetCompressMethod(TCompressMethod value) {
-    if (value == cmStore || value == cmDeflate)
-        FCompressMethod = value;
+TCompBase::TRunScope::~TRunScope() {
+    FOwner.FOptions = nullptr;
+    FOwner.FEvents = nullptr;
 }
 
 void TCompBase::SetCancel(bool value) {
@@ -69,11 +74,18 @@ void TCompBase::SetCancel(bool value) {
         ReportError(FCurrentFileName, {}, errUserCanceled);
 }
 
+bool TCompBase::Cancelled() {
+    if (!FCancel && FOptions != nullptr && FOptions->Cancel != nullptr &&
+        FOptions->Cancel->Cancelled())
+        SetCancel(true);
+    return FCancel;
+}
+
 void TCompBase::ReportError(const std::string& fileName, const std::string& extendedMsg, int code) {
     if (FCancel)
         code = errUserCanceled;
-    if (OnError)
-        OnError(*this, fileName, extendedMsg, "0", code);
+    if (FEvents != nullptr && FEvents->OnError)
+        FEvents->OnError(*this, fileName, extendedMsg, "0", code);
 }
 
 void TCompBase::RaiseError(const std::string& fileName, const std::string& extendedMsg, int code) {
@@ -95,57 +107,93 @@ void TCompBase::ReportStreamError(const std::string& fileName, const std::except
     ReportError(fileName, message, code);
 }
 
-void TCompBase::Progress(int byFile, int byArchive) {
-    if (ProcessMessages)
-        ProcessMessages();
-    if (OnProgress)
-        OnProgress(*this, static_cast<uint8_t>(byFile), static_cast<uint8_t>(byArchive));
+void TCompBase::Progress(const TProgressInfo& progress) {
+    if (FEvents == nullptr)
+        return;
+    if (FEvents->ProcessMessages)
+        FEvents->ProcessMessages();
+    if (FEvents->OnProgress)
+        FEvents->OnProgress(*this, progress);
+}
+
+void TCompBase::MemberProgress(uint64_t fileDone) {
+    TProgressInfo progress;
+    progress.FileDone = fileDone;
+    progress.FileSize = static_cast<uint64_t>(std::max<int64_t>(FCurrentFileSize, 0));
+    progress.ArchiveKnown = FTotalBytes;
+    progress.ArchiveDone = FTotalBytes - FBytesRemaining;
+    progress.ProgressByFile =
+        static_cast<uint8_t>(Percent(FCurrentFileSize, static_cast<int64_t>(fileDone)));
+    progress.ProgressByArchive = static_cast<uint8_t>(Percent(
+        static_cast<int64_t>(progress.ArchiveKnown), static_cast<int64_t>(progress.ArchiveDone)));
+    Progress(progress);
+}
+
+void TCompBase::DirectoryProgress() {
+    TProgressInfo progress;
+    progress.ArchiveKnown = FTotalBytes;
+    progress.ArchiveDone = FTotalBytes - FBytesRemaining;
+    Progress(progress);
 }
 
 bool TCompBase::KeepGoing() {
-    if (ProcessMessages)
-        ProcessMessages();
-    return !FCancel;
+    if (FEvents != nullptr && FEvents->ProcessMessages)
+        FEvents->ProcessMessages();
+    return !Cancelled();
 }
 
 std::string TCompBase::MakeStoredName(std::string_view fullPath) const {
-    return StoredNameOf(StoredDirNames, fullPath, FCurrentRoot, DefaultDir);
+    return StoredNameOf(FOptions->StoredDirNames, fullPath, FCurrentRoot, FDefaultDir);
 }
 
-int TCompBase::Compress() noexcept {
+int TCompBase::Compress(TCompOptions options, const TCompEvents& events) noexcept {
     FFilesAdded = 0;
     FMemberNumber = 0;
     FTotalBytes = 0;
     FBytesRemaining = 0;
     FFileListed = false;
+    FWroteComment = false;
     FCancel = false;
-    try {
-        if (FArchiveFile.empty()) {
-            ReportError({}, "ArchiveFile", errPropertyNotAssigned);
-            return 0;
-        }
-        const std::string path = ExtractFilePath(FArchiveFile);
-        const std::string folder = path.empty() ? GetCurrentFolder() : path;
-        std::string reason;
-        if (const int code = CheckArchiveFolder(folder, reason); code != 0) {
-            ReportError(folder, reason, code);
-            return 0;
-        }
-        if (StoredDirNames == sdExplorer_Auto) {
-            DefaultDir = CommonFolderOf(FileSpec);
-        } else if (StoredDirNames == sdExplorer_UserDefineDefaultDir && DefaultDir.empty()) {
-            ReportError({}, "DefaultDir", errPropertyNotAssigned);
-            return 0;
-        }
-    } catch (...) {
-        return 0;
-    }
-
+    const TRunScope scope(*this, &options, &events);
     int result = 0;
     try {
-        if (OnActivate)
-            OnActivate(*this);
-        if (const std::unique_ptr<TTempOutput> output = OpenTempOutput()) {
+        FLiteralSpec = std::move(options.LiteralSpec);
+        FArchiveFile = ArchiveFileName(options.ArchiveFile, options.DefaultExt);
+        FDefaultDir = options.StoredDirNames == sdExplorer_Auto ? CommonFolderOf(options.FileSpec)
+                                                                : options.DefaultDir;
+        FDeflateType = options.CompressMethod == cmStore ? dtDeflateS : options.DeflateType;
+        result = CompressChecked();
+    } catch (...) {
+        result = 0;
+    }
+    FLiteralSpec = {};
+    FList->Clear();
+    FTempFileName.clear();
+    return result;
+}
+
+// The run once its options are taken: the checks that leave no trace, then the output.
+int TCompBase::CompressChecked() {
+    if (FArchiveFile.empty()) {
+        ReportError({}, "ArchiveFile", errPropertyNotAssigned);
+        return 0;
+    }
+    const std::string path = ExtractFilePath(FArchiveFile);
+    const std::string folder = path.empty() ? GetCurrentFolder() : path;
+    std::string reason;
+    if (const int code = CheckArchiveFolder(folder, reason); code != 0) {
+        ReportError(folder, reason, code);
+        return 0;
+    }
+    if (FOptions->StoredDirNames == sdExplorer_UserDefineDefaultDir && FDefaultDir.empty()) {
+        ReportError({}, "DefaultDir", errPropertyNotAssigned);
+        return 0;
+    }
+    int result = 0;
+    try {
+        if (FEvents->OnActivate)
+            FEvents->OnActivate(*this);
+        if (const std::unique_ptr<TTempOutput> output = OpenTempOutput(FOptions->TempDir)) {
             FTempFileName = output->FileName();
             result = CompressRun(*output);
         }
@@ -159,13 +207,13 @@ int TCompBase::Compress() noexcept {
     } catch (...) {
         ReportError(FArchiveFile, {}, errWriteFile);
     }
-    if (result == 0)
+    if (result == 0) {
         FFilesAdded = 0;
-    FList->Clear();
-    FTempFileName.clear();
+        FWroteComment = false;
+    }
     try {
-        if (OnDeactivate)
-            OnDeactivate(*this);
+        if (FEvents->OnDeactivate)
+            FEvents->OnDeactivate(*this);
     } catch (...) {
     }
     return result;
@@ -177,11 +225,11 @@ int WriteErrorCode(int errorNumber) {
 }
 } // namespace
 
-std::unique_ptr<TTempOutput> TCompBase::OpenTempOutput() {
+std::unique_ptr<TTempOutput> TCompBase::OpenTempOutput(const std::string& tempDir) {
     // Problems of the temporary folder name it, never the archive.
     std::string folder;
     try {
-        folder = TempOutputFolder(TempDir);
+        folder = TempOutputFolder(tempDir);
     } catch (const EVlmError& e) {
         ReportError({}, e.what(), errInvalidDirectory);
         return nullptr;
@@ -203,16 +251,19 @@ void TCompBase::ReportTempWriteError(const std::string& tempFile, const EWriteEr
                 WriteErrorCode(e.ErrorNumber));
 }
 
-bool TCompBase::ListOnly(std::vector<TListedFile>& files,
+bool TCompBase::ListOnly(TCompOptions options, const TCompEvents& events,
+                         std::vector<TListedFile>& files,
                          std::vector<TExcludedFile>* excluded) noexcept {
     FCancel = false;
     files.clear();
+    const TRunScope scope(*this, &options, &events);
     FListing = true;
     FListedSpecs.clear();
     FExcluded = excluded;
     try {
-        if (StoredDirNames == sdExplorer_Auto)
-            DefaultDir = CommonFolderOf(FileSpec);
+        FLiteralSpec = std::move(options.LiteralSpec);
+        FDefaultDir = options.StoredDirNames == sdExplorer_Auto ? CommonFolderOf(options.FileSpec)
+                                                                : options.DefaultDir;
         ListFiles();
         const TCompHeaderObj& list = *FList;
         files.reserve(list.Count());
@@ -225,6 +276,7 @@ bool TCompBase::ListOnly(std::vector<TListedFile>& files,
     } catch (...) {
         FCancel = true;
     }
+    FLiteralSpec = {};
     FList->Clear();
     FCurrentRoot.clear();
     FListing = false;
@@ -235,7 +287,7 @@ bool TCompBase::ListOnly(std::vector<TListedFile>& files,
 
 int TCompBase::CompressRun(TTempOutput& output) {
     ListFiles();
-    if (FCancel || !FFileListed) {
+    if (Cancelled() || !FFileListed) {
         if (!FFileListed)
             ReportError({}, {}, errNothingToDo);
         FList->Clear();
@@ -247,32 +299,44 @@ int TCompBase::CompressRun(TTempOutput& output) {
         output.Discard();
         return 0;
     }
-    if (ArchiveComment.size() <= 0x7FFF)
-        FList->Comment = ArchiveComment;
+    const bool withComment = FOptions->ArchiveComment.size() <= 0x7FFF;
+    if (withComment)
+        FList->Comment = FOptions->ArchiveComment;
     WriteDirectory(output.Stream(), *FList);
-    return PutInPlace(output) ? FFilesAdded : 0;
+    if (!PutInPlace(output, FArchiveFile))
+        return 0;
+    FWroteComment = withComment;
+    return FFilesAdded;
 }
 
 void TCompBase::ListFiles() {
     FList->Clear();
+    const TCompOptions& options = *FOptions;
+    const TCompEvents& events = *FEvents;
     TArcFileScan scan;
-    scan.FileSpec = FileSpec;
-    scan.LiteralSpec = std::move(LiteralSpec);
-    LiteralSpec.clear();
-    scan.Attributes = Attributes;
-    scan.AttributesEx = AttributesEx;
-    scan.RecurseDirs = RecurseDirs;
-    scan.IncludeHiddenDirs = IncludeHiddenDirs;
+    scan.FileSpec = options.FileSpec;
+    scan.LiteralSpec = std::move(FLiteralSpec);
+    FLiteralSpec = {};
+    scan.Attributes = options.Attributes;
+    scan.AttributesEx = options.AttributesEx;
+    scan.RecurseDirs = options.RecurseDirs;
+    scan.IncludeHiddenDirs = options.IncludeHiddenDirs;
     scan.UpdateList = true;
     scan.SetCancelFlag(&FCancel);
-    scan.ProcessMessages = ProcessMessages;
-    scan.OnScanFile = [this](const std::string& name, int count, uint64_t size) {
-        if (OnFileScanStatus)
-            OnFileScanStatus(*this, name, count, size);
+    scan.CancelToken = options.Cancel;
+    // A cancel token set meanwhile sets the flag the scanner looks at before its next entry.
+    scan.ProcessMessages = [this, &events] {
+        if (events.ProcessMessages)
+            events.ProcessMessages();
+        Cancelled();
     };
-    scan.OnRecurseDir = [this](const std::string& folder) {
-        if (OnRecurseDir)
-            OnRecurseDir(*this, folder);
+    scan.OnScanFile = [this, &events](const std::string& name, int count, uint64_t size) {
+        if (events.OnFileScanStatus)
+            events.OnFileScanStatus(*this, name, count, size);
+    };
+    scan.OnRecurseDir = [this, &events](const std::string& folder) {
+        if (events.OnRecurseDir)
+            events.OnRecurseDir(*this, folder);
     };
     scan.OnRootDirChange = [this](const std::string& folder) {
         FCurrentRoot = IncludeTrailingPathDelimiter(folder);
@@ -286,11 +350,14 @@ void TCompBase::ListFiles() {
         ReportError(folder, "The folder cannot be read: " + SysErrorMessage(errorNumber),
                     errNotAccessible);
     };
-    scan.OnFolderSkipped = [this](const std::string& folder, bool aboveTop) {
-        if (OnFolderSkipped)
-            OnFolderSkipped(*this, folder, aboveTop);
+    scan.OnFolderSkipped = [this, &events](const std::string& folder, bool aboveTop) {
+        if (events.OnFolderSkipped)
+            events.OnFolderSkipped(*this, folder, aboveTop);
     };
+    Cancelled();
     scan.Scan();
+    // A scan the token stopped is a cancelled run, also when it stopped on the listing thread.
+    Cancelled();
     FTotalBytes = scan.FilesSize();
     FBytesRemaining = FTotalBytes;
 }
@@ -298,7 +365,7 @@ void TCompBase::ListFiles() {
 void TCompBase::RefreshExcludeLines() {
     // The lines are compared in stored-name form, which depends on the group's root.
     FExcludeLines.clear();
-    for (const std::string& line : ExcludeSpec) {
+    for (const std::string& line : FOptions->ExcludeSpec) {
         if (line.empty())
             continue;
         FExcludeLines.push_back(
@@ -311,10 +378,10 @@ void TCompBase::ListEntry(const std::string& folder, const TSearchRec& rec,
     if (rec.IsDirectory())
         return;
     std::string full = folder + rec.Name;
-    if (SkipFile && SkipFile(full))
+    if (FOptions->SkipFile && FOptions->SkipFile(full))
         return;
     if (const TExcludeLine* line =
-            FindExcluding(FExcludeLines, MakeStoredName(full), RecurseDirs)) {
+            FindExcluding(FExcludeLines, MakeStoredName(full), FOptions->RecurseDirs)) {
         if (FExcluded != nullptr)
             FExcluded->push_back({std::move(full), line->Line});
         return;
@@ -322,7 +389,7 @@ void TCompBase::ListEntry(const std::string& folder, const TSearchRec& rec,
     if (FListing)
         FListedSpecs.push_back(mask.empty() ? std::string() : FCurrentRoot + mask);
     TCompFileInfo info;
-    info.HeadersEnciphered = EncryptHeaders;
+    info.HeadersEnciphered = FOptions->EncryptHeaders;
     info.UncompressedSize = rec.Size;
     TCentralHeader central;
     const uint32_t dosTime = DateTimeToDosDateTime(rec.Time);
@@ -334,21 +401,22 @@ void TCompBase::ListEntry(const std::string& folder, const TSearchRec& rec,
     FFileListed = true;
 }
 
-bool TCompBase::PutInPlace(TTempOutput& output) {
-    if (OnTmpFileMoveBegin)
-        OnTmpFileMoveBegin(*this, FArchiveFile, output.FileName());
+bool TCompBase::PutInPlace(TTempOutput& output, const std::string& archive) {
+    const TCompEvents& events = *FEvents;
+    if (events.OnTmpFileMoveBegin)
+        events.OnTmpFileMoveBegin(*this, archive, output.FileName());
     bool placed = true;
     try {
-        output.MoveTo(FArchiveFile, [this] {
-            if (ProcessMessages)
-                ProcessMessages();
+        output.MoveTo(archive, [&events] {
+            if (events.ProcessMessages)
+                events.ProcessMessages();
         });
     } catch (const std::exception& e) {
-        ReportStreamError(FArchiveFile, e, errWriteFile);
+        ReportStreamError(archive, e, errWriteFile);
         placed = false;
     }
-    if (OnTmpFileMoveEnd)
-        OnTmpFileMoveEnd(*this);
+    if (events.OnTmpFileMoveEnd)
+        events.OnTmpFileMoveEnd(*this);
     return placed;
 }
 

@@ -1,14 +1,11 @@
 #include "archive/arcFileScan.h"
 
+#include "platform/UOrderedWork.h"
 #include "platform/UPaths.h"
 
 #include <algorithm>
 #include <array>
-#include <condition_variable>
-#include <deque>
-#include <exception>
-#include <mutex>
-#include <thread>
+#include <functional>
 
 namespace vlm {
 
@@ -199,71 +196,10 @@ TGroupListing ListGroupFolder(const std::string& folder) {
     return group;
 }
 
-// Lists the groups' folders in their order on a thread of its own, at most about
-// EntriesAhead entries ahead of the walk: the system's work on the next folders overlaps
-// the walk's own on this one. A link-discovered site has hundreds of such folders.
-class TListingAhead {
-public:
-    explicit TListingAhead(std::vector<std::string> folders)
-        : FFolders(std::move(folders)), FThread([this] { Run(); }) {}
-    ~TListingAhead() {
-        {
-            const std::lock_guard<std::mutex> lock(FMutex);
-            FStop = true;
-        }
-        FChanged.notify_all();
-        FThread.join();
-    }
-    TListingAhead(const TListingAhead&) = delete;
-    TListingAhead& operator=(const TListingAhead&) = delete;
-
-    // The next folder's listing; what listing it raised is raised here.
-    TGroupListing Next() {
-        std::unique_lock<std::mutex> lock(FMutex);
-        FChanged.wait(lock, [this] { return !FReady.empty() || FFailure; });
-        if (FReady.empty())
-            std::rethrow_exception(FFailure);
-        TGroupListing group = std::move(FReady.front());
-        FReady.pop_front();
-        FEntriesAhead -= group.Listing.Entries.size();
-        FChanged.notify_all();
-        return group;
-    }
-
-private:
-    static constexpr size_t EntriesAhead = 16384;
-
-    void Run() {
-        try {
-            for (const std::string& folder : FFolders) {
-                {
-                    std::unique_lock<std::mutex> lock(FMutex);
-                    FChanged.wait(lock, [this] { return FStop || FEntriesAhead < EntriesAhead; });
-                    if (FStop)
-                        return;
-                }
-                TGroupListing group = ListGroupFolder(folder);
-                const std::lock_guard<std::mutex> lock(FMutex);
-                FEntriesAhead += group.Listing.Entries.size();
-                FReady.push_back(std::move(group));
-                FChanged.notify_all();
-            }
-        } catch (...) {
-            const std::lock_guard<std::mutex> lock(FMutex);
-            FFailure = std::current_exception();
-            FChanged.notify_all();
-        }
-    }
-
-    const std::vector<std::string> FFolders;
-    std::mutex FMutex;
-    std::condition_variable FChanged;
-    std::deque<TGroupListing> FReady;
-    size_t FEntriesAhead = 0;
-    bool FStop = false;
-    std::exception_ptr FFailure;
-    std::thread FThread; // last: it starts once the rest is made
-};
+// The groups' folders are listed in their order on a thread of its own, at most about this
+// many entries ahead of the walk: the system's work on the next folders overlaps the walk's
+// own on this one. A link-discovered site has hundreds of such folders.
+constexpr size_t EntriesAhead = 16384;
 
 } // namespace
 
@@ -374,15 +310,18 @@ std::string TArcFileScan::GroupFolder(const std::string& line) const {
     return GetCurrentFolder();
 }
 
-void TArcFileScan::Scan() {
-    FFilesCount = 0;
-    FFilesSize = 0;
-    // Groups in the order of their first lines, each with the lines that name its folder;
-    // a hash of the folders keeps this linear in the number of lines.
+namespace {
+
+// The specification groups in the order of their first lines, each with the lines that name
+// its folder; a hash of the folders keeps this linear in the number of lines. The literal
+// names look into literal's lines.
+std::vector<TScanGroup> GroupLines(const std::vector<std::string>& literal,
+                                   const std::vector<std::string>& fileSpec,
+                                   const std::function<std::string(const std::string&)>& folderOf) {
     std::vector<TScanGroup> groups;
     std::unordered_map<std::string, size_t> groupOf;
     const auto groupFor = [&](const std::string& line) -> TScanGroup& {
-        const std::string folder = GroupFolder(line);
+        const std::string folder = folderOf(line);
         const auto [it, added] = groupOf.emplace(FileNameKey(folder), groups.size());
         if (added)
             groups.push_back({folder, {}, {}});
@@ -392,7 +331,7 @@ void TArcFileScan::Scan() {
     // the last folder's group is kept at hand.
     std::string_view lastFolder;
     TScanGroup* lastGroup = nullptr;
-    for (const std::string& line : LiteralSpec) {
+    for (const std::string& line : literal) {
         size_t nameStart = line.size(); // 0 without a folder
         while (nameStart > 0 && !IsFolderDelimiter(line[nameStart - 1]))
             --nameStart;
@@ -407,27 +346,41 @@ void TArcFileScan::Scan() {
     }
     for (TScanGroup& group : groups)
         group.Literals.Seal();
-    for (const std::string& line : FileSpec)
+    for (const std::string& line : fileSpec)
         if (!IsBlankLine(line))
             groupFor(line).Masks.Fold(ExtractFileName(line));
+    return groups;
+}
+
+} // namespace
+
+void TArcFileScan::Scan() {
+    FFilesCount = 0;
+    FFilesSize = 0;
+    const std::vector<TScanGroup> groups = GroupLines(
+        LiteralSpec, FileSpec, [this](const std::string& line) { return GroupFolder(line); });
     FileSpec.clear();
     // The literal names look into LiteralSpec's lines: it goes when the walk is done.
     const std::vector<std::string> literalLines = std::move(LiteralSpec);
     LiteralSpec.clear();
 
-    std::unique_ptr<TListingAhead> ahead;
-    if (groups.size() > 1) {
-        std::vector<std::string> folders;
-        for (const TScanGroup& group : groups)
-            folders.push_back(group.Folder);
-        ahead = std::make_unique<TListingAhead>(std::move(folders));
-    }
+    TOrderedWork<std::string, TGroupListing> listings(
+        groups.size() > 1 ? 1 : 0, EntriesAhead,
+        [this] {
+            return [this](std::string& folder) {
+                return CancelToken && CancelToken->Cancelled() ? TGroupListing{}
+                                                               : ListGroupFolder(folder);
+            };
+        },
+        [](const TGroupListing& group) { return group.Listing.Entries.size() + 1; });
+    for (const TScanGroup& group : groups)
+        listings.Add(group.Folder);
     for (const TScanGroup& group : groups) {
-        if (*FCancelFlag)
+        if (Stopped())
             break;
         if (OnRootDirChange)
             OnRootDirChange(group.Folder);
-        TGroupListing listed = ahead ? ahead->Next() : ListGroupFolder(group.Folder);
+        TGroupListing listed = listings.Take();
         if (listed.IsFolder) {
             FAbove = {false, group.Folder, {}};
             std::vector<TFolderId> ancestors{{listed.Top.Device, listed.Top.Inode}};
@@ -452,7 +405,7 @@ void TArcFileScan::WalkFolder(const std::string& folder, const TMaskSet& masks,
     const std::vector<bool> literal =
         literals != nullptr ? literals->Taken(entries) : std::vector<bool>(entries.size(), false);
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (*FCancelFlag)
+        if (Stopped())
             return;
         VisitEntry(folder, entries[i], masks, literal[i], ancestors);
         if (ProcessMessages)

@@ -2,6 +2,7 @@
 // the depth-first walk of folders. The scanner never opens a file.
 #pragma once
 
+#include "platform/UCancel.h"
 #include "platform/UFileSys.h"
 
 #include <cstdint>
@@ -165,6 +166,9 @@ public:
     // Points the cancel flag at the owner's flag (by default the scanner's own).
     void SetCancelFlag(const bool* flag) { FCancelFlag = flag ? flag : &FOwnCancel; }
     void Cancel() { FOwnCancel = true; }
+    // A token that stops the scan as the flag does; the thread that lists folders ahead of
+    // the walk looks at it too (the flag belongs to the calling thread).
+    const TCancelToken* CancelToken = nullptr;
 
     void Scan();
 
@@ -199,6 +203,8 @@ private:
                     std::vector<TFolderId>& ancestors, TListing* listing = nullptr);
     void VisitEntry(const std::string& folder, const TSearchRec& rec, const TMaskSet& masks,
                     bool literal, std::vector<TFolderId>& ancestors);
+
+    bool Stopped() const { return *FCancelFlag || (CancelToken && CancelToken->Cancelled()); }
 
     bool FOwnCancel = false;
     const bool* FCancelFlag = &FOwnCancel;

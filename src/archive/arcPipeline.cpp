@@ -5,8 +5,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <thread>
 
 namespace vlm {
+
+namespace {
+// Workers hold at most about this many bytes of encoded members ahead of the writer
+// (plus the one member each is working on), which keeps memory flat on any site.
+constexpr size_t BytesInFlight = size_t{8} << 20;
+// Members handed to the workers ahead of the writer: their slots cost memory even before
+// a worker begins them.
+constexpr size_t MembersAhead = 4096;
+} // namespace
 
 unsigned WorkerCount(int jobs) {
     const unsigned wanted =
@@ -20,85 +30,13 @@ unsigned WorkerCount(int jobs) {
     return static_cast<unsigned>(std::min<size_t>(wanted, files));
 }
 
-TMemberQueue::TMemberQueue(std::vector<TMemberJob> jobs, std::string password, int zlibLevel,
-                           unsigned threads, size_t bytesInFlight)
-    : FJobs(std::move(jobs)), FPassword(std::move(password)), FLevel(zlibLevel),
-      FBudget(bytesInFlight), FDone(FJobs.size()), FCost(FJobs.size(), 0) {
-    try {
-        for (unsigned i = 0; i < threads; ++i)
-            FWorkers.emplace_back([this] { Work(); });
-    } catch (...) {
-        Stop();
-        throw;
-    }
-}
-
-TMemberQueue::~TMemberQueue() {
-    Stop();
-}
-
-void TMemberQueue::Stop() {
-    {
-        const std::lock_guard<std::mutex> lock(FLock);
-        FStop = true;
-    }
-    FSpace.notify_all();
-    for (std::thread& worker : FWorkers)
-        if (worker.joinable())
-            worker.join();
-    FWorkers.clear();
-}
-
-TPreparedMember TMemberQueue::Take(size_t index) {
-    std::unique_lock<std::mutex> lock(FLock);
-    FReady.wait(lock, [&] { return FDone[index] != nullptr; });
-    TPreparedMember member = std::move(*FDone[index]);
-    FDone[index].reset();
-    FInFlight -= FCost[index];
-    lock.unlock();
-    FSpace.notify_all();
-    if (member.Failure)
-        std::rethrow_exception(member.Failure);
-    return member;
-}
-
-void TMemberQueue::Work() {
-    std::unique_ptr<TBufferDeflater> deflater;
-    TCipher cipher;
-    for (;;) {
-        size_t index = 0;
-        {
-            std::unique_lock<std::mutex> lock(FLock);
-            // Members are begun in list order, so the one the writer waits for is always
-            // begun before any later one: the budget cannot hold the writer up for good.
-            FSpace.wait(lock, [&] { return FStop || FInFlight < FBudget; });
-            if (FStop || FNext >= FJobs.size())
-                return;
-            index = FNext++;
-        }
-        auto member = std::make_unique<TPreparedMember>();
-        try {
-            if (!deflater)
-                deflater = std::make_unique<TBufferDeflater>(FLevel);
-            *member = Prepare(FJobs[index], *deflater, cipher);
-        } catch (...) {
-            member->Failure = std::current_exception();
-        }
-        {
-            const std::lock_guard<std::mutex> lock(FLock);
-            FCost[index] = member->Encoded.Data.capacity();
-            FInFlight += FCost[index];
-            FDone[index] = std::move(member);
-        }
-        FReady.notify_all();
-    }
-}
-
-TPreparedMember TMemberQueue::Prepare(const TMemberJob& job, TBufferDeflater& deflater,
-                                      TCipher& cipher) {
+TPreparedMember PrepareMember(const TMemberJob& job, const TMemberSettings& settings,
+                              TMemberTools& tools) {
     TPreparedMember member;
-    if (job.Skip) {
-        member.Inline = true;
+    if (job.Skip)
+        return member;
+    if (settings.Cancel != nullptr && settings.Cancel->Cancelled()) {
+        member.Kind = TPreparedMember::Stopped;
         return member;
     }
     std::unique_ptr<TFileStream> source;
@@ -106,27 +44,65 @@ TPreparedMember TMemberQueue::Prepare(const TMemberJob& job, TBufferDeflater& de
         source = std::make_unique<TFileStream>(*job.Path, TFileMode::OpenRead);
     } catch (const EStreamError& e) {
         // Out of descriptors for now (another part of the program holds some): the writer
-        // opens the file itself when its turn comes.
-        if (e.ErrorNumber == EMFILE || e.ErrorNumber == ENFILE)
-            member.Inline = true;
-        else
-            member.OpenErrorNumber = e.ErrorNumber;
+        // prepares the member itself when its turn comes.
+        const bool busy = e.ErrorNumber == EMFILE || e.ErrorNumber == ENFILE;
+        member.Kind = tools.OnWorker && busy ? TPreparedMember::Retry : TPreparedMember::OpenFailed;
+        member.OpenErrorNumber = e.ErrorNumber;
         return member;
     }
     member.Size = static_cast<uint64_t>(std::max<int64_t>(source->Size(), 0));
-    if (member.Size > WholeBufferLimit) {
-        member.Inline = true;
+    if (member.Size > WholeBufferLimit)
         return member;
-    }
     TMemberPlan plan;
     plan.Size = member.Size;
-    plan.Password = FPassword;
+    plan.Password = settings.Password;
     plan.Deflate = job.Deflate;
-    plan.Level = FLevel;
-    member.Encoded =
-        EncodeMemberContent(ReadMemberContent(*source, member.Size), plan, deflater, cipher);
+    plan.Level = settings.Level;
+    if (!tools.Deflater)
+        tools.Deflater = std::make_unique<TBufferDeflater>(settings.Level);
+    member.Kind = TPreparedMember::Ready;
+    member.Encoded = EncodeMemberContent(ReadMemberContent(*source, member.Size), plan,
+                                         *tools.Deflater, tools.Cipher);
     member.Grew = source->Size() > static_cast<int64_t>(member.Size);
     return member;
+}
+
+TMemberPrefetch::TMemberPrefetch(size_t count, TJobOf jobOf, TMemberSettings settings,
+                                 unsigned threads)
+    : FCount(count), FJobOf(std::move(jobOf)), FSettings(settings), FWorkers(threads > 0) {
+    if (!FWorkers)
+        return;
+    const TMemberSettings shared = FSettings;
+    FWork = std::make_unique<TWork>(
+        threads, BytesInFlight,
+        [shared]() -> TWork::TWorker {
+            auto tools = std::make_shared<TMemberTools>(true);
+            return [shared, tools](TMemberJob& job) { return PrepareMember(job, shared, *tools); };
+        },
+        [](const TPreparedMember& member) { return member.Encoded.Data.capacity(); });
+}
+
+TMemberPrefetch::~TMemberPrefetch() = default;
+
+void TMemberPrefetch::Feed(size_t index) {
+    while (FAdded < FCount && FAdded <= index + MembersAhead)
+        FWork->Add(FJobOf(FAdded++));
+}
+
+TPreparedMember TMemberPrefetch::Take(size_t index, bool wanted) {
+    if (!FWorkers)
+        return wanted ? PrepareHere(index) : TPreparedMember{};
+    Feed(index);
+    TPreparedMember member = FWork->Take();
+    if (!wanted)
+        return {};
+    if (member.Kind == TPreparedMember::Retry)
+        return PrepareHere(index);
+    return member;
+}
+
+TPreparedMember TMemberPrefetch::PrepareHere(size_t index) {
+    return PrepareMember(FJobOf(index), FSettings, FCallerTools);
 }
 
 } // namespace vlm

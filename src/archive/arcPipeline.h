@@ -1,73 +1,92 @@
-// Parallel member encoding: worker threads open, read, deflate and encrypt the members
-// ahead of the writer, which takes them in list order. Nothing here raises an event or
-// touches the writer's state; the writer replays each member's chunk steps itself.
+// Members encoded ahead of the writer: PrepareMember opens, reads, deflates and encrypts
+// one member, on a worker thread or on the calling thread alike, and TMemberPrefetch hands
+// the writer its members in list order through TOrderedWork. Nothing here raises an event
+// or touches the writer's state; the writer raises each member's chunk events itself.
 #pragma once
 
 #include "archive/arcMemberBuffer.h"
+#include "platform/UCancel.h"
+#include "platform/UOrderedWork.h"
 
-#include <condition_variable>
-#include <exception>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
+#include <string_view>
 
 namespace vlm {
 
-// What a worker is to do with one member of the list.
+// What is to be done with one member of the list.
 struct TMemberJob {
     const std::string* Path = nullptr; // the member's name in the writer's list
     bool Deflate = false;
     bool Skip = false; // the writer leaves the member out before reading it
 };
 
-// A member as a worker prepared it.
+// A member as PrepareMember left it.
 struct TPreparedMember {
-    int OpenErrorNumber = 0; // the source could not be opened
+    enum TKind : uint8_t {
+        Ready,      // read whole and encoded: Encoded holds its data and chunk steps
+        Streamed,   // larger than WholeBufferLimit, or skipped: the writer streams it itself
+        OpenFailed, // the source could not be opened (OpenErrorNumber)
+        Retry,      // a worker found no file descriptor free: the writer prepares it again
+        Stopped,    // the run's cancel token was set before the member was begun
+    };
+    TKind Kind = Streamed;
+    int OpenErrorNumber = 0;
     uint64_t Size = 0;
-    // Larger than WholeBufferLimit (or skipped): the writer streams it itself.
-    bool Inline = false;
     // The file was longer after it was read than when it was opened: its end was cut.
     bool Grew = false;
     TEncodedMember Encoded;
-    std::exception_ptr Failure; // anything else that went wrong (out of memory)
 };
 
-class TMemberQueue {
-public:
-    // Workers start at once. The names the jobs point to live as long as the queue, and a
-    // job's name is not changed while its member may still be in a worker's hands.
-    TMemberQueue(std::vector<TMemberJob> jobs, std::string password, int zlibLevel,
-                 unsigned threads, size_t bytesInFlight);
-    ~TMemberQueue();
-    TMemberQueue(const TMemberQueue&) = delete;
-    TMemberQueue& operator=(const TMemberQueue&) = delete;
+// What every member of a run is encoded with.
+struct TMemberSettings {
+    std::string_view Password; // empty: not encrypted
+    int Level = 6;
+    const TCancelToken* Cancel = nullptr;
+};
 
-    // Waits for member index, which must be the one after the last taken, and hands it
-    // over; a worker's failure is raised here.
-    TPreparedMember Take(size_t index);
-    // Stops the workers: the members in hand are finished (at most one each), no new
-    // one is begun. Called by the destructor.
-    void Stop();
+// The tools of one thread: a deflater kept across members, and a cipher.
+struct TMemberTools {
+    explicit TMemberTools(bool onWorker) : OnWorker(onWorker) {}
+    bool OnWorker;
+    std::unique_ptr<TBufferDeflater> Deflater;
+    TCipher Cipher;
+};
+
+// Prepares one member; the same on any thread.
+TPreparedMember PrepareMember(const TMemberJob& job, const TMemberSettings& settings,
+                              TMemberTools& tools);
+
+// The members of a run, prepared by threads workers ahead of the writer (the budget of
+// encoded bytes held keeps memory flat), or with no workers by Take on the calling thread.
+class TMemberPrefetch {
+public:
+    using TJobOf = std::function<TMemberJob(size_t index)>;
+    // jobOf gives member index's job; the names its jobs point to are not changed while a
+    // member may still be in a worker's hands.
+    TMemberPrefetch(size_t count, TJobOf jobOf, TMemberSettings settings, unsigned threads);
+    ~TMemberPrefetch();
+    TMemberPrefetch(const TMemberPrefetch&) = delete;
+    TMemberPrefetch& operator=(const TMemberPrefetch&) = delete;
+
+    // Member index, the one after the last taken; with wanted false it is dropped (and not
+    // read when no worker began it). A worker's exception is raised here.
+    TPreparedMember Take(size_t index, bool wanted);
+    // Member index prepared again on the calling thread.
+    TPreparedMember PrepareHere(size_t index);
 
 private:
-    void Work();
-    TPreparedMember Prepare(const TMemberJob& job, TBufferDeflater& deflater, TCipher& cipher);
+    using TWork = TOrderedWork<TMemberJob, TPreparedMember>;
+    void Feed(size_t index);
 
-    const std::vector<TMemberJob> FJobs;
-    const std::string FPassword;
-    const int FLevel;
-    const size_t FBudget;
-    std::mutex FLock;
-    std::condition_variable FReady; // a member is prepared
-    std::condition_variable FSpace; // bytes in flight went down, or stop
-    std::vector<std::unique_ptr<TPreparedMember>> FDone;
-    std::vector<size_t> FCost;
-    size_t FNext = 0;
-    size_t FInFlight = 0;
-    bool FStop = false;
-    std::vector<std::thread> FWorkers;
+    const size_t FCount;
+    const TJobOf FJobOf;
+    const TMemberSettings FSettings;
+    const bool FWorkers;
+    TMemberTools FCallerTools{false};
+    std::unique_ptr<TWork> FWork;
+    size_t FAdded = 0;
 };
 
 // The number of worker threads for jobs: the hardware's thread count for 0; never more than

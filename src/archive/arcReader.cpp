@@ -197,6 +197,7 @@ bool TArchiveReader::TryEndRecord(uint64_t position, const uint8_t* record, std:
     }
     FArchiveOffset = archiveStart;
     FArchiveSize = recordEnd - archiveStart;
+    FEndRecordOffset = position;
     FComment.resize(end.CommentLength);
     ReadAt(position + EndRecordSize, FComment.data(), FComment.size(), "The archive comment");
     return true;

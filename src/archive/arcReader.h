@@ -74,6 +74,9 @@ public:
     uint64_t ArchiveSize() const { return FArchiveSize; }
     const std::vector<TArchiveMember>& Members() const { return FMembers; }
     const std::string& Comment() const { return FComment; }
+    // Where the end of central directory record begins in the file; the comment follows
+    // it, then the trailer of an executable output.
+    uint64_t EndRecordOffset() const { return FEndRecordOffset; }
 
     // Reads member index: decrypts it with password when it is encrypted, inflates it and
     // hands the bytes to sink in chunks; checks the CRC and both sizes. Raises
@@ -115,6 +118,7 @@ private:
     uint64_t FFileSize = 0;
     uint64_t FArchiveOffset = 0;
     uint64_t FArchiveSize = 0;
+    uint64_t FEndRecordOffset = 0;
     // From the end record, or from the Zip64 end record when the archive has one.
     uint64_t FDirectoryOffset = 0; // relative to the archive's start
     uint64_t FDirectorySize = 0;

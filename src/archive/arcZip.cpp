@@ -1,7 +1,9 @@
 #include "archive/arcZip.h"
 
 #include "archive/arcFileIo.h"
+#include "archive/arcReader.h"
 #include "platform/UErrors.h"
+#include "platform/UFileSys.h"
 
 #include <algorithm>
 #include <limits>
@@ -73,52 +75,6 @@ void AddZip64End(TRecordWriter& writer, uint64_t count, uint64_t dirSize, uint64
     locator.EndRecordOffset = recordOffset;
     const auto locatorBytes = locator.Pack();
     writer.Add(locatorBytes.data(), locatorBytes.size());
-}
-
-// Where the end record begins in tail (the file's last bytes): the last signature whose
-// comment reaches exactly to the end of the file.
-size_t FindEndRecord(const std::vector<uint8_t>& tail) {
-    for (size_t at = tail.size() - EndRecordSize + 1; at-- > 0;) {
-        if (GetU32(&tail[at]) == EndRecordSignature &&
-            at + EndRecordSize + TEndRecord::Unpack(&tail[at]).CommentLength == tail.size())
-            return at;
-    }
-    throw EVlmError("no end of central directory record");
-}
-
-struct TDirectoryPlace {
-    uint64_t Count;
-    uint64_t Size;
-    uint64_t Offset;
-};
-
-// The directory's place from the end record, or from the Zip64 end record it points to.
-TDirectoryPlace LocateDirectory(TFileStream& in, const TEndRecord& end, uint64_t endPos) {
-    TDirectoryPlace place{end.TotalEntries, end.DirectorySize, end.DirectoryOffset};
-    uint64_t limit = endPos;
-    if (endPos >= Zip64LocatorSize) {
-        uint8_t bytes[Zip64LocatorSize];
-        in.SetPosition(static_cast<int64_t>(endPos - Zip64LocatorSize));
-        in.ReadBuffer(bytes, sizeof bytes);
-        const TZip64Locator locator = TZip64Locator::Unpack(bytes);
-        if (locator.Signature == Zip64LocatorSignature) {
-            const uint64_t at = locator.EndRecordOffset;
-            if (at > endPos - Zip64LocatorSize - Zip64EndSize)
-                throw EVlmError("broken Zip64 end record locator");
-            uint8_t recordBytes[Zip64EndSize];
-            in.SetPosition(static_cast<int64_t>(at));
-            in.ReadBuffer(recordBytes, sizeof recordBytes);
-            const TZip64EndRecord record = TZip64EndRecord::Unpack(recordBytes);
-            if (record.Signature != Zip64EndSignature)
-                throw EVlmError("broken Zip64 end record");
-            place = {record.TotalEntries, record.DirectorySize, record.DirectoryOffset};
-            limit = at;
-        }
-    }
-    if (place.Offset > limit || place.Size > limit - place.Offset ||
-        place.Count > place.Size / CentralHeaderSize)
-        throw EVlmError("the central directory lies outside the archive");
-    return place;
 }
 
 } // namespace
@@ -224,7 +180,7 @@ void TZipBase::BuildCentralRecord(size_t index) {
 }
 
 void TZipBase::WriteDirectory(TFileStream& out, const TCompHeaderObj& list) {
-    Progress(0, 0);
+    DirectoryProgress();
     const uint64_t dirOffset = static_cast<uint64_t>(out.Position());
     uint64_t dirSize = 0;
     uint64_t count = 0;
@@ -265,124 +221,131 @@ void TZipBase::WriteDirectory(TFileStream& out, const TCompHeaderObj& list) {
     writer.Flush();
 }
 
-void TZipBase::ReadDirectory(TFileStream& in, TCompHeaderObj& list) {
-    const uint64_t fileSize = static_cast<uint64_t>(in.Size());
-    if (fileSize < EndRecordSize)
-        throw EVlmError("too short for an archive");
-    std::vector<uint8_t> tail(
-        static_cast<size_t>(std::min<uint64_t>(fileSize, EndRecordSize + Max16)));
-    in.SetPosition(static_cast<int64_t>(fileSize - tail.size()));
-    in.ReadBuffer(tail.data(), tail.size());
-    const size_t at = FindEndRecord(tail);
-    const TEndRecord end = TEndRecord::Unpack(&tail[at]);
-    const TDirectoryPlace place = LocateDirectory(in, end, fileSize - tail.size() + at);
+// What a comment edit keeps between its steps: the archive's layout as the reader found
+// it, and what the edit reports through.
+struct TZipBase::TCommentEdit {
+    TCompOptions Options; // the archive (its name resolved), the temporary folder, the token
+    TCompEvents Events;
+    uint64_t FileSize = 0;
+    uint64_t EndRecordOffset = 0;
+    uint64_t ArchiveOffset = 0; // where the archive begins (an executable output's trailer)
+    bool Trailer = false;       // an executable output's trailer follows the comment
+    int Count = 0;
+    std::string Comment;
+    bool Changed = false;
+};
 
-    std::vector<uint8_t> dir(static_cast<size_t>(place.Size));
-    in.SetPosition(static_cast<int64_t>(place.Offset));
-    in.ReadBuffer(dir.data(), dir.size());
-    size_t p = 0;
-    for (uint64_t n = 0; n < place.Count; ++n) {
-        if (dir.size() - p < CentralHeaderSize)
-            throw EVlmError("the central directory is truncated");
-        uint8_t* record = &dir[p];
-        const uint32_t signature = GetU32(record);
-        TCompFileInfo info;
-        info.HeadersEnciphered = signature == EncipheredCentralHeaderSignature;
-        if (!info.HeadersEnciphered && signature != CentralHeaderSignature)
-            throw EVlmError("a central directory header has no signature");
-        TCipher cipher;
-        if (info.HeadersEnciphered)
-            cipher = DecipherHeader(record, CentralHeaderSize);
-        const TCentralHeader c = TCentralHeader::Unpack(record);
-        const size_t rest = size_t{c.NameLength} + c.ExtraLength + c.CommentLength;
-        if (dir.size() - p - CentralHeaderSize < rest)
-            throw EVlmError("the central directory is truncated");
-        p += CentralHeaderSize;
-        std::string name(reinterpret_cast<const char*>(&dir[p]), c.NameLength);
-        if (info.HeadersEnciphered)
-            cipher.DecryptBytes(name.data(), name.size());
-        p += c.NameLength;
-        info.Extra.assign(reinterpret_cast<const char*>(&dir[p]), c.ExtraLength);
-        p += c.ExtraLength;
-        info.Comment.assign(reinterpret_cast<const char*>(&dir[p]), c.CommentLength);
-        p += c.CommentLength;
-        info.State = TCompFileInfo::Copied;
-        info.LocalHeaderOffset = c.LocalHeaderOffset;
-        list.Members.push_back({std::move(name), std::move(info), c, 0});
-    }
-    list.Comment.assign(reinterpret_cast<const char*>(&tail[at + EndRecordSize]),
-                        end.CommentLength);
-    list.DirectoryOffset = place.Offset;
-}
-
-int TZipBase::BeginCommentEdit() noexcept {
-    FEditList.reset();
-    if (ArchiveFile().empty())
-        return 0;
+int TZipBase::BeginCommentEdit(const TCompOptions& options, const TCompEvents& events) noexcept {
+    FEdit.reset();
     try {
-        TFileStream in(ArchiveFile(), TFileMode::OpenRead);
-        auto list = std::make_unique<TCompHeaderObj>();
-        ReadDirectory(in, *list);
-        FEditList = std::move(list);
-        return static_cast<int>(FEditList->Count());
-    } catch (const EStreamError& e) {
-        ReportError(ArchiveFile(), SysErrorMessage(e.ErrorNumber), errOpenFile);
-    } catch (const std::exception& e) {
-        ReportError(ArchiveFile(), e.what(), errOpenFile);
+        auto edit = std::make_unique<TCommentEdit>();
+        edit->Options.ArchiveFile = ArchiveFileName(options.ArchiveFile, options.DefaultExt);
+        edit->Options.TempDir = options.TempDir;
+        edit->Options.Cancel = options.Cancel;
+        edit->Events = events;
+        const TRunScope scope(*this, &edit->Options, &edit->Events);
+        const std::string& archive = edit->Options.ArchiveFile;
+        if (archive.empty())
+            return 0;
+        try {
+            const TArchiveReader reader(archive);
+            edit->FileSize = static_cast<uint64_t>(FileSizeOf(archive));
+            edit->EndRecordOffset = reader.EndRecordOffset();
+            edit->ArchiveOffset = reader.ArchiveOffset();
+            edit->Count = static_cast<int>(reader.Members().size());
+            edit->Comment = reader.Comment();
+            edit->Trailer =
+                edit->FileSize > edit->EndRecordOffset + EndRecordSize + edit->Comment.size();
+        } catch (const EStreamError& e) {
+            ReportError(archive, SysErrorMessage(e.ErrorNumber), errOpenFile);
+            return 0;
+        } catch (const std::exception& e) {
+            ReportError(archive, e.what(), errOpenFile);
+            return 0;
+        }
+        FEdit = std::move(edit);
+        return FEdit->Count;
+    } catch (...) {
+        return 0;
     }
-    return 0;
 }
 
 void TZipBase::SetArchiveComment(const char* bytes, int16_t length) noexcept {
-    if (!FEditList || bytes == nullptr || length < 0)
+    if (!FEdit || bytes == nullptr || length < 0)
         return;
     const std::string_view comment(bytes, static_cast<size_t>(length));
-    if (comment == FEditList->Comment)
+    if (comment == FEdit->Comment)
         return;
     try {
-        FEditList->Comment = comment;
-        FEditList->Changed = true;
+        FEdit->Comment = comment;
+        FEdit->Changed = true;
     } catch (...) {
     }
 }
 
 std::string_view TZipBase::GetArchiveComment() const noexcept {
-    if (!FEditList)
+    if (!FEdit)
         return {};
-    return FEditList->Comment;
+    return FEdit->Comment;
+}
+
+// Copies the archive up to its end record into output, then writes the end record with the
+// edit's comment (APPNOTE 4.3.16) and an executable output's trailer. False after a
+// reported error.
+bool TZipBase::RewriteEnd(const TCommentEdit& edit, TTempOutput& output) {
+    const std::string& archive = edit.Options.ArchiveFile;
+    std::unique_ptr<TFileStream> in;
+    try {
+        in = std::make_unique<TFileStream>(archive, TFileMode::OpenRead);
+    } catch (const EFOpenError& e) {
+        ReportError(archive, SysErrorMessage(e.ErrorNumber), errOpenFile);
+        return false;
+    }
+    // The directory read at the start of the edit must still be the archive's.
+    if (in->Size() != static_cast<int64_t>(edit.FileSize)) {
+        ReportError(archive, "The archive changed while its comment was edited", errOpenFile);
+        return false;
+    }
+    TFileStream& out = output.Stream();
+    CopyStream(*in, out, static_cast<int64_t>(edit.EndRecordOffset), [this] { KeepGoing(); });
+    uint8_t record[EndRecordSize];
+    in->ReadBuffer(record, sizeof record);
+    PutU16(record + EndRecordSize - 2, static_cast<uint16_t>(edit.Comment.size()));
+    Progress({});
+    out.WriteBuffer(record, sizeof record);
+    out.WriteBuffer(edit.Comment.data(), edit.Comment.size());
+    if (edit.Trailer) {
+        uint8_t trailer[8];
+        PutU64(trailer, edit.ArchiveOffset);
+        out.WriteBuffer(trailer, sizeof trailer);
+    }
+    return true;
 }
 
 bool TZipBase::CommitCommentEdit() noexcept {
-    const std::unique_ptr<TCompHeaderObj> list = std::move(FEditList);
-    if (!list || FCancel)
+    const std::unique_ptr<TCommentEdit> edit = std::move(FEdit);
+    if (!edit)
         return false;
-    if (!list->Changed)
-        return true;
+    const TRunScope scope(*this, &edit->Options, &edit->Events);
+    const std::string& archive = edit->Options.ArchiveFile;
     std::string tempFile;
     try {
-        const std::unique_ptr<TTempOutput> temp = OpenTempOutput();
-        if (!temp)
+        if (Cancelled())
             return false;
-        TTempOutput& output = *temp;
-        tempFile = output.FileName();
-        try {
-            TFileStream in(ArchiveFile(), TFileMode::OpenRead);
-            // Every byte before the directory stays as it was.
-            CopyStream(in, output.Stream(), static_cast<int64_t>(list->DirectoryOffset),
-                       [this] { KeepGoing(); });
-        } catch (const EFOpenError& e) {
-            ReportError(ArchiveFile(), SysErrorMessage(e.ErrorNumber), errOpenFile);
+        if (!edit->Changed)
+            return true;
+        const std::unique_ptr<TTempOutput> output = OpenTempOutput(edit->Options.TempDir);
+        if (!output)
             return false;
-        }
-        WriteDirectory(output.Stream(), *list);
-        return PutInPlace(output);
+        tempFile = output->FileName();
+        return RewriteEnd(*edit, *output) && PutInPlace(*output, archive);
     } catch (const EWriteError& e) {
         // Before the move into place only the temporary output is written.
         ReportTempWriteError(tempFile, e);
     } catch (const std::exception& e) {
-        ReportStreamError(ArchiveFile(), e, errWriteFile);
+        ReportStreamError(archive, e, errWriteFile);
     } catch (...) {
-        ReportError(ArchiveFile(), {}, errWriteFile);
+        ReportError(archive, {}, errWriteFile);
     }
     return false;
 }

@@ -19,14 +19,16 @@ public:
     TZipBase();
     ~TZipBase() override;
 
-    // Reads the archive's directory into a new member list; the member count. Reports
-    // "Error opening file" when the archive cannot be opened or read as an archive.
-    int BeginCommentEdit() noexcept override;
+    // Reads the archive's directory (TArchiveReader, which knows plain and enciphered
+    // headers and an executable output's trailer); the member count. Reports "Error
+    // opening file" when the archive cannot be opened or read as an archive.
+    int BeginCommentEdit(const TCompOptions& options, const TCompEvents& events) noexcept override;
     // A null pointer or a negative length changes nothing; the same bytes change nothing.
     void SetArchiveComment(const char* bytes, int16_t length) noexcept override;
-    // Rewrites the directory, end record and comment through a temporary file when the
-    // comment changed and no run was cancelled; frees the list in every case. True when
-    // the archive holds the list's comment afterwards.
+    // Rewrites the end record and comment through a temporary file when the comment
+    // changed and no run was cancelled; every byte before the end record (the members and
+    // the directory, each header with its own encipherment) is copied as it is. Ends the
+    // edit in every case. True when the archive holds the edit's comment afterwards.
     bool CommitCommentEdit() noexcept override;
     std::string_view GetArchiveComment() const noexcept override;
 
@@ -39,14 +41,14 @@ protected:
                            uint64_t uncompressed) override;
     void BuildCentralRecord(size_t index) override;
     void WriteDirectory(TFileStream& out, const TCompHeaderObj& list) override;
-    // Reads the directory of an archive (plain or enciphered headers); raises EVlmError
-    // for anything that is not a sound directory.
-    void ReadDirectory(TFileStream& in, TCompHeaderObj& list);
 
 private:
+    struct TCommentEdit;
+    bool RewriteEnd(const TCommentEdit& edit, TTempOutput& output);
+
     TLocalHeader FLocal;
     bool FLargeLocal = false;
-    std::unique_ptr<TCompHeaderObj> FEditList;
+    std::unique_ptr<TCommentEdit> FEdit;
 };
 
 class TZip final : public TZipBase {};

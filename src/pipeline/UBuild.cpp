@@ -58,7 +58,7 @@ private:
     void DiscoverFiles();
     void ConfigureWriter();
     void RunWriter();
-    void CommentArchive();
+    void CommentArchive(const TCompEvents& events);
     void ShowArchiveSize();
     void Join();
     void PlaceArchive();
@@ -80,6 +80,7 @@ private:
     std::string FProgramFolder, FLanguagesFolder, FArchivePath;
     bool FExe = false;
     std::unique_ptr<TSiteCollection> FCollection;
+    TCompOptions FWriter; // what the archive writer is to do
     std::vector<TWriterReport> FReports;
     std::string FAdding;    // the file the writer is adding
     bool FComplete = false; // the output is in place
@@ -208,7 +209,7 @@ void TBuildRun::DiscoverFiles() {
     FProgress.ClearFileBoxes("Current file size");
     Stage("Parsing files...");
     FCollection->Discover(FProgress, FTools.IncludeMatcher(), FTools.ExcludeMatcher(), nullptr,
-                          FZip.Jobs);
+                          FTools.Jobs);
 }
 
 void TBuildRun::ConfigureWriter() {
@@ -223,10 +224,16 @@ void TBuildRun::ConfigureWriter() {
         DeleteFile(FArchivePath);
     FProgress.Step(5);
 
-    FZip.SetArchiveFile(FArchivePath);
-    FZip.Password = ArchivePassword;
-    FZip.EncryptHeaders = true;
-    FCollection->ConfigureWriter(FZip);
+    FWriter = {};
+    FWriter.ArchiveFile = FArchivePath;
+    // The archive is written exactly where the output is to be, also when its name has no
+    // extension (the writer would otherwise add one).
+    FWriter.DefaultExt.clear();
+    FWriter.Password = ArchivePassword;
+    FWriter.EncryptHeaders = true;
+    FWriter.Jobs = FTools.Jobs;
+    FWriter.Cancel = &FProgress.Cancel();
+    FCollection->ConfigureWriter(FWriter);
     FProgress.Step(10);
 }
 
@@ -238,46 +245,34 @@ std::string TBuildRun::WriterFailure(const std::string& what) const {
     return text;
 }
 
-// The writer's events reach this build's window only while it runs.
-struct TWriterEvents {
-    TZip& Zip;
-    ~TWriterEvents() {
-        Zip.OnProgress = {};
-        Zip.OnError = {};
-        Zip.OnBegin = {};
-        Zip.OnEnd = {};
-        Zip.ProcessMessages = {};
-        Zip.ArchiveComment.clear();
-    }
-};
-
 void TBuildRun::RunWriter() {
-    TWriterEvents events{FZip};
-    CollectWriterReports(FZip, FReports);
-    FZip.OnProgress = [this](TCompBase&, uint8_t, uint8_t byArchive) {
-        if (ArchiveProgress(FProgress, byArchive, FZip.CurrentFileName(),
+    TCompEvents events;
+    CollectWriterReports(events, FReports);
+    events.OnProgress = [this](TCompBase&, const TProgressInfo& progress) {
+        if (ArchiveProgress(FProgress, progress.ProgressByArchive, FZip.CurrentFileName(),
                             static_cast<uint64_t>(std::max<int64_t>(FZip.CurrentFileSize(), 0))) &&
             !FZip.GetCancel())
             FZip.SetCancel(true);
     };
-    FZip.OnBegin = [this](TCompBase&, const std::string& fileName, int, bool&) {
+    events.OnBegin = [this](TCompBase&, const std::string& fileName, int, bool&) {
         FAdding = fileName;
     };
-    FZip.OnEnd = [this](TCompBase&, const std::string&, bool) { NoteAdded(FAdding); };
+    events.OnEnd = [this](TCompBase&, const std::string&, bool) { NoteAdded(FAdding); };
     // Cancel is passed on while the writer lists files too, not only while it compresses.
-    FZip.ProcessMessages = [this] {
+    events.ProcessMessages = [this] {
         if (FProgress.Cancelled() && !FZip.GetCancel())
             FZip.SetCancel(true);
     };
     // The comment goes into the archive before it takes its name (see CommentArchive).
-    FZip.ArchiveComment = FSettingsPath;
-    const int added = FZip.Compress();
+    FWriter.ArchiveComment = FSettingsPath;
+    const int added = FZip.Compress(std::move(FWriter), events);
     const bool archived = added > 0 && FileExists(FArchivePath);
     if (FProgress.Cancelled())
         throw EAbort();
     if (added == 0 || !archived)
         throw EVlmError(WriterFailure("Cannot write the archive \"" + FArchivePath + "\":"));
-    CommentArchive();
+    if (!FZip.WroteComment())
+        CommentArchive(events);
 }
 
 // Link discovery follows references wherever they lead: the files it took from outside the
@@ -290,11 +285,14 @@ void TBuildRun::NoteAdded(const std::string& fullPath) {
         FOutside.Files.push_back(ExpandFileName(fullPath));
 }
 
-// Compress already wrote the comment; the edit finds it in place and rewrites nothing. It
-// still runs, so an archive writer that did not write it gets it here.
-void TBuildRun::CommentArchive() {
+// Compress writes the comment into the archive; only when it did not is the archive
+// reopened and given its comment here.
+void TBuildRun::CommentArchive(const TCompEvents& events) {
     const size_t leftOut = FReports.size();
-    FZip.BeginCommentEdit();
+    TCompOptions edit;
+    edit.ArchiveFile = FArchivePath;
+    edit.DefaultExt.clear();
+    FZip.BeginCommentEdit(edit, events);
     FZip.SetArchiveComment(FSettingsPath.data(), static_cast<int16_t>(FSettingsPath.size()));
     if (!FZip.CommitCommentEdit()) {
         FReports.erase(FReports.begin(), FReports.begin() + static_cast<ptrdiff_t>(leftOut));
@@ -347,7 +345,7 @@ void TBuildRun::RemoveLeftovers() {
 }
 
 void TBuildRun::Ending(std::exception_ptr error) {
-    FZip.SkipFile = {}; // it asks the collection
+    FWriter = {}; // it asks the collection
     FCollection.reset();
     RemoveLeftovers();
     // A Cancel that comes once the output is in place is too late: the build is done.
@@ -370,11 +368,7 @@ void TBuildRun::Ending(std::exception_ptr error) {
 EBuildIncomplete::EBuildIncomplete(std::vector<TLeftOutFile> files)
     : EVlmError(LeftOutMessage(files)), FFiles(std::move(files)) {}
 
-TBuilder::TBuilder() : FZip(std::make_unique<TZip>()) {
-    // The archive is written exactly where the output is to be, also when its name has no
-    // extension (the writer would otherwise add one).
-    FZip->DefaultExt.clear();
-}
+TBuilder::TBuilder() : FZip(std::make_unique<TZip>()) {}
 
 TBuilder::~TBuilder() = default;
 

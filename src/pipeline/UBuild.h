@@ -56,6 +56,8 @@ public:
     const TOutsideFiles& OutsideFiles() const { return FOutsideFiles; }
 
     TZip& Zip() { return *FZip; }
+    // Threads of link discovery and of the archive writer (TCompOptions::Jobs).
+    int Jobs = 0;
     TRegExpr& IncludeMatcher() { return FIncludeMatcher; }
     TRegExpr& ExcludeMatcher() { return FExcludeMatcher; }
 

@@ -16,9 +16,9 @@
 
 namespace vlm {
 
-void CollectWriterReports(TCompBase& zip, std::vector<TWriterReport>& reports) {
-    zip.OnError = [&reports](TCompBase&, const std::string& fileName, const std::string& extended,
-                             const std::string&, int code) {
+void CollectWriterReports(TCompEvents& events, std::vector<TWriterReport>& reports) {
+    events.OnError = [&reports](TCompBase&, const std::string& fileName,
+                                const std::string& extended, const std::string&, int code) {
         reports.push_back({fileName, WriterReason(code, extended), code});
     };
 }
@@ -173,29 +173,29 @@ std::string TSiteCollection::LanguageLine() const {
     return {};
 }
 
-void TSiteCollection::ConfigureWriter(TCompBase& zip) {
+void TSiteCollection::ConfigureWriter(TCompOptions& options) {
     // Members are named relative to the home page's folder.
-    zip.DefaultDir = FPaths.HomeRoot;
-    zip.StoredDirNames = sdAbsolute;
-    zip.LiteralSpec.clear();
-    zip.ExcludeSpec.clear();
-    zip.FileSpec.clear();
+    options.DefaultDir = FPaths.HomeRoot;
+    options.StoredDirNames = sdAbsolute;
+    options.LiteralSpec.clear();
+    options.ExcludeSpec.clear();
+    options.FileSpec.clear();
     if (!FDiscovered.Empty()) {
         // Every discovered path names exactly one file: its name is no mask.
-        zip.RecurseDirs = false;
-        zip.LiteralSpec = FDiscovered.TakeItems();
+        options.RecurseDirs = false;
+        options.LiteralSpec = FDiscovered.TakeItems();
     } else {
-        zip.RecurseDirs = true;
+        options.RecurseDirs = true;
         if (!SplitMaskList(FProject.Value(entry::MaskInclude)).empty())
-            zip.FileSpec.push_back(FPaths.HomePage);
+            options.FileSpec.push_back(FPaths.HomePage);
         for (std::string& line : IncludeLines())
-            zip.FileSpec.push_back(std::move(line));
-        zip.ExcludeSpec = ExcludeLines();
+            options.FileSpec.push_back(std::move(line));
+        options.ExcludeSpec = ExcludeLines();
     }
-    zip.SkipFile = [this](const std::string& path) { return IsOwnOutput(path); };
-    zip.FileSpec.push_back(FPaths.SettingsPath);
+    options.SkipFile = [this](const std::string& path) { return IsOwnOutput(path); };
+    options.FileSpec.push_back(FPaths.SettingsPath);
     if (const std::string line = LanguageLine(); !line.empty())
-        zip.FileSpec.push_back(line);
+        options.FileSpec.push_back(line);
 }
 
 } // namespace vlm

@@ -15,7 +15,8 @@
 namespace vlm {
 
 class TProject;
-class TCompBase;
+struct TCompOptions;
+struct TCompEvents;
 
 // A file the archive writer could not take (or a folder, ending in the delimiter, whose
 // files it could not list), and why.
@@ -33,7 +34,7 @@ struct TWriterReport {
 
 // Makes the writer report into reports (its OnError). The build and the site report both
 // take the writer's errors so, and so agree on them.
-void CollectWriterReports(TCompBase& zip, std::vector<TWriterReport>& reports);
+void CollectWriterReports(TCompEvents& events, std::vector<TWriterReport>& reports);
 // The reason the writer gives for code, with its extended message.
 std::string WriterReason(int code, const std::string& extended);
 // The lines of a list of files left out: "\"file\": reason" each, the first twenty.
@@ -89,7 +90,7 @@ public:
     // literal names (parse mode) or the home page and the include masks with the exclude masks
     // (mask mode), then the settings member and the language files. The discovered list is
     // handed over: one copy of tens of thousands of paths is enough.
-    void ConfigureWriter(TCompBase& zip);
+    void ConfigureWriter(TCompOptions& options);
 
     // The mask-mode include lines as the scanner gets them (folder and mask), in order.
     std::vector<std::string> IncludeLines() const;

@@ -109,17 +109,19 @@ void TReportRun::List() {
     {
         // The writer holds its own copy of every name; it goes before the list grows again.
         TZip zip;
-        FCollection.ConfigureWriter(zip);
-        zip.OnFolderSkipped = [this](TCompBase&, const std::string& folder, bool aboveTop) {
+        TCompOptions options;
+        FCollection.ConfigureWriter(options);
+        TCompEvents events;
+        events.OnFolderSkipped = [this](TCompBase&, const std::string& folder, bool aboveTop) {
             AddSkippedLink(FReport, folder, aboveTop);
         };
-        zip.ProcessMessages = [this, &zip] {
+        events.ProcessMessages = [this, &zip] {
             if (FProgress.Cancelled() && !zip.GetCancel())
                 zip.SetCancel(true);
         };
         // The writer's errors reach the report as they reach a build.
         std::vector<TWriterReport> reports;
-        CollectWriterReports(zip, reports);
+        CollectWriterReports(events, reports);
         const TSettingsFile settings{paths.SettingsPath};
         try {
             SettingsList(FProject, paths).SaveToFile(paths.SettingsPath);
@@ -128,7 +130,7 @@ void TReportRun::List() {
                                           {paths.SettingsPath, SysErrorMessage(e.ErrorNumber)}));
         }
         std::vector<TExcludedFile> excluded;
-        const bool complete = zip.ListOnly(listed, &excluded);
+        const bool complete = zip.ListOnly(std::move(options), events, listed, &excluded);
         FProgress.Check();
         if (!complete)
             throw EVlmError("Cannot list the files of \"" + paths.HomeRoot + "\"");

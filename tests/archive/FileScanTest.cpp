@@ -317,15 +317,23 @@ TEST_F(FileScan, LineWithoutFolderUsesRootDirOrTheCurrentFolder) {
 TEST_F(FileScan, CancelStopsBeforeTheNextEntryAndGroup) {
     for (const char* path : {"a/1", "a/2", "a/3", "a/4", "b/5"})
         WriteFile(Dir / path, "x");
-    bool cancelled = false;
-    TArcFileScan scan;
-    scan.FileSpec = {Dir / "a/*", Dir / "b/*"};
-    scan.SetCancelFlag(&cancelled);
-    int entries = 0;
-    scan.ProcessMessages = [&] { cancelled = ++entries == 2; };
-    const TScanLog log = RunScan(scan);
-    EXPECT_EQ(log.Files.size(), 2u);
-    EXPECT_EQ(log.Roots, std::vector<std::string>{Dir / "a/"});
+    for (const bool byToken : {false, true}) {
+        SCOPED_TRACE(byToken ? "token" : "flag");
+        bool cancelled = false;
+        TCancelToken token;
+        TArcFileScan scan;
+        scan.FileSpec = {Dir / "a/*", Dir / "b/*"};
+        scan.SetCancelFlag(&cancelled);
+        scan.CancelToken = &token;
+        int entries = 0;
+        scan.ProcessMessages = [&] {
+            if (++entries == 2)
+                byToken ? token.Cancel() : void(cancelled = true);
+        };
+        const TScanLog log = RunScan(scan);
+        EXPECT_EQ(log.Files.size(), 2u);
+        EXPECT_EQ(log.Roots, std::vector<std::string>{Dir / "a/"});
+    }
 
     TArcFileScan own;
     own.FileSpec = {Dir / "a/*"};

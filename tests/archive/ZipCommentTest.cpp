@@ -18,26 +18,28 @@ protected:
         WriteFile(Dir / "site/img/a.gif", RandomBytes(200, 2));
         WriteFile(Dir / "site/empty.txt", "");
         CreateDir(Dir / "tmp");
-        zip.TempDir = Dir / "tmp/";
-        zip.SetArchiveFile(Dir / "out.vlm");
-        zip.FileSpec = {Dir / "site/*"};
-        zip.Password = "pw";
-        zip.EncryptHeaders = GetParam();
-        zip.StoredDirNames = sdAbsolute;
-        errors.Attach(zip);
-        zip.OnTmpFileMoveBegin = [this](TCompBase&, const std::string&, const std::string&) {
+        options.TempDir = Dir / "tmp/";
+        options.ArchiveFile = Dir / "out.vlm";
+        options.FileSpec = {Dir / "site/*"};
+        options.Password = "pw";
+        options.EncryptHeaders = GetParam();
+        options.StoredDirNames = sdAbsolute;
+        errors.Attach(events);
+        events.OnTmpFileMoveBegin = [this](TCompBase&, const std::string&, const std::string&) {
             ++Rewrites;
         };
-        ASSERT_EQ(zip.Compress(), 3);
+        ASSERT_EQ(zip.Compress(options, events), 3);
         Rewrites = 0;
     }
     bool Edit(const char* comment, int16_t length) {
-        EXPECT_EQ(zip.BeginCommentEdit(), 3);
+        EXPECT_EQ(zip.BeginCommentEdit(options, events), 3);
         zip.SetArchiveComment(comment, length);
         return zip.CommitCommentEdit();
     }
     TTempDir Dir;
     TZip zip;
+    TCompOptions options;
+    TCompEvents events;
     TErrorLog errors;
     int Rewrites = 0;
 };
@@ -70,9 +72,10 @@ TEST_P(ZipComment, ACommentWrittenByCompressIsTheOneTheEditWrites) {
     const std::string comment = "/tmp/vlmpack-abc123/VLM.settings";
     ASSERT_TRUE(Edit(comment.c_str(), static_cast<int16_t>(comment.size())));
     const TRawArchive edited = ParseRawArchiveFile(Dir / "out.vlm");
-    zip.ArchiveComment = comment;
+    options.ArchiveComment = comment;
     Rewrites = 0;
-    ASSERT_EQ(zip.Compress(), 3);
+    ASSERT_EQ(zip.Compress(options, events), 3);
+    EXPECT_TRUE(zip.WroteComment());
     const TRawArchive written = ParseRawArchiveFile(Dir / "out.vlm");
     const size_t dir = edited.End.DirectoryOffset;
     ASSERT_EQ(written.End.DirectoryOffset, dir);
@@ -81,6 +84,11 @@ TEST_P(ZipComment, ACommentWrittenByCompressIsTheOneTheEditWrites) {
     ASSERT_TRUE(Edit(comment.c_str(), static_cast<int16_t>(comment.size())));
     EXPECT_EQ(Rewrites, 1);
     EXPECT_EQ(ReadFile(Dir / "out.vlm"), written.Bytes);
+    // A comment too long for the end record is not written, and the writer says so.
+    options.ArchiveComment = std::string(0x8000, 'x');
+    ASSERT_EQ(zip.Compress(options, events), 3);
+    EXPECT_FALSE(zip.WroteComment());
+    EXPECT_EQ(ParseRawArchiveFile(Dir / "out.vlm").Comment, "");
 }
 
 TEST_P(ZipComment, NoRewriteWithoutAChange) {
@@ -97,7 +105,7 @@ TEST_P(ZipComment, NoRewriteWithoutAChange) {
         EXPECT_EQ(ReadFile(Dir / "out.vlm"), written);
     }
     // An empty comment is a change, and GetArchiveComment shows the list's comment.
-    EXPECT_EQ(zip.BeginCommentEdit(), 3);
+    EXPECT_EQ(zip.BeginCommentEdit(options, events), 3);
     EXPECT_EQ(zip.GetArchiveComment(), "first");
     zip.SetArchiveComment("", 0);
     EXPECT_EQ(zip.GetArchiveComment(), "");
@@ -117,8 +125,8 @@ TEST_P(ZipComment, AnArchiveThatCannotBeReadIsLeftAlone) {
         if (!c.Content.empty())
             WriteFile(c.Archive, c.Content);
         errors.Entries.clear();
-        zip.SetArchiveFile(c.Archive);
-        EXPECT_EQ(zip.BeginCommentEdit(), 0);
+        options.ArchiveFile = c.Archive;
+        EXPECT_EQ(zip.BeginCommentEdit(options, events), 0);
         zip.SetArchiveComment("x", 1);
         EXPECT_FALSE(zip.CommitCommentEdit());
         EXPECT_EQ(errors.Codes(), std::vector<int>{errOpenFile});
@@ -128,6 +136,58 @@ TEST_P(ZipComment, AnArchiveThatCannotBeReadIsLeftAlone) {
             EXPECT_EQ(ReadFile(c.Archive), c.Content);
         }
     }
+}
+
+// An edit whose archive changed after its directory was read, or whose run was cancelled,
+// writes nothing.
+TEST_P(ZipComment, AnEditOverTakenByEventsWritesNothing) {
+    const std::string before = ReadFile(Dir / "out.vlm");
+    const struct {
+        const char* Name;
+        bool Append; // the archive grows meanwhile; else the token is set
+        int Code;
+    } cases[] = {{"changed", true, errOpenFile}, {"cancelled", false, errUserCanceled}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteFile(Dir / "out.vlm", before);
+        errors.Entries.clear();
+        TCancelToken token;
+        options.Cancel = &token;
+        EXPECT_EQ(zip.BeginCommentEdit(options, events), 3);
+        zip.SetArchiveComment("comment", 7);
+        if (c.Append)
+            WriteFile(Dir / "out.vlm", before + "more");
+        else
+            token.Cancel();
+        EXPECT_FALSE(zip.CommitCommentEdit());
+        EXPECT_EQ(errors.Codes(), std::vector<int>{c.Code});
+        EXPECT_EQ(ReadFile(Dir / "out.vlm"), before + (c.Append ? "more" : ""));
+        EXPECT_EQ(Rewrites, 0);
+        options.Cancel = nullptr;
+    }
+}
+
+// An executable output (viewer program, archive, trailer) keeps its program, its members
+// and a trailer that still finds the archive.
+TEST_P(ZipComment, AnExecutableOutputKeepsItsProgramAndTrailer) {
+    const std::string program = "MZ viewer " + RandomBytes(5000, 3);
+    const std::string archive = ReadFile(Dir / "out.vlm");
+    std::string trailer(8, '\0');
+    PutU64(reinterpret_cast<uint8_t*>(trailer.data()), program.size());
+    WriteFile(Dir / "site.exe", program + archive + trailer);
+    options.ArchiveFile = Dir / "site.exe";
+    ASSERT_TRUE(Edit("/tmp/VLM.settings", 17));
+    const std::string after = ReadFile(Dir / "site.exe");
+    const size_t endRecord = program.size() + archive.size() - EndRecordSize;
+    EXPECT_EQ(after.substr(0, endRecord), (program + archive).substr(0, endRecord));
+    EXPECT_EQ(after.substr(after.size() - 8), trailer);
+    TArchiveReader reader(Dir / "site.exe");
+    EXPECT_EQ(reader.ArchiveOffset(), program.size());
+    EXPECT_EQ(reader.Comment(), "/tmp/VLM.settings");
+    ASSERT_EQ(reader.Members().size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_NO_THROW(reader.ReadMemberText(i, "pw")) << reader.Members()[i].Name;
+    EXPECT_TRUE(errors.Entries.empty());
 }
 
 TEST_P(ZipComment, AFailedRewriteKeepsTheArchive) {

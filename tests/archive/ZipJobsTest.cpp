@@ -36,42 +36,54 @@ protected:
         CreateDir(Dir / "tmp");
     }
 
-    // A run with the given jobs; Cancel is pressed at the cancelAt-th progress event.
-    TRunTrace Run(int jobs, const char* password, bool store, int cancelAt) {
+    // A run with the given jobs; Cancel is pressed at the cancelAt-th progress event, by
+    // SetCancel or through the run's cancel token.
+    TRunTrace Run(int jobs, const char* password, bool store, int cancelAt, bool byToken) {
         TZip zip;
         TRunTrace trace;
-        zip.TempDir = Dir / "tmp/";
-        zip.SetArchiveFile(Dir / ("out" + std::to_string(jobs) + ".zip"));
-        zip.FileSpec = {Dir / "site/*"};
-        zip.Password = password;
-        zip.EncryptHeaders = false;
-        zip.Jobs = jobs;
+        TCancelToken token;
+        TCompOptions options;
+        options.TempDir = Dir / "tmp/";
+        options.ArchiveFile = Dir / ("out" + std::to_string(jobs) + ".zip");
+        options.FileSpec = {Dir / "site/*"};
+        options.Password = password;
+        options.EncryptHeaders = false;
+        options.Jobs = jobs;
+        options.Cancel = &token;
         if (store)
-            zip.SetCompressMethod(cmStore);
+            options.CompressMethod = cmStore;
         int progressEvents = 0;
-        zip.OnBegin = [&](TCompBase&, const std::string& name, int count, bool&) {
+        TCompEvents events;
+        events.OnBegin = [&](TCompBase&, const std::string& name, int count, bool&) {
             trace.Events.push_back("Begin " + name + " " + std::to_string(count));
         };
-        zip.OnEnd = [&](TCompBase&, const std::string& name, bool) {
+        events.OnEnd = [&](TCompBase&, const std::string& name, bool) {
             trace.Events.push_back("End " + name);
         };
-        zip.OnProgress = [&](TCompBase& sender, uint8_t byFile, uint8_t byArchive) {
-            trace.Events.push_back("Progress " + sender.CurrentFileName() + " " +
-                                   std::to_string(byFile) + " " + std::to_string(byArchive) + " " +
-                                   std::to_string(sender.CurrentFileSize()));
-            if (++progressEvents == cancelAt)
-                sender.SetCancel(true);
+        events.OnProgress = [&](TCompBase& sender, const TProgressInfo& p) {
+            trace.Events.push_back(
+                "Progress " + sender.CurrentFileName() + " " + std::to_string(p.ProgressByFile) +
+                " " + std::to_string(p.ProgressByArchive) + " " +
+                std::to_string(sender.CurrentFileSize()) + " " + std::to_string(p.ArchiveDone) +
+                "/" + std::to_string(p.ArchiveKnown));
+            if (++progressEvents == cancelAt) {
+                if (byToken)
+                    token.Cancel();
+                else
+                    sender.SetCancel(true);
+            }
         };
-        zip.OnError = [&](TCompBase&, const std::string& name, const std::string& extended,
-                          const std::string&, int code) {
+        events.OnError = [&](TCompBase&, const std::string& name, const std::string& extended,
+                             const std::string&, int code) {
             trace.Events.push_back("Error " + name + " " + extended + " " + std::to_string(code));
         };
         int messages = 0;
-        zip.ProcessMessages = [&] { ++messages; };
-        trace.Added = zip.Compress();
+        events.ProcessMessages = [&] { ++messages; };
+        const std::string archive = options.ArchiveFile;
+        trace.Added = zip.Compress(std::move(options), events);
         trace.Events.push_back("Messages " + std::to_string(messages));
-        if (FileExists(zip.ArchiveFile()))
-            for (const TRawMember& m : ParseRawArchiveFile(zip.ArchiveFile()).Members)
+        if (FileExists(archive))
+            for (const TRawMember& m : ParseRawArchiveFile(archive).Members)
                 trace.Members.push_back(m.CentralName + " " + std::to_string(m.Central.Method) +
                                         " " + std::to_string(m.Central.CompressedSize) + " " +
                                         std::to_string(m.Central.Crc));
@@ -86,14 +98,18 @@ TEST_F(ZipJobs, WorkersChangeNothingTheCallerSees) {
         const char* Password;
         bool Store;
         int CancelAt; // 0: never
+        bool ByToken;
     } cases[] = {
-        {"", false, 0}, {"pw", false, 0}, {"pw", true, 0}, {"pw", false, 20}, {"", false, 100},
+        {"", false, 0, false},    {"pw", false, 0, false}, {"pw", true, 0, false},
+        {"pw", false, 20, false}, {"", false, 100, false}, {"pw", false, 20, true},
+        {"", true, 45, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("password '") + c.Password + "', store " +
-                     std::to_string(c.Store) + ", cancel at " + std::to_string(c.CancelAt));
-        const TRunTrace one = Run(1, c.Password, c.Store, c.CancelAt);
-        const TRunTrace three = Run(3, c.Password, c.Store, c.CancelAt);
+                     std::to_string(c.Store) + ", cancel at " + std::to_string(c.CancelAt) +
+                     (c.ByToken ? " by the token" : ""));
+        const TRunTrace one = Run(1, c.Password, c.Store, c.CancelAt, c.ByToken);
+        const TRunTrace three = Run(3, c.Password, c.Store, c.CancelAt, c.ByToken);
         EXPECT_EQ(three.Added, one.Added);
         EXPECT_EQ(three.Events, one.Events);
         EXPECT_EQ(three.Members, one.Members);
@@ -101,6 +117,49 @@ TEST_F(ZipJobs, WorkersChangeNothingTheCallerSees) {
         EXPECT_EQ(one.Added == 35, c.CancelAt == 0);
         EXPECT_EQ(one.Members.size(), static_cast<size_t>(one.Added));
         EXPECT_TRUE(ListNames(Dir / "tmp").empty());
+        // The token ends the run where SetCancel from the same event ends it.
+        if (c.ByToken) {
+            const TRunTrace flag = Run(1, c.Password, c.Store, c.CancelAt, false);
+            EXPECT_EQ(flag.Events, one.Events);
+            EXPECT_EQ(flag.Members, one.Members);
+        }
+    }
+}
+
+// The bytes that progress hands over: those read of the member and of all listed files,
+// growing to the listed total, which never changes during a run.
+TEST_F(ZipJobs, ProgressCountsTheBytesOfTheArchive) {
+    for (const int jobs : {1, 3}) {
+        SCOPED_TRACE(jobs);
+        TZip zip;
+        TCompOptions options;
+        options.TempDir = Dir / "tmp/";
+        options.ArchiveFile = Dir / "out.zip";
+        options.FileSpec = {Dir / "site/*"};
+        options.Password = "pw";
+        options.Jobs = jobs;
+        uint64_t total = 0;
+        for (const std::string& name : ListNames(Dir / "site"))
+            total += static_cast<uint64_t>(FileSizeOf(Dir / ("site/" + name)));
+        std::vector<TProgressInfo> seen;
+        TCompEvents events;
+        events.OnProgress = [&](TCompBase&, const TProgressInfo& p) { seen.push_back(p); };
+        ASSERT_EQ(zip.Compress(std::move(options), events), 35);
+        ASSERT_GT(seen.size(), 35u);
+        uint64_t done = 0;
+        for (size_t i = 0; i + 1 < seen.size(); ++i) {
+            const TProgressInfo& p = seen[i];
+            EXPECT_EQ(p.ArchiveKnown, total);
+            EXPECT_GE(p.ArchiveDone, done);
+            EXPECT_LE(p.FileDone, p.FileSize);
+            EXPECT_EQ(p.ProgressByArchive,
+                      Percent(static_cast<int64_t>(total), static_cast<int64_t>(p.ArchiveDone)));
+            done = p.ArchiveDone;
+        }
+        // The directory's event comes last, with both bars at 0 and every byte read.
+        EXPECT_EQ(seen.back().ProgressByFile, 0);
+        EXPECT_EQ(seen.back().ProgressByArchive, 0);
+        EXPECT_EQ(seen.back().ArchiveDone, total);
     }
 }
 

@@ -128,11 +128,13 @@ TEST(ZipMemory, LargeFilesAreNeverHeldWhole) {
         WriteFile("/proc/self/clear_refs", "5"); // resets the peak to the current size
         const long before = StatusKiB("VmHWM");
         TZip zip;
-        zip.SetArchiveFile(dir / "out.zip");
-        zip.FileSpec = {dir / "site/*"};
-        zip.Password = "pw";
-        zip.EncryptHeaders = true;
-        const int added = zip.Compress();
+        TCompOptions options;
+        TCompEvents events;
+        options.ArchiveFile = dir / "out.zip";
+        options.FileSpec = {dir / "site/*"};
+        options.Password = "pw";
+        options.EncryptHeaders = true;
+        const int added = zip.Compress(options, events);
         const long grown = StatusKiB("VmHWM") - before;
         // Exit 0 only when both 48 MiB files went in and the peak grew by under 8 MiB.
         ::_exit(added == 2 && before > 0 && grown < 8 * 1024 ? 0 : 1);

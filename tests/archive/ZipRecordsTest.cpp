@@ -56,14 +56,16 @@ uint16_t DeflateBits(TDeflateType type) {
 TEST_P(ZipRecords, EveryFieldIsAsWritten) {
     const TZipConfig config = GetParam();
     TZip zip;
+    TCompOptions options;
+    TCompEvents events;
     TErrorLog errors;
-    errors.Attach(zip);
-    zip.SetArchiveFile(Dir / "out.zip");
-    zip.FileSpec = {Dir / "site/*"};
-    zip.Password = config.Password;
-    zip.EncryptHeaders = config.EncryptHeaders;
-    zip.DeflateType = config.Type;
-    ASSERT_EQ(zip.Compress(), static_cast<int>(SourceFiles().size()));
+    errors.Attach(events);
+    options.ArchiveFile = Dir / "out.zip";
+    options.FileSpec = {Dir / "site/*"};
+    options.Password = config.Password;
+    options.EncryptHeaders = config.EncryptHeaders;
+    options.DeflateType = config.Type;
+    ASSERT_EQ(zip.Compress(options, events), static_cast<int>(SourceFiles().size()));
     EXPECT_TRUE(errors.Entries.empty());
 
     const TRawArchive archive = ParseRawArchiveFile(Dir / "out.zip");
@@ -152,9 +154,11 @@ TEST(ZipRecordsSingle, TimeAndDateAreTheFilesLocalDosTime) {
     const struct utimbuf times { when, when };
     ASSERT_EQ(::utime((dir / "site/a.txt").c_str(), &times), 0);
     TZip zip;
-    zip.SetArchiveFile(dir / "out.zip");
-    zip.FileSpec = {dir / "site/a.txt"};
-    ASSERT_EQ(zip.Compress(), 1);
+    TCompOptions options;
+    TCompEvents events;
+    options.ArchiveFile = dir / "out.zip";
+    options.FileSpec = {dir / "site/a.txt"};
+    ASSERT_EQ(zip.Compress(options, events), 1);
     const TRawArchive archive = ParseRawArchiveFile(dir / "out.zip");
     ASSERT_EQ(archive.Members.size(), 1u);
     EXPECT_EQ(archive.Members[0].Local.Date, (2020 - 1980) << 9 | 6 << 5 | 15);
@@ -167,10 +171,12 @@ TEST(ZipRecordsSingle, NonAsciiNamesCarryTheUtf8Flag) {
     for (const std::string& name : names)
         WriteFile(dir / ("site/" + name), "content of " + name);
     TZip zip;
-    zip.SetArchiveFile(dir / "out.zip");
-    zip.FileSpec = {dir / "site/*"};
-    zip.Password = "pw";
-    ASSERT_EQ(zip.Compress(), 2);
+    TCompOptions options;
+    TCompEvents events;
+    options.ArchiveFile = dir / "out.zip";
+    options.FileSpec = {dir / "site/*"};
+    options.Password = "pw";
+    ASSERT_EQ(zip.Compress(options, events), 2);
     const TRawArchive archive = ParseRawArchiveFile(dir / "out.zip");
     ASSERT_EQ(archive.Members.size(), 2u);
     for (const TRawMember& m : archive.Members) {
@@ -187,10 +193,12 @@ TEST(ZipRecordsSingle, IdenticalContentsGetDifferentEncryptionHeaders) {
     WriteFile(dir / "site/one.txt", Text(3000));
     WriteFile(dir / "site/two.txt", Text(3000));
     TZip zip;
-    zip.SetArchiveFile(dir / "out.zip");
-    zip.FileSpec = {dir / "site/*"};
-    zip.Password = "pw";
-    ASSERT_EQ(zip.Compress(), 2);
+    TCompOptions options;
+    TCompEvents events;
+    options.ArchiveFile = dir / "out.zip";
+    options.FileSpec = {dir / "site/*"};
+    options.Password = "pw";
+    ASSERT_EQ(zip.Compress(options, events), 2);
     const TRawArchive archive = ParseRawArchiveFile(dir / "out.zip");
     ASSERT_EQ(archive.Members.size(), 2u);
     const TRawMember& a = archive.Members[0];

@@ -55,14 +55,16 @@ TTempDir* ZipRoundTrip::Site = nullptr;
 TEST_P(ZipRoundTrip, EveryMemberReadsBackIdentical) {
     const TZipConfig config = GetParam();
     TZip zip;
+    TCompOptions options;
+    TCompEvents events;
     TErrorLog errors;
-    errors.Attach(zip);
-    zip.SetArchiveFile(Dir / "out.vlm");
-    zip.FileSpec = {*Site / "site/*"};
-    zip.DeflateType = config.Type;
-    zip.Password = config.Password;
-    zip.EncryptHeaders = config.EncryptHeaders;
-    ASSERT_EQ(zip.Compress(), static_cast<int>(Tree().size()));
+    errors.Attach(events);
+    options.ArchiveFile = Dir / "out.vlm";
+    options.FileSpec = {*Site / "site/*"};
+    options.DeflateType = config.Type;
+    options.Password = config.Password;
+    options.EncryptHeaders = config.EncryptHeaders;
+    ASSERT_EQ(zip.Compress(options, events), static_cast<int>(Tree().size()));
     EXPECT_TRUE(errors.Entries.empty());
 
     TArchiveReader reader(Dir / "out.vlm");

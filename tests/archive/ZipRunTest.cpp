@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <set>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -18,14 +19,14 @@ namespace {
 
 // The bytes a whole run writes: the least write budget with which Compress still adds
 // all expected files.
-int64_t LeastWriteBudget(TZip& zip, int expected) {
+int64_t LeastWriteBudget(const std::function<int()>& compress, int expected) {
     int64_t low = 0, high = 1 << 20;
     while (low < high) {
         const int64_t mid = (low + high) / 2;
         bool ok = false;
         {
             const test_hooks::TFailWrites budget(mid, ENOSPC);
-            ok = zip.Compress() == expected;
+            ok = compress() == expected;
         }
         ok ? high = mid : low = mid + 1;
     }
@@ -36,10 +37,11 @@ class ZipRun : public ::testing::Test {
 protected:
     void SetUp() override {
         CreateDir(Dir / "tmp");
-        zip.TempDir = Dir / "tmp/";
-        zip.SetArchiveFile(Dir / "out.zip");
-        errors.Attach(zip);
+        options.TempDir = Dir / "tmp/";
+        options.ArchiveFile = Dir / "out.zip";
+        errors.Attach(events);
     }
+    int Compress() { return zip.Compress(options, events); }
     // n files of size bytes each: site/f1.txt ... site/fn.txt
     void MakeFiles(int n, size_t size) {
         for (int i = 1; i <= n; ++i)
@@ -55,6 +57,8 @@ protected:
 
     TTempDir Dir;
     TZip zip;
+    TCompOptions options;
+    TCompEvents events;
     TErrorLog errors;
 };
 
@@ -66,10 +70,10 @@ TEST_F(ZipRun, NothingListedReportsNothingToDoAndLeavesNoFile) {
         SCOPED_TRACE(spec.empty() ? "(none)" : spec[0]);
         errors.Entries.clear();
         int activations = 0;
-        zip.OnActivate = [&](TCompBase&) { ++activations; };
-        zip.OnDeactivate = [&](TCompBase&) { --activations; };
-        zip.FileSpec = spec;
-        EXPECT_EQ(zip.Compress(), 0);
+        events.OnActivate = [&](TCompBase&) { ++activations; };
+        events.OnDeactivate = [&](TCompBase&) { --activations; };
+        options.FileSpec = spec;
+        EXPECT_EQ(Compress(), 0);
         EXPECT_EQ(errors.Codes(), std::vector<int>{errNothingToDo});
         EXPECT_EQ(activations, 0);
         EXPECT_FALSE(PathExists(Dir / "out.zip"));
@@ -85,10 +89,10 @@ TEST_F(ZipRun, ArchiveFolderMustExist) {
         SCOPED_TRACE(archive);
         errors.Entries.clear();
         bool activated = false;
-        zip.OnActivate = [&](TCompBase&) { activated = true; };
-        zip.SetArchiveFile(archive);
-        zip.FileSpec = {Dir / "site/*"};
-        EXPECT_EQ(zip.Compress(), 0);
+        events.OnActivate = [&](TCompBase&) { activated = true; };
+        options.ArchiveFile = archive;
+        options.FileSpec = {Dir / "site/*"};
+        EXPECT_EQ(Compress(), 0);
         ASSERT_EQ(errors.Codes(), std::vector<int>{errInvalidDirectory});
         EXPECT_EQ(errors.Entries[0].FileName, ExtractFilePath(archive));
         EXPECT_FALSE(activated);
@@ -108,23 +112,21 @@ TEST_F(ZipRun, ArchiveFileGetsTheDefaultExtension) {
         {Dir / "site.tar.gz", Dir / "site.tar.gz"},
         {"", ""},
     };
-    for (const auto& c : cases) {
-        zip.SetArchiveFile(c.Value);
-        EXPECT_EQ(zip.ArchiveFile(), c.Expected) << c.Value;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(ArchiveFileName(c.Value, ".ZIP"), c.Expected) << c.Value;
     WriteFile(Dir / "site/a.txt", "a");
-    zip.SetArchiveFile(Dir / "out");
-    zip.FileSpec = {Dir / "site/*"};
-    EXPECT_EQ(zip.Compress(), 1);
+    options.ArchiveFile = Dir / "out";
+    options.FileSpec = {Dir / "site/*"};
+    EXPECT_EQ(Compress(), 1);
     EXPECT_TRUE(FileExists(Dir / "out.ZIP"));
 }
 
 TEST_F(ZipRun, UnreadableFileIsLeftOutAndTheOthersWritten) {
     MakeFiles(5, 1000);
     // The file changes when its turn comes: workers would have read it before.
-    zip.Jobs = 1;
+    options.Jobs = 1;
     std::string victim;
-    zip.OnBegin = [&](TCompBase&, const std::string& fileName, int count, bool& extract) {
+    events.OnBegin = [&](TCompBase&, const std::string& fileName, int count, bool& extract) {
         EXPECT_TRUE(extract);
         if (count != 3)
             return;
@@ -133,8 +135,8 @@ TEST_F(ZipRun, UnreadableFileIsLeftOutAndTheOthersWritten) {
         ASSERT_TRUE(DeleteFile(fileName));
         ASSERT_EQ(::mkfifo(fileName.c_str(), 0600), 0);
     };
-    zip.FileSpec = {Dir / "site/*"};
-    EXPECT_EQ(zip.Compress(), 4);
+    options.FileSpec = {Dir / "site/*"};
+    EXPECT_EQ(Compress(), 4);
     ASSERT_EQ(errors.Codes(), std::vector<int>{errOpenFile});
     EXPECT_EQ(errors.Entries[0].FileName, victim);
     EXPECT_FALSE(errors.Entries[0].ExtendedMsg.empty());
@@ -147,19 +149,19 @@ TEST_F(ZipRun, UnreadableFileIsLeftOutAndTheOthersWritten) {
 TEST_F(ZipRun, FileChangedBetweenCrcPassAndDataIsLeftOut) {
     // Only a file too large to be read whole is read twice; it changes when its turn comes.
     const size_t size = static_cast<size_t>(WholeBufferLimit) + 300000;
-    zip.Jobs = 1;
+    options.Jobs = 1;
     WriteFile(Dir / "site/big.bin", RandomBytes(size, 5));
     WriteFile(Dir / "site/small.txt", "small");
     bool changed = false;
-    zip.OnProgress = [&](TCompBase& sender, uint8_t byFile, uint8_t) {
-        if (!changed && byFile > 0 && sender.CurrentFileName() == "big.bin") {
+    events.OnProgress = [&](TCompBase& sender, const TProgressInfo& p) {
+        if (!changed && p.ProgressByFile > 0 && sender.CurrentFileName() == "big.bin") {
             changed = true;
             WriteFile(Dir / "site/big.bin", RandomBytes(size, 6));
         }
     };
-    zip.Password = "pw";
-    zip.FileSpec = {Dir / "site/*"};
-    EXPECT_EQ(zip.Compress(), 1);
+    options.Password = "pw";
+    options.FileSpec = {Dir / "site/*"};
+    EXPECT_EQ(Compress(), 1);
     EXPECT_TRUE(changed);
     ASSERT_EQ(errors.Codes(), std::vector<int>{errOpenFile});
     EXPECT_EQ(errors.Entries[0].FileName, Dir / "site/big.bin");
@@ -176,23 +178,23 @@ TEST_F(ZipRun, FileThatGrowsWhileItIsReadIsLeftOut) {
         const char* Password;
         TCompressMethod Method;
     } cases[] = {{large, "", cmStore}, {large, "pw", cmDeflate}};
-    zip.Jobs = 1;
+    options.Jobs = 1;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.Size) + " " + c.Password);
         errors.Entries.clear();
         WriteFile(Dir / "site/grows.log", RandomBytes(c.Size, 7));
         WriteFile(Dir / "site/small.txt", "small");
         bool grown = false;
-        zip.OnProgress = [&](TCompBase& sender, uint8_t byFile, uint8_t) {
-            if (!grown && byFile > 0 && sender.CurrentFileName() == "grows.log") {
+        events.OnProgress = [&](TCompBase& sender, const TProgressInfo& p) {
+            if (!grown && p.ProgressByFile > 0 && sender.CurrentFileName() == "grows.log") {
                 grown = true;
                 WriteFile(Dir / "site/grows.log", ReadFile(Dir / "site/grows.log") + "more");
             }
         };
-        zip.Password = c.Password;
-        zip.SetCompressMethod(c.Method);
-        zip.FileSpec = {Dir / "site/*"};
-        EXPECT_EQ(zip.Compress(), 1);
+        options.Password = c.Password;
+        options.CompressMethod = c.Method;
+        options.FileSpec = {Dir / "site/*"};
+        EXPECT_EQ(Compress(), 1);
         EXPECT_TRUE(grown);
         ASSERT_EQ(errors.Codes(), std::vector<int>{errOpenFile});
         EXPECT_EQ(errors.Entries[0].FileName, Dir / "site/grows.log");
@@ -205,10 +207,10 @@ TEST_F(ZipRun, FileThatGrowsWhileItIsReadIsLeftOut) {
 // archive's.
 TEST_F(ZipRun, AFullTemporaryFolderIsNamedWithTheReason) {
     MakeFiles(3, 50000);
-    zip.FileSpec = {Dir / "site/*"};
+    options.FileSpec = {Dir / "site/*"};
     {
         const test_hooks::TFailWrites budget(20000, ENOSPC);
-        EXPECT_EQ(zip.Compress(), 0);
+        EXPECT_EQ(Compress(), 0);
     }
     ASSERT_EQ(errors.Codes(), std::vector<int>{errDiskFull});
     const std::string& file = errors.Entries[0].FileName;
@@ -231,19 +233,19 @@ TEST_F(ZipRun, CancelOnTheThirdOfFiveKeepsTwoMembers) {
         SCOPED_TRACE(std::string(c.Password) + " " + std::to_string(c.CancelAtProgressEvent));
         errors.Entries.clear();
         int member = 0;
-        int events = 0;
+        int progressEvents = 0;
         std::vector<std::string> begun;
-        zip.OnBegin = [&](TCompBase&, const std::string& fileName, int count, bool&) {
+        events.OnBegin = [&](TCompBase&, const std::string& fileName, int count, bool&) {
             member = count;
             begun.push_back(fileName);
         };
-        zip.OnProgress = [&](TCompBase& sender, uint8_t, uint8_t) {
-            if (member == 3 && ++events == c.CancelAtProgressEvent)
+        events.OnProgress = [&](TCompBase& sender, const TProgressInfo&) {
+            if (member == 3 && ++progressEvents == c.CancelAtProgressEvent)
                 sender.SetCancel(true);
         };
-        zip.Password = c.Password;
-        zip.FileSpec = {Dir / "site/*"};
-        EXPECT_EQ(zip.Compress(), 2);
+        options.Password = c.Password;
+        options.FileSpec = {Dir / "site/*"};
+        EXPECT_EQ(Compress(), 2);
         EXPECT_TRUE(zip.GetCancel());
         EXPECT_EQ(errors.Codes(), std::vector<int>{errUserCanceled});
         EXPECT_EQ(begun.size(), 3u);
@@ -256,7 +258,7 @@ TEST_F(ZipRun, CancelOnTheThirdOfFiveKeepsTwoMembers) {
 
         // The flag a cancelled run leaves blocks the comment edit.
         const std::string before = ReadFile(Dir / "out.zip");
-        EXPECT_EQ(zip.BeginCommentEdit(), 2);
+        EXPECT_EQ(zip.BeginCommentEdit(options, events), 2);
         zip.SetArchiveComment("comment", 7);
         EXPECT_FALSE(zip.CommitCommentEdit());
         EXPECT_EQ(ReadFile(Dir / "out.zip"), before);
@@ -266,9 +268,9 @@ TEST_F(ZipRun, CancelOnTheThirdOfFiveKeepsTwoMembers) {
 TEST_F(ZipRun, TwoGroupsReachingOneFileGiveTwoMembers) {
     WriteFile(Dir / "site/b.gif", "b");
     WriteFile(Dir / "site/img/a.gif", "a");
-    zip.StoredDirNames = sdAbsolute;
-    zip.FileSpec = {Dir / "site/*.gif", Dir / "site/img/*.gif"};
-    EXPECT_EQ(zip.Compress(), 3);
+    options.StoredDirNames = sdAbsolute;
+    options.FileSpec = {Dir / "site/*.gif", Dir / "site/img/*.gif"};
+    EXPECT_EQ(Compress(), 3);
     std::vector<std::string> names;
     for (const TRawMember& m : ParseRawArchiveFile(Dir / "out.zip").Members)
         names.push_back(m.CentralName);
@@ -303,20 +305,20 @@ TEST_F(ZipRun, ExclusionInBothRecursionModes) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.Exclude) + (c.Recurse ? " recursive" : ""));
-        zip.RecurseDirs = c.Recurse;
-        zip.FileSpec = c.Recurse ? std::vector<std::string>{Dir / "site/*"} : explicitLines;
-        zip.ExcludeSpec = c.Exclude;
-        EXPECT_EQ(zip.Compress(), static_cast<int>(c.Expected.size()));
+        options.RecurseDirs = c.Recurse;
+        options.FileSpec = c.Recurse ? std::vector<std::string>{Dir / "site/*"} : explicitLines;
+        options.ExcludeSpec = c.Exclude;
+        EXPECT_EQ(Compress(), static_cast<int>(c.Expected.size()));
         EXPECT_EQ(MemberNames(), c.Expected);
     }
 }
 
 TEST_F(ZipRun, FailedWritesNeverReplaceTheArchive) {
     MakeFiles(3, 5000);
-    zip.FileSpec = {Dir / "site/*"};
-    zip.Password = "pw";
-    zip.EncryptHeaders = true;
-    const int64_t total = LeastWriteBudget(zip, 3);
+    options.FileSpec = {Dir / "site/*"};
+    options.Password = "pw";
+    options.EncryptHeaders = true;
+    const int64_t total = LeastWriteBudget([this] { return Compress(); }, 3);
     ASSERT_GT(total, 15000);
     const struct {
         int64_t Budget;
@@ -331,7 +333,7 @@ TEST_F(ZipRun, FailedWritesNeverReplaceTheArchive) {
         errors.Entries.clear();
         {
             const test_hooks::TFailWrites budget(c.Budget, c.Errno);
-            EXPECT_EQ(zip.Compress(), 0);
+            EXPECT_EQ(Compress(), 0);
         }
         EXPECT_EQ(errors.Codes(), std::vector<int>{c.Code});
         // The archive is assembled in the temporary folder, which is named.
@@ -344,14 +346,14 @@ TEST_F(ZipRun, FailedWritesNeverReplaceTheArchive) {
 TEST_F(ZipRun, AnExceptionInsideTheRunEndsItWithoutAnArchive) {
     MakeFiles(3, 100000);
     WriteFile(Dir / "out.zip", "the previous archive");
-    zip.OnProgress = [](TCompBase&, uint8_t byFile, uint8_t) {
-        if (byFile > 50)
+    events.OnProgress = [](TCompBase&, const TProgressInfo& p) {
+        if (p.ProgressByFile > 50)
             throw std::runtime_error("handler failed");
     };
     bool deactivated = false;
-    zip.OnDeactivate = [&](TCompBase&) { deactivated = true; };
-    zip.FileSpec = {Dir / "site/*"};
-    EXPECT_EQ(zip.Compress(), 0);
+    events.OnDeactivate = [&](TCompBase&) { deactivated = true; };
+    options.FileSpec = {Dir / "site/*"};
+    EXPECT_EQ(Compress(), 0);
     EXPECT_TRUE(deactivated);
     ASSERT_EQ(errors.Entries.size(), 1u);
     EXPECT_EQ(errors.Entries[0].ExtendedMsg, "handler failed");
@@ -361,9 +363,9 @@ TEST_F(ZipRun, AnExceptionInsideTheRunEndsItWithoutAnArchive) {
 
 TEST_F(ZipRun, TheTemporaryOutputIsNeverItsOwnMember) {
     MakeFiles(2, 100);
-    zip.TempDir = Dir / "site/"; // the walk meets the temporary output
-    zip.FileSpec = {Dir / "site/*"};
-    EXPECT_EQ(zip.Compress(), 2);
+    options.TempDir = Dir / "site/"; // the walk meets the temporary output
+    options.FileSpec = {Dir / "site/*"};
+    EXPECT_EQ(Compress(), 2);
     EXPECT_TRUE(errors.Entries.empty());
     EXPECT_EQ(MemberNames(), (std::set<std::string>{"f1.txt", "f2.txt"}));
     EXPECT_EQ(ListNames(Dir / "site"), (std::vector<std::string>{"f1.txt", "f2.txt"}));
@@ -371,35 +373,36 @@ TEST_F(ZipRun, TheTemporaryOutputIsNeverItsOwnMember) {
 
 TEST_F(ZipRun, EventsComeInTheirOrder) {
     MakeFiles(2, 70000);
-    std::vector<std::string> events;
-    zip.OnActivate = [&](TCompBase&) { events.push_back("activate"); };
-    zip.OnBegin = [&](TCompBase&, const std::string&, int count, bool& extract) {
-        events.push_back("begin " + std::to_string(count));
+    std::vector<std::string> trace;
+    events.OnActivate = [&](TCompBase&) { trace.push_back("activate"); };
+    events.OnBegin = [&](TCompBase&, const std::string&, int count, bool& extract) {
+        trace.push_back("begin " + std::to_string(count));
         extract = count != 1;
     };
-    zip.OnEnd = [&](TCompBase&, const std::string& name, bool crcPass) {
-        events.push_back("end " + name + (crcPass ? " ok" : " bad"));
+    events.OnEnd = [&](TCompBase&, const std::string& name, bool crcPass) {
+        trace.push_back("end " + name + (crcPass ? " ok" : " bad"));
     };
     uint8_t lastByArchive = 0;
-    zip.OnProgress = [&](TCompBase&, uint8_t byFile, uint8_t byArchive) {
-        EXPECT_LE(byFile, 100);
-        if (byFile == 0 && byArchive == 0)
-            events.push_back("directory");
+    events.OnProgress = [&](TCompBase&, const TProgressInfo& p) {
+        EXPECT_LE(p.ProgressByFile, 100);
+        if (p.ProgressByFile == 0 && p.ProgressByArchive == 0)
+            trace.push_back("directory");
         else
-            lastByArchive = byArchive;
+            lastByArchive = p.ProgressByArchive;
     };
-    zip.OnTmpFileMoveBegin = [&](TCompBase&, const std::string& archive, const std::string& temp) {
+    events.OnTmpFileMoveBegin = [&](TCompBase&, const std::string& archive,
+                                    const std::string& temp) {
         EXPECT_EQ(archive, Dir / "out.zip");
         EXPECT_EQ(ExtractFilePath(temp), Dir / "tmp/");
         EXPECT_EQ(ExtractFileName(temp).substr(0, 3), "arc");
-        events.push_back("move");
+        trace.push_back("move");
     };
-    zip.OnTmpFileMoveEnd = [&](TCompBase&) { events.push_back("moved"); };
-    zip.OnDeactivate = [&](TCompBase&) { events.push_back("deactivate"); };
-    zip.FileSpec = {Dir / "site/*"};
-    EXPECT_EQ(zip.Compress(), 1);
+    events.OnTmpFileMoveEnd = [&](TCompBase&) { trace.push_back("moved"); };
+    events.OnDeactivate = [&](TCompBase&) { trace.push_back("deactivate"); };
+    options.FileSpec = {Dir / "site/*"};
+    EXPECT_EQ(Compress(), 1);
     const std::string second = ExtractFileName(zip.CurrentFileName());
-    EXPECT_EQ(events,
+    EXPECT_EQ(trace,
               (std::vector<std::string>{"activate", "begin 1", "begin 2", "end " + second + " ok",
                                         "directory", "move", "moved", "deactivate"}));
     // The skipped file's bytes stay counted in the total, as the scanner found them.
@@ -409,14 +412,14 @@ TEST_F(ZipRun, EventsComeInTheirOrder) {
 
 TEST_F(ZipRun, TheArchiveGetsOrdinaryPermissions) {
     WriteFile(Dir / "site/a.txt", "a");
-    zip.FileSpec = {Dir / "site/*"};
+    options.FileSpec = {Dir / "site/*"};
     const mode_t mask = ::umask(022);
-    EXPECT_EQ(zip.Compress(), 1);
+    EXPECT_EQ(Compress(), 1);
     struct stat st {};
     ASSERT_EQ(::stat((Dir / "out.zip").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
     ASSERT_EQ(::chmod((Dir / "out.zip").c_str(), 0640), 0);
-    EXPECT_EQ(zip.Compress(), 1);
+    EXPECT_EQ(Compress(), 1);
     ASSERT_EQ(::stat((Dir / "out.zip").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     ::umask(mask);
@@ -442,19 +445,19 @@ TEST_F(ZipRun, AcrossFileSystemsTheCopyGoesBesideTheArchiveFirst) {
     if (temp.empty())
         GTEST_SKIP() << "no second file system at /dev/shm";
     MakeFiles(3, 40000);
-    zip.TempDir = temp;
-    zip.FileSpec = {Dir / "site/*"};
+    options.TempDir = temp;
+    options.FileSpec = {Dir / "site/*"};
     WriteFile(Dir / "out.zip", "the previous archive");
-    ASSERT_EQ(zip.Compress(), 3);
+    ASSERT_EQ(Compress(), 3);
     EXPECT_EQ(ParseRawArchiveFile(Dir / "out.zip").Members.size(), 3u);
     // The bytes a whole run writes, copy included.
-    const int64_t low = LeastWriteBudget(zip, 3);
+    const int64_t low = LeastWriteBudget([this] { return Compress(); }, 3);
     // The last bytes written are the copy's: a failure there keeps the archive.
     WriteFile(Dir / "out.zip", "the previous archive");
     errors.Entries.clear();
     {
         const test_hooks::TFailWrites budget(low - 5, ENOSPC);
-        EXPECT_EQ(zip.Compress(), 0);
+        EXPECT_EQ(Compress(), 0);
     }
     EXPECT_EQ(errors.Codes(), std::vector<int>{errDiskFull});
     EXPECT_EQ(ReadFile(Dir / "out.zip"), "the previous archive");

@@ -99,9 +99,9 @@ std::string DecryptEncryptionHeader(const TRawArchive& archive, const TRawMember
     return header;
 }
 
-void TErrorLog::Attach(TCompBase& zip) {
-    zip.OnError = [this](TCompBase&, const std::string& fileName, const std::string& extendedMsg,
-                         const std::string&, int code) {
+void TErrorLog::Attach(TCompEvents& events) {
+    events.OnError = [this](TCompBase&, const std::string& fileName, const std::string& extendedMsg,
+                            const std::string&, int code) {
         Entries.push_back({fileName, extendedMsg, code});
     };
 }

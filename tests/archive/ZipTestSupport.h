@@ -48,7 +48,7 @@ struct TErrorLog {
         int Code;
     };
     std::vector<TEntry> Entries;
-    void Attach(TCompBase& zip);
+    void Attach(TCompEvents& events);
     std::vector<int> Codes() const;
 };
 

@@ -280,7 +280,7 @@ TEST_F(BuildSequence, LeftOutFilesAreReportedAfterTheOutputIsWritten) {
     Output("site.vlm");
     // The page disappears after it was listed, while the first member is compressed,
     // before its own turn: workers would have read it already.
-    Builder.Zip().Jobs = 1;
+    Builder.Jobs = 1;
     Host.CancelWhen = [&](const std::string& stage, int) {
         const Names shown = Host.Of("CurrentFile:");
         if (stage == "Compressing files..." && !shown.empty() && !shown.back().empty())
@@ -319,7 +319,7 @@ TEST_F(BuildSequence, WorkerThreadsShowTheSameSequence) {
                 Host.CancelWhen = [&](const std::string& stage, int calls) {
                     return stage == "Compressing files..." && calls == cancelAt;
                 };
-                Builder.Zip().Jobs = jobs;
+                Builder.Jobs = jobs;
                 if (cancelAt == 0) {
                     Build();
                     members.push_back(MemberNames(Out + "site.vlm"));

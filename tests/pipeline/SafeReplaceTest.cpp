@@ -53,10 +53,12 @@ public:
     }
     void MoveArchiveIntoPlace() {
         TZip zip;
-        zip.TempDir = Temp;
-        zip.SetArchiveFile(Target);
-        zip.FileSpec = {In + "member.txt"};
-        if (zip.Compress() != 1)
+        TCompOptions options;
+        TCompEvents events;
+        options.TempDir = Temp;
+        options.ArchiveFile = Target;
+        options.FileSpec = {In + "member.txt"};
+        if (zip.Compress(options, events) != 1)
             throw EVlmError("no archive");
     }
     void Extract() {

@@ -46,39 +46,58 @@ TDeflateType LevelOption(const std::string& level) {
 // "-@": the names to pack, one a line on standard input, each naming exactly one file (no
 // mask, no folder walk), as Info-ZIP's -@ takes them. They are stored as given relative to
 // the current folder, or with --absolute as full paths, as a build stores its files.
-void ReadNameList(TZip& zip, bool absolute) {
+void ReadNameList(TCompOptions& options, bool absolute) {
     std::string line;
     while (std::getline(std::cin, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (!line.empty())
-            zip.LiteralSpec.push_back(ExpandFileName(line));
+            options.LiteralSpec.push_back(ExpandFileName(line));
     }
     if (!absolute) {
-        zip.StoredDirNames = sdExplorer_UserDefineDefaultDir;
-        zip.DefaultDir = IncludeTrailingPathDelimiter(GetCurrentFolder());
+        options.StoredDirNames = sdExplorer_UserDefineDefaultDir;
+        options.DefaultDir = IncludeTrailingPathDelimiter(GetCurrentFolder());
     }
 }
 
-void Configure(TZip& zip, const TParsedArgs& parsed) {
-    zip.SetArchiveFile(ExpandFileName(parsed.Positionals[0]));
+void Configure(TCompOptions& options, const TParsedArgs& parsed) {
+    options.ArchiveFile = ExpandFileName(parsed.Positionals[0]);
     for (size_t i = 1; i < parsed.Positionals.size(); ++i)
-        zip.FileSpec.push_back(SpecLine(parsed.Positionals[i]));
+        options.FileSpec.push_back(SpecLine(parsed.Positionals[i]));
     for (const std::string& e : parsed.All("--exclude"))
-        zip.ExcludeSpec.push_back(ExcludeLine(e));
-    zip.Password = parsed.Get("--password");
-    zip.EncryptHeaders = !parsed.Has("--plain-headers");
+        options.ExcludeSpec.push_back(ExcludeLine(e));
+    options.Password = parsed.Get("--password");
+    options.EncryptHeaders = !parsed.Has("--plain-headers");
     if (parsed.Has("--store") && parsed.Has("--level"))
         throw EUsage("--store and --level exclude each other");
     if (parsed.Has("--store"))
-        zip.SetCompressMethod(cmStore);
+        options.CompressMethod = cmStore;
     else if (parsed.Has("--level"))
-        zip.DeflateType = LevelOption(parsed.Get("--level"));
-    zip.StoredDirNames = parsed.Has("--absolute") ? sdAbsolute : sdRelative;
+        options.DeflateType = LevelOption(parsed.Get("--level"));
+    options.StoredDirNames = parsed.Has("--absolute") ? sdAbsolute : sdRelative;
     if (parsed.Has("-@"))
-        ReadNameList(zip, parsed.Has("--absolute"));
-    zip.RecurseDirs = !parsed.Has("--no-recurse");
-    zip.Jobs = JobsOption(parsed);
+        ReadNameList(options, parsed.Has("--absolute"));
+    options.RecurseDirs = !parsed.Has("--no-recurse");
+    options.Jobs = JobsOption(parsed);
+}
+
+// Names on the command line or on standard input that name nothing; whether there were any.
+bool ReportMissing(const TParsedArgs& parsed, const TCompOptions& options, std::ostream& err) {
+    bool missing = false;
+    for (size_t i = 1; i < parsed.Positionals.size(); ++i) {
+        const std::string& spec = parsed.Positionals[i];
+        if (!HasWildcard(spec) && !FileExists(spec) && !DirectoryExists(spec)) {
+            err << "vlm zip: \"" << spec << "\": nothing of that name\n";
+            missing = true;
+        }
+    }
+    for (const std::string& name : options.LiteralSpec) {
+        if (!FileExists(name)) {
+            err << "vlm zip: \"" << name << "\": nothing of that name\n";
+            missing = true;
+        }
+    }
+    return missing;
 }
 
 } // namespace
@@ -97,25 +116,14 @@ int RunZip(const TArgs& args, std::ostream& out, std::ostream& err) {
     if (parsed.Positionals[0].empty())
         throw EUsage("the archive name is empty");
     TZip zip;
-    Configure(zip, parsed);
+    TCompOptions options;
+    Configure(options, parsed);
 
-    bool failed = false;
-    for (size_t i = 1; i < parsed.Positionals.size(); ++i) {
-        const std::string& spec = parsed.Positionals[i];
-        if (!HasWildcard(spec) && !FileExists(spec) && !DirectoryExists(spec)) {
-            err << "vlm zip: \"" << spec << "\": nothing of that name\n";
-            failed = true;
-        }
-    }
-    for (const std::string& name : zip.LiteralSpec) {
-        if (!FileExists(name)) {
-            err << "vlm zip: \"" << name << "\": nothing of that name\n";
-            failed = true;
-        }
-    }
+    bool failed = ReportMissing(parsed, options, err);
     bool cancelled = false;
-    zip.OnError = [&](TCompBase&, const std::string& fileName, const std::string& extendedMsg,
-                      const std::string&, int code) {
+    TCompEvents events;
+    events.OnError = [&](TCompBase&, const std::string& fileName, const std::string& extendedMsg,
+                         const std::string&, int code) {
         if (code == errUserCanceled) {
             cancelled = true;
             return;
@@ -130,16 +138,16 @@ int RunZip(const TArgs& args, std::ostream& out, std::ostream& err) {
         failed = true;
     };
     // The archive never takes an older copy of itself.
-    const std::string archive = zip.ArchiveFile();
-    zip.OnBegin = [&](TCompBase&, const std::string& fileName, int, bool& extract) {
+    const std::string archive = ArchiveFileName(options.ArchiveFile, options.DefaultExt);
+    events.OnBegin = [&](TCompBase&, const std::string& fileName, int, bool& extract) {
         extract = !SameFileName(fileName, archive);
     };
-    zip.ProcessMessages = [&] {
+    events.ProcessMessages = [&] {
         if (Interrupted() && !zip.GetCancel())
             zip.SetCancel(true);
     };
     const TInterruptGuard guard;
-    const int added = zip.Compress();
+    const int added = zip.Compress(std::move(options), events);
     if (added > 0)
         out << "added " << added << (added == 1 ? " file" : " files") << " to \"" << archive
             << "\"\n";

@@ -174,7 +174,7 @@ int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
     TCancelToken cancel;
     const TInterruptGuard interrupts(&cancel);
     TBuilder builder;
-    builder.Zip().Jobs = jobs;
+    builder.Jobs = jobs;
     const auto save = [&] {
         if (parsed.Has("--save") && project.Text() != before)
             project.Save();
