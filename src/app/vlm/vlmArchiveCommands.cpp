@@ -4,7 +4,7 @@
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
 
-#include <iostream>
+#include <istream>
 #include <ostream>
 
 namespace vlm::cli {
@@ -46,9 +46,9 @@ TDeflateType LevelOption(const std::string& level) {
 // "-@": the names to pack, one a line on standard input, each naming exactly one file (no
 // mask, no folder walk), as Info-ZIP's -@ takes them. They are stored as given relative to
 // the current folder, or with --absolute as full paths, as a build stores its files.
-void ReadNameList(TZip& zip, bool absolute) {
+void ReadNameList(TZip& zip, bool absolute, std::istream& in) {
     std::string line;
-    while (std::getline(std::cin, line)) {
+    while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (!line.empty())
@@ -60,7 +60,7 @@ void ReadNameList(TZip& zip, bool absolute) {
     }
 }
 
-void Configure(TZip& zip, const TParsedArgs& parsed) {
+void Configure(TZip& zip, const TParsedArgs& parsed, std::istream& in) {
     zip.SetArchiveFile(ExpandFileName(parsed.Positionals[0]));
     for (size_t i = 1; i < parsed.Positionals.size(); ++i)
         zip.FileSpec.push_back(SpecLine(parsed.Positionals[i]));
@@ -76,14 +76,14 @@ void Configure(TZip& zip, const TParsedArgs& parsed) {
         zip.DeflateType = LevelOption(parsed.Get("--level"));
     zip.StoredDirNames = parsed.Has("--absolute") ? sdAbsolute : sdRelative;
     if (parsed.Has("-@"))
-        ReadNameList(zip, parsed.Has("--absolute"));
+        ReadNameList(zip, parsed.Has("--absolute"), in);
     zip.RecurseDirs = !parsed.Has("--no-recurse");
     zip.Jobs = JobsOption(parsed);
 }
 
 } // namespace
 
-int RunZip(const TArgs& args, std::ostream& out, std::ostream& err) {
+int RunZip(const TArgs& args, std::istream& in, std::ostream& out, std::ostream& err) {
     const TParsedArgs parsed = ParseArgs(args, {{"--exclude", true},
                                                 {"--password", true},
                                                 {"--plain-headers", false},
@@ -97,7 +97,7 @@ int RunZip(const TArgs& args, std::ostream& out, std::ostream& err) {
     if (parsed.Positionals[0].empty())
         throw EUsage("the archive name is empty");
     TZip zip;
-    Configure(zip, parsed);
+    Configure(zip, parsed, in);
 
     bool failed = false;
     for (size_t i = 1; i < parsed.Positionals.size(); ++i) {

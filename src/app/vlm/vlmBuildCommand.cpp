@@ -10,7 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ostream>
+#include <iostream>
 
 namespace vlm::cli {
 
@@ -28,11 +28,13 @@ int Columns(const std::string& text) {
 
 // The build's window on a terminal: one progress line on standard error that updates in
 // place when it is a terminal, a line per stage otherwise, nothing when quiet. Ctrl+C is
-// the Cancel button.
+// the Cancel button. The question whether to replace an existing output is asked there and
+// answered on standard input when that is a terminal.
 class TTerminalHost : public TBuildHost {
 public:
-    TTerminalHost(std::ostream& err, TProgressMode mode, bool yes, std::string outputFile)
-        : FErr(err), FMode(mode), FYes(yes), FOutputFile(std::move(outputFile)) {}
+    TTerminalHost(std::istream& in, std::ostream& err, TProgressMode mode, bool yes,
+                  std::string outputFile)
+        : FIn(in), FErr(err), FMode(mode), FYes(yes), FOutputFile(std::move(outputFile)) {}
 
     bool AskOutputFile(std::string&) override {
         throw EUsage("the project names no output file; give one with -o OUTPUT");
@@ -61,6 +63,7 @@ private:
     void Draw();
     void ClearLine();
 
+    std::istream& FIn;
     std::ostream& FErr;
     const TProgressMode FMode;
     const bool FYes;
@@ -76,10 +79,18 @@ private:
     std::chrono::steady_clock::time_point FLastDraw{};
 };
 
+// One line of answer from in. The process's standard input is waited on in short steps, so
+// that Ctrl+C cancels a question nobody answers (its handler restarts a waiting read).
+bool ReadAnswer(std::istream& in, std::string& answer) {
+    if (&in == &std::cin && !WaitForStdIn(Interrupted))
+        return false;
+    return std::getline(in, answer) && !Interrupted();
+}
+
 bool TTerminalHost::AskReplace(const std::string& question) {
     if (FYes)
         return true;
-    if (!StdInIsTerminal())
+    if (!IsTerminal(FIn))
         throw EVlmError("\"" + FOutputFile +
                         "\" already exists; there is no terminal to ask whether to replace it "
                         "(give --yes to replace it)");
@@ -88,8 +99,9 @@ bool TTerminalHost::AskReplace(const std::string& question) {
     for (char& c : prompt)
         if (c == '\r')
             c = '\n';
+    FErr << prompt << " [y/N] " << std::flush;
     std::string answer;
-    if (!AskTerminal(prompt + " [y/N] ", answer, Interrupted))
+    if (!ReadAnswer(FIn, answer))
         return false;
     return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
@@ -149,15 +161,15 @@ void TTerminalHost::ClearLine() {
     FLineShown = false;
 }
 
-TProgressMode ModeOf(const TParsedArgs& parsed) {
+TProgressMode ModeOf(const TParsedArgs& parsed, const std::ostream& err) {
     if (parsed.Has("--quiet"))
         return TProgressMode::Quiet;
-    return StdErrIsTerminal() ? TProgressMode::Line : TProgressMode::Lines;
+    return IsTerminal(err) ? TProgressMode::Line : TProgressMode::Lines;
 }
 
 } // namespace
 
-int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
+int RunBuild(const TArgs& args, std::istream& in, std::ostream& out, std::ostream& err) {
     (void)out;
     const TParsedArgs parsed = ParseArgs(
         args,
@@ -176,8 +188,8 @@ int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
         throw EUsage("the project names no output file; give one with -o OUTPUT");
     }
     const std::string output = project.FullPathOf(entry::OutputFile);
-    const TProgressMode mode = ModeOf(parsed);
-    TTerminalHost host(err, mode, parsed.Has("--yes"), output);
+    const TProgressMode mode = ModeOf(parsed, err);
+    TTerminalHost host(in, err, mode, parsed.Has("--yes"), output);
     const TInterruptGuard interrupts;
     TBuilder builder;
     builder.Zip().Jobs = jobs;

@@ -1,12 +1,23 @@
 #include "vlm/vlmCommon.h"
 
 #include "platform/USignals.h"
+#include "platform/UTerminal.h"
+
+#include <iostream>
 
 namespace vlm::cli {
 
 TInterruptGuard::TInterruptGuard() : FSignals(std::make_unique<TStopSignalGuard>()) {}
 
 TInterruptGuard::~TInterruptGuard() = default;
+
+bool IsTerminal(const std::istream& in) {
+    return &in == &std::cin && StdInIsTerminal();
+}
+
+bool IsTerminal(const std::ostream& err) {
+    return &err == &std::cerr && StdErrIsTerminal();
+}
 
 bool Interrupted() {
     return StopSignalCaught();
