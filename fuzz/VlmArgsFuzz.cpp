@@ -73,8 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                            "list", "verify", "extract", "zip"};
     if (!args.empty() &&
         std::find(std::begin(Commands), std::end(Commands), args[0]) == std::end(Commands)) {
+        std::istringstream in;
         std::ostringstream out, err;
-        const int code = vlm::cli::VlmMain(args, out, err);
+        const int code = vlm::cli::VlmMain(args, in, out, err);
         if (code != 0 && code != 2)
             vlm::fuzz::Finding();
     }

@@ -1,7 +1,6 @@
 #include "platform/UTerminal.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -23,32 +22,16 @@ int TerminalColumns() {
     return 80;
 }
 
-bool AskTerminal(const std::string& prompt, std::string& answer, bool (*interrupted)()) {
-    answer.clear();
-    const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return false;
-    bool ok = ::write(fd, prompt.data(), prompt.size()) == static_cast<ssize_t>(prompt.size());
-    while (ok && !interrupted()) {
+bool WaitForStdIn(bool (*interrupted)()) {
+    while (!interrupted()) {
         // Waiting in short steps: a Ctrl+C that comes just before a read, or whose signal
         // handler restarts it, would otherwise leave the read waiting for a key.
-        pollfd wait{fd, POLLIN, 0};
-        if (::poll(&wait, 1, 100) <= 0)
-            continue;
-        char c = 0;
-        const ssize_t n = ::read(fd, &c, 1);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0 && !answer.empty(); // an end of input after some text still answers
-            break;
-        }
-        if (c == '\n')
-            break;
-        answer += c;
+        pollfd wait{STDIN_FILENO, POLLIN, 0};
+        const int ready = ::poll(&wait, 1, 100);
+        if (ready > 0 || (ready < 0 && errno != EINTR))
+            return true; // the read that follows tells data, the end or the error
     }
-    ::close(fd);
-    return ok && !interrupted();
+    return false;
 }
 
 } // namespace vlm

@@ -2,6 +2,7 @@
 #include "platform/UFileSys.h"
 
 #include "TestSupport.h"
+#include "VlmInProcess.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -107,11 +108,13 @@ protected:
         ASSERT_EQ(Vlm({"new", Project}).ExitCode, 0);
         ASSERT_EQ(Vlm({"set", Project, "HomePage=" + Site + "index.htm"}).ExitCode, 0);
     }
+    // The environment of the program run as a process of its own.
     std::map<std::string, std::string> Env() const {
         return {{"VLM_PROGRAM_DIR", Program}, {"TMPDIR", Temp}};
     }
-    TProcessResult Vlm(const std::vector<std::string>& args) {
-        return RunProcess(VLM_BINARY, args, Env());
+    // vlm in this process, its temporary files in Temp.
+    TProcessResult Vlm(const std::vector<std::string>& args, const std::string& workDir = {}) {
+        return RunVlm(args, {.ProgramFolder = Program, .TempFolder = Temp, .WorkDir = workDir});
     }
     // Waits until the files under TMPDIR hold at least bytes; false after a minute.
     bool WaitForTemporaryBytes(uintmax_t bytes) const {
@@ -129,8 +132,8 @@ protected:
         }
         return false;
     }
-    // What is left under TMPDIR: nothing after a build, not even the private folder vlm
-    // made there (a program killed by a signal would leave that).
+    // What is left under Temp: nothing after a build, not even the private folder a process
+    // of vlm made there (a program killed by a signal would leave that).
     Names TempLeftovers() const {
         Names left;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(Temp))
@@ -267,8 +270,7 @@ TEST_F(BuildCommand, RelativeFileNamesLieBesideTheProjectFromAnyFolder) {
         0);
     std::filesystem::create_directories(Dir / "elsewhere");
     for (const std::string& workDir : {Dir.Path(), Dir / "elsewhere"}) {
-        const TProcessResult r =
-            RunProcess(VLM_BINARY, {"build", Project, "--yes"}, Env(), "", workDir);
+        const TProcessResult r = Vlm({"build", Project, "--yes"}, workDir);
         ASSERT_EQ(r.ExitCode, 0) << workDir << "\n" << r.Err;
         EXPECT_NE(r.Err.find("Finished: " + Dir / "out/rel.vlm ("), std::string::npos) << r.Err;
         vlm::TArchiveReader reader(Dir / "out/rel.vlm");
@@ -538,7 +540,8 @@ TEST_F(BuildCommand, APrivateFolderThatAKilledRunLeftIsRemoved) {
     const std::string stale = Temp + "vlmpack-4194399-77-Ab12Cd";
     WriteFile(stale + "/VLM.settings", "Password=secret");
     ASSERT_EQ(::chmod(stale.c_str(), 0700), 0);
-    const TProcessResult r = Vlm({"build", Project, "-o", Dir / "out/site.vlm", "--quiet"});
+    const TProcessResult r =
+        RunProcess(VLM_BINARY, {"build", Project, "-o", Dir / "out/site.vlm", "--quiet"}, Env());
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(TempLeftovers(), Names{});
 }

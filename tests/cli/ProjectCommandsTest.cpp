@@ -1,20 +1,21 @@
 #include "TestSupport.h"
+#include "VlmInProcess.h"
 
 #include <gtest/gtest.h>
 
 using vlm::test::ReadFile;
-using vlm::test::RunProcess;
+using vlm::test::RunVlm;
 using vlm::test::TProcessResult;
 using vlm::test::TTempDir;
 using vlm::test::WriteFile;
 
 namespace {
 
-// Runs the vlm program with its program folder pointed at an empty folder of the test's.
+// Runs vlm with its program folder pointed at an empty folder of the test's.
 class VlmCli : public ::testing::Test {
 protected:
     TProcessResult Vlm(const std::vector<std::string>& args) {
-        return RunProcess(VLM_BINARY, args, {{"VLM_PROGRAM_DIR", ProgramDir.Path()}});
+        return RunVlm(args, {.ProgramFolder = ProgramDir.Path()});
     }
     TTempDir ProgramDir;
     TTempDir Dir;

@@ -1,5 +1,6 @@
 #include "ArchiveFixtures.h"
 #include "TestSupport.h"
+#include "VlmInProcess.h"
 
 #include "platform/UTestHooks.h"
 
@@ -19,7 +20,7 @@ const std::string BuildPassword = "Qm42Tx7150";
 class ReadCommands : public ::testing::Test {
 protected:
     TProcessResult Vlm(const std::vector<std::string>& args) {
-        return RunProcess(VLM_BINARY, args, {{"VLM_PROGRAM_DIR", Dir.Path()}});
+        return RunVlm(args, {.ProgramFolder = Dir.Path()});
     }
     std::string Put(const std::string& bytes, const std::string& name = "site.vlm") {
         WriteFile(Dir / name, bytes);

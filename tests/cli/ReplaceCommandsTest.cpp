@@ -1,6 +1,7 @@
 // What vlm's writing commands do with a file they must not overwrite: a file that is no
 // text, and a link that another user planted in a shared folder.
 #include "TestSupport.h"
+#include "VlmInProcess.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -14,7 +15,7 @@ namespace {
 class ReplaceCommands : public ::testing::Test {
 protected:
     TProcessResult Vlm(const std::vector<std::string>& args) {
-        return RunProcess(VLM_BINARY, args, {{"VLM_PROGRAM_DIR", ProgramDir.Path()}});
+        return RunVlm(args, {.ProgramFolder = ProgramDir.Path()});
     }
     TTempDir ProgramDir;
     TTempDir Dir;

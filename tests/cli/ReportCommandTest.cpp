@@ -1,5 +1,6 @@
 // vlm report: its exit codes, its JSON and the HTML page it writes safely.
 #include "TestSupport.h"
+#include "VlmInProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@ public:
     std::string Program = Dir / "prog/";
 
     TProcessResult Vlm(const std::vector<std::string>& args) {
-        return RunProcess(VLM_BINARY, args, {{"VLM_PROGRAM_DIR", Program}, {"TMPDIR", Dir.Path()}});
+        return RunVlm(args, {.ProgramFolder = Program, .TempFolder = Dir.Path()});
     }
     std::string Project(const std::string& index) {
         WriteFile(Program + "Languages/German.lng", "[German]\r\n");
@@ -125,7 +126,6 @@ TEST_F(ReportCommand, AFullStandardOutputFailsTheReport) {
 #include "archive/arcReader.h"
 #include "platform/UFileSys.h"
 #include "platform/UTestHooks.h"
-#include "vlm/vlmMain.h"
 
 #include <cerrno>
 #include <optional>
@@ -144,22 +144,9 @@ public:
     std::string Site = Dir / "site/";
     std::string Output = Dir / "out/site.vlm";
 
-    void SetUp() override {
-        vlm::SetProgramFolder(Dir / "prog/");
-        WriteFile(Dir / "tmp/.keep", "");
-        vlm::SetTempFolder(Dir / "tmp/");
-    }
-    void TearDown() override {
-        vlm::SetProgramFolder("");
-        vlm::SetTempFolder("");
-    }
+    void SetUp() override { WriteFile(Dir / "tmp/.keep", ""); }
     TProcessResult Vlm(const std::vector<std::string>& args) {
-        std::ostringstream out, err;
-        TProcessResult result;
-        result.ExitCode = vlm::cli::VlmMain(args, out, err);
-        result.Out = out.str();
-        result.Err = err.str();
-        return result;
+        return RunVlm(args, {.ProgramFolder = Dir / "prog/", .TempFolder = Dir / "tmp/"});
     }
     // The lines that name a file or folder and the reason, as both commands list them.
     static std::set<std::string> Named(const std::string& text) {

@@ -2,6 +2,7 @@
 // tools (unzip, 7-Zip, Python's zipfile) test clean and read back with the password. Each
 // tool has its own test, skipped when the tool is not installed.
 #include "TestSupport.h"
+#include "VlmInProcess.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -44,13 +45,14 @@ protected:
             WriteFile(Dir / ("site/" + name), content);
     }
     TProcessResult Vlm(const std::vector<std::string>& args) {
-        return RunProcess(VLM_BINARY, args, {{"VLM_PROGRAM_DIR", Dir.Path()}});
+        return RunVlm(args, {.ProgramFolder = Dir.Path()});
     }
     TTempDir Dir;
 };
 
 // -@: the names to pack from standard input, in their order, stored as given (or with
-// --absolute as full paths); a name that names no file is told and fails the run.
+// --absolute as full paths); a name that names no file is told and fails the run. The
+// program itself reads its own standard input.
 TEST_F(ZipCommand, TakesNamesFromStandardInput) {
     const std::string list = "img/pic ture.gif\r\none.txt\n\nindex.htm\n";
     const struct {
@@ -58,17 +60,21 @@ TEST_F(ZipCommand, TakesNamesFromStandardInput) {
         std::string Input;
         int Exit;
         std::vector<std::string> Names;
+        bool Process = false;
     } cases[] = {
         {{}, list, 0, {"img/pic ture.gif", "one.txt", "index.htm"}},
+        {{}, list, 0, {"img/pic ture.gif", "one.txt", "index.htm"}, true},
         {{"--absolute"}, "one.txt\n", 0, {Dir / "site/one.txt"}},
         {{}, "one.txt\nmissing.txt\n", 1, {"one.txt"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.Input);
+        SCOPED_TRACE(c.Input + (c.Process ? " (the program)" : ""));
         const std::string archive = Dir / "list.zip";
         std::vector<std::string> args{"zip", archive, "-@", "--plain-headers"};
         args.insert(args.end(), c.Options.begin(), c.Options.end());
-        const TProcessResult made = RunProcess(VLM_BINARY, args, {}, c.Input, Dir / "site");
+        const TProcessResult made = c.Process
+                                        ? RunProcess(VLM_BINARY, args, {}, c.Input, Dir / "site")
+                                        : RunVlm(args, {.Input = c.Input, .WorkDir = Dir / "site"});
         EXPECT_EQ(made.ExitCode, c.Exit) << made.Err;
         EXPECT_EQ(made.Err.find("missing.txt") != std::string::npos, c.Exit != 0) << made.Err;
         const TProcessResult listed = Vlm({"list", archive});

@@ -7,7 +7,7 @@
 int main(int argc, char** argv) {
     vlm::ReturnLargeBuffersToTheSystem();
     std::vector<std::string> args(argv + 1, argv + argc);
-    const int code = vlm::cli::VlmMain(args, std::cout, std::cerr);
+    const int code = vlm::cli::VlmMain(args, std::cin, std::cout, std::cerr);
     std::cout.flush();
     return code;
 }

@@ -4,7 +4,7 @@
 #include "platform/UFileSys.h"
 #include "platform/UPaths.h"
 
-#include <iostream>
+#include <istream>
 #include <ostream>
 
 namespace vlm::cli {
@@ -46,9 +46,9 @@ TDeflateType LevelOption(const std::string& level) {
 // "-@": the names to pack, one a line on standard input, each naming exactly one file (no
 // mask, no folder walk), as Info-ZIP's -@ takes them. They are stored as given relative to
 // the current folder, or with --absolute as full paths, as a build stores its files.
-void ReadNameList(TCompOptions& options, bool absolute) {
+void ReadNameList(TCompOptions& options, bool absolute, std::istream& in) {
     std::string line;
-    while (std::getline(std::cin, line)) {
+    while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (!line.empty())
@@ -60,7 +60,7 @@ void ReadNameList(TCompOptions& options, bool absolute) {
     }
 }
 
-void Configure(TCompOptions& options, const TParsedArgs& parsed) {
+void Configure(TCompOptions& options, const TParsedArgs& parsed, std::istream& in) {
     options.ArchiveFile = ExpandFileName(parsed.Positionals[0]);
     for (size_t i = 1; i < parsed.Positionals.size(); ++i)
         options.FileSpec.push_back(SpecLine(parsed.Positionals[i]));
@@ -76,7 +76,7 @@ void Configure(TCompOptions& options, const TParsedArgs& parsed) {
         options.DeflateType = LevelOption(parsed.Get("--level"));
     options.StoredDirNames = parsed.Has("--absolute") ? sdAbsolute : sdRelative;
     if (parsed.Has("-@"))
-        ReadNameList(options, parsed.Has("--absolute"));
+        ReadNameList(options, parsed.Has("--absolute"), in);
     options.RecurseDirs = !parsed.Has("--no-recurse");
     options.Jobs = JobsOption(parsed);
 }
@@ -102,7 +102,7 @@ bool ReportMissing(const TParsedArgs& parsed, const TCompOptions& options, std::
 
 } // namespace
 
-int RunZip(const TArgs& args, std::ostream& out, std::ostream& err) {
+int RunZip(const TArgs& args, std::istream& in, std::ostream& out, std::ostream& err) {
     const TParsedArgs parsed = ParseArgs(args, {{"--exclude", true},
                                                 {"--password", true},
                                                 {"--plain-headers", false},
@@ -117,7 +117,7 @@ int RunZip(const TArgs& args, std::ostream& out, std::ostream& err) {
         throw EUsage("the archive name is empty");
     TZip zip;
     TCompOptions options;
-    Configure(options, parsed);
+    Configure(options, parsed, in);
 
     bool failed = ReportMissing(parsed, options, err);
     bool cancelled = false;

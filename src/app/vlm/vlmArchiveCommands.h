@@ -5,6 +5,6 @@
 
 namespace vlm::cli {
 
-int RunZip(const TArgs& args, std::ostream& out, std::ostream& err);
+int RunZip(const TArgs& args, std::istream& in, std::ostream& out, std::ostream& err);
 
 } // namespace vlm::cli

@@ -10,7 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ostream>
+#include <iostream>
 
 namespace vlm::cli {
 
@@ -28,11 +28,13 @@ int Columns(const std::string& text) {
 
 // The build's window on a terminal: one progress line on standard error that updates in
 // place when it is a terminal, a line per stage otherwise, nothing when quiet. Ctrl+C is
-// the Cancel button (the interrupt guard cancels the token).
+// the Cancel button (the interrupt guard cancels the token). The question whether to replace
+// an existing output is asked there and answered on standard input when that is a terminal.
 class TTerminalBuild : public TBuildEvents, public TBuildQuestions {
 public:
-    TTerminalBuild(std::ostream& err, TProgressMode mode, bool yes, std::string outputFile)
-        : FErr(err), FMode(mode), FYes(yes), FOutputFile(std::move(outputFile)) {}
+    TTerminalBuild(std::istream& in, std::ostream& err, TProgressMode mode, bool yes,
+                   std::string outputFile)
+        : FIn(in), FErr(err), FMode(mode), FYes(yes), FOutputFile(std::move(outputFile)) {}
 
     bool AskOutputFile(std::string&) override {
         throw EUsage("the project names no output file; give one with -o OUTPUT");
@@ -57,6 +59,7 @@ private:
     void Draw();
     void ClearLine();
 
+    std::istream& FIn;
     std::ostream& FErr;
     const TProgressMode FMode;
     const bool FYes;
@@ -71,10 +74,18 @@ private:
     std::chrono::steady_clock::time_point FLastDraw{};
 };
 
+// One line of answer from in. The process's standard input is waited on in short steps, so
+// that Ctrl+C cancels a question nobody answers (its handler restarts a waiting read).
+bool ReadAnswer(std::istream& in, std::string& answer) {
+    if (&in == &std::cin && !WaitForStdIn(Interrupted))
+        return false;
+    return std::getline(in, answer) && !Interrupted();
+}
+
 bool TTerminalBuild::AskReplace(const std::string& question) {
     if (FYes)
         return true;
-    if (!StdInIsTerminal())
+    if (!IsTerminal(FIn))
         throw EVlmError("\"" + FOutputFile +
                         "\" already exists; there is no terminal to ask whether to replace it "
                         "(give --yes to replace it)");
@@ -83,8 +94,9 @@ bool TTerminalBuild::AskReplace(const std::string& question) {
     for (char& c : prompt)
         if (c == '\r')
             c = '\n';
+    FErr << prompt << " [y/N] " << std::flush;
     std::string answer;
-    if (!AskTerminal(prompt + " [y/N] ", answer, Interrupted))
+    if (!ReadAnswer(FIn, answer))
         return false;
     return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
@@ -142,15 +154,15 @@ void TTerminalBuild::ClearLine() {
     FLineShown = false;
 }
 
-TProgressMode ModeOf(const TParsedArgs& parsed) {
+TProgressMode ModeOf(const TParsedArgs& parsed, const std::ostream& err) {
     if (parsed.Has("--quiet"))
         return TProgressMode::Quiet;
-    return StdErrIsTerminal() ? TProgressMode::Line : TProgressMode::Lines;
+    return IsTerminal(err) ? TProgressMode::Line : TProgressMode::Lines;
 }
 
 } // namespace
 
-int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
+int RunBuild(const TArgs& args, std::istream& in, std::ostream& out, std::ostream& err) {
     (void)out;
     const TParsedArgs parsed = ParseArgs(
         args,
@@ -169,8 +181,8 @@ int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err) {
         throw EUsage("the project names no output file; give one with -o OUTPUT");
     }
     const std::string output = project.FullPathOf(entry::OutputFile);
-    const TProgressMode mode = ModeOf(parsed);
-    TTerminalBuild terminal(err, mode, parsed.Has("--yes"), output);
+    const TProgressMode mode = ModeOf(parsed, err);
+    TTerminalBuild terminal(in, err, mode, parsed.Has("--yes"), output);
     TCancelToken cancel;
     const TInterruptGuard interrupts(&cancel);
     TBuilder builder;

@@ -6,6 +6,6 @@
 namespace vlm::cli {
 
 // vlm build PROJECT.vlp [-o OUTPUT] [--yes] [--save] [--quiet]
-int RunBuild(const TArgs& args, std::ostream& out, std::ostream& err);
+int RunBuild(const TArgs& args, std::istream& in, std::ostream& out, std::ostream& err);
 
 } // namespace vlm::cli

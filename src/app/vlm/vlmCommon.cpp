@@ -1,6 +1,9 @@
 #include "vlm/vlmCommon.h"
 
 #include "platform/USignals.h"
+#include "platform/UTerminal.h"
+
+#include <iostream>
 
 namespace vlm::cli {
 
@@ -8,6 +11,14 @@ TInterruptGuard::TInterruptGuard(TCancelToken* cancel)
     : FSignals(std::make_unique<TStopSignalGuard>(cancel)) {}
 
 TInterruptGuard::~TInterruptGuard() = default;
+
+bool IsTerminal(const std::istream& in) {
+    return &in == &std::cin && StdInIsTerminal();
+}
+
+bool IsTerminal(const std::ostream& err) {
+    return &err == &std::cerr && StdErrIsTerminal();
+}
 
 bool Interrupted() {
     return StopSignalCaught();

@@ -5,6 +5,7 @@
 #include "platform/UCancel.h"
 
 #include <initializer_list>
+#include <istream>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -32,7 +33,7 @@ struct TCommand {
     const char* Name;
     const char* Synopsis;    // the arguments, e.g. "FILE.vlp [--force]"
     const char* Description; // one line
-    int (*Run)(const TArgs& args, std::ostream& out, std::ostream& err);
+    int (*Run)(const TArgs& args, std::istream& in, std::ostream& out, std::ostream& err);
 };
 
 // A wrong command line: vlm prints the message and the usage, and exits with 2.
@@ -81,6 +82,11 @@ public:
 private:
     std::unique_ptr<TStopSignalGuard> FSignals;
 };
+
+// Whether the stream is the process's own standard input (standard error) and that is a
+// terminal. The streams of vlm run inside another program, as the tests run it, never are.
+bool IsTerminal(const std::istream& in);
+bool IsTerminal(const std::ostream& err);
 
 // Whether one of those signals arrived since the guard was made.
 bool Interrupted();

@@ -71,7 +71,8 @@ int UsageError(std::ostream& err, const std::string& message) {
 
 } // namespace
 
-int VlmMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int VlmMain(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+            std::ostream& err) {
     if (args.empty())
         return UsageError(err, "missing command");
     const std::string& first = args[0];
@@ -88,7 +89,7 @@ int VlmMain(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             continue;
         const TArgs rest(args.begin() + 1, args.end());
         try {
-            return command.Run(rest, out, err);
+            return command.Run(rest, in, out, err);
         } catch (const EUsage& e) {
             err << "vlm " << command.Name << ": " << e.what() << "\n";
             err << "Usage: vlm " << command.Name << " " << command.Synopsis << "\n";

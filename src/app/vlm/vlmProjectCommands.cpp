@@ -26,7 +26,7 @@ const std::string& ProjectFileArg(const TParsedArgs& parsed) {
 }
 } // namespace
 
-int RunNew(const TArgs& args, std::ostream& out, std::ostream& err) {
+int RunNew(const TArgs& args, std::istream&, std::ostream& out, std::ostream& err) {
     (void)out;
     const TParsedArgs parsed = ParseArgs(args, {{"--force", false}});
     RequirePositionals(parsed, 1, 1);
@@ -43,7 +43,7 @@ int RunNew(const TArgs& args, std::ostream& out, std::ostream& err) {
     return ExitOK;
 }
 
-int RunSet(const TArgs& args, std::ostream& out, std::ostream& err) {
+int RunSet(const TArgs& args, std::istream&, std::ostream& out, std::ostream& err) {
     (void)out;
     (void)err;
     const TParsedArgs parsed = ParseArgs(args, {});
@@ -67,7 +67,7 @@ int RunSet(const TArgs& args, std::ostream& out, std::ostream& err) {
     return ExitOK;
 }
 
-int RunGet(const TArgs& args, std::ostream& out, std::ostream& err) {
+int RunGet(const TArgs& args, std::istream&, std::ostream& out, std::ostream& err) {
     (void)err;
     const TParsedArgs parsed = ParseArgs(args, {});
     RequirePositionals(parsed, 2, 2);

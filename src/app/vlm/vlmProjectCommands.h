@@ -5,8 +5,8 @@
 
 namespace vlm::cli {
 
-int RunNew(const TArgs& args, std::ostream& out, std::ostream& err);
-int RunSet(const TArgs& args, std::ostream& out, std::ostream& err);
-int RunGet(const TArgs& args, std::ostream& out, std::ostream& err);
+int RunNew(const TArgs& args, std::istream& in, std::ostream& out, std::ostream& err);
+int RunSet(const TArgs& args, std::istream& in, std::ostream& out, std::ostream& err);
+int RunGet(const TArgs& args, std::istream& in, std::ostream& out, std::ostream& err);
 
 } // namespace vlm::cli

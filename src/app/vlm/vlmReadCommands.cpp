@@ -64,7 +64,7 @@ const std::string& ArchiveArg(const TParsedArgs& parsed) {
 
 } // namespace
 
-int RunList(const TArgs& args, std::ostream& out, std::ostream& err) {
+int RunList(const TArgs& args, std::istream&, std::ostream& out, std::ostream& err) {
     (void)err;
     const TParsedArgs parsed = ParseArgs(args, {});
     RequirePositionals(parsed, 1, 1);
@@ -86,7 +86,7 @@ int RunList(const TArgs& args, std::ostream& out, std::ostream& err) {
     return ExitOK;
 }
 
-int RunVerify(const TArgs& args, std::ostream& out, std::ostream& err) {
+int RunVerify(const TArgs& args, std::istream&, std::ostream& out, std::ostream& err) {
     const TParsedArgs parsed = ParseArgs(args, {{"--password", true}});
     RequirePositionals(parsed, 1, 1);
     TArchiveReader reader(ArchiveArg(parsed));
@@ -116,7 +116,7 @@ int RunVerify(const TArgs& args, std::ostream& out, std::ostream& err) {
     return ExitOK;
 }
 
-int RunExtract(const TArgs& args, std::ostream& out, std::ostream& err) {
+int RunExtract(const TArgs& args, std::istream&, std::ostream& out, std::ostream& err) {
     const TParsedArgs parsed = ParseArgs(args, {{"--password", true}, {"--force", false}});
     RequirePositionals(parsed, 2, 2);
     if (parsed.Positionals[1].empty())

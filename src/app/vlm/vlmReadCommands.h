@@ -5,8 +5,8 @@
 
 namespace vlm::cli {
 
-int RunList(const TArgs& args, std::ostream& out, std::ostream& err);
-int RunVerify(const TArgs& args, std::ostream& out, std::ostream& err);
-int RunExtract(const TArgs& args, std::ostream& out, std::ostream& err);
+int RunList(const TArgs& args, std::istream& in, std::ostream& out, std::ostream& err);
+int RunVerify(const TArgs& args, std::istream& in, std::ostream& out, std::ostream& err);
+int RunExtract(const TArgs& args, std::istream& in, std::ostream& out, std::ostream& err);
 
 } // namespace vlm::cli

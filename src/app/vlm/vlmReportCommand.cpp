@@ -54,7 +54,7 @@ void WriteToOutput(const std::function<void(std::ostream&)>& write, std::ostream
 
 } // namespace
 
-int RunReport(const TArgs& args, std::ostream& out, std::ostream& err) {
+int RunReport(const TArgs& args, std::istream&, std::ostream& out, std::ostream& err) {
     const TParsedArgs parsed =
         ParseArgs(args, {{"--json", false}, {"--html", true}, {"--quiet", false}});
     RequirePositionals(parsed, 1, 1);

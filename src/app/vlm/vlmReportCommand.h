@@ -6,6 +6,6 @@
 namespace vlm::cli {
 
 // vlm report PROJECT.vlp [--json] [--html FILE] [--quiet]
-int RunReport(const TArgs& args, std::ostream& out, std::ostream& err);
+int RunReport(const TArgs& args, std::istream& in, std::ostream& out, std::ostream& err);
 
 } // namespace vlm::cli
