@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times vlm against Info-ZIP zip and 7-Zip on the same trees, in one run, and prints the
 # ratios: `vlm zip` of a tree against `zip -r -6 -P` and `7zz a -tzip` (ZipCrypto), and a
-# parse-mode `vlm build` against Info-ZIP zipping the build's own file list.
+# parse-mode `vlm build` against `vlm zip -@ --absolute` and Info-ZIP's `zip -@` of the
+# build's own file list (medians, and CPU time against Info-ZIP's).
 #
 #   bench/compare.sh [-v VLM] [-r RUNS] [-j JOBS] [-B] [TREE HOME]...
 #
@@ -73,6 +74,8 @@ PY
 }
 
 mean() { python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][int(sys.argv[2])]["mean"])' "$@"; }
+median() { python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][int(sys.argv[2])]["median"])' "$@"; }
+cpu() { python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["results"][int(sys.argv[2])]; print(r["user"] + r["system"])' "$@"; }
 ratio() { python3 -c 'import sys; print(f"{float(sys.argv[1]) / float(sys.argv[2]):.2f}")' "$1" "$2"; }
 size() { stat -c %s "$1"; }
 
@@ -115,15 +118,20 @@ compare_build() {
             >"$work/list"
     echo "$label: $(wc -l <"$work/list") files in the build's list" >&2
     hyperfine -N --style basic --warmup 1 --runs "$runs" --export-json "$work/build.json" \
-        --prepare "rm -f $work/i.zip" \
+        --prepare "rm -f $work/i.zip $work/z.zip" \
         -n "vlm build" "$vlm build $project --yes --quiet $jobs" \
+        -n "vlm zip -@ of the list" "bash -c '$vlm zip $work/z.zip -@ --absolute --level 6 --password pw $jobs < $work/list'" \
         -n "Info-ZIP zip of the list" "bash -c 'cd / && zip -q -6 -P pw $work/i.zip -@ < $work/list'" >&2
-    local v i
-    v="$(mean "$work/build.json" 0)"
-    i="$(mean "$work/build.json" 1)"
-    echo "$label: vlm build $(printf %.3f "$v") s, Info-ZIP $(printf %.3f "$i") s: vlm build / Info-ZIP = $(ratio "$v" "$i")"
+    local v z i
+    v="$(median "$work/build.json" 0)"
+    z="$(median "$work/build.json" 1)"
+    i="$(median "$work/build.json" 2)"
+    echo "$label: medians: vlm build $(printf %.3f "$v") s, vlm zip -@ $(printf %.3f "$z") s, Info-ZIP $(printf %.3f "$i") s"
+    echo "$label: vlm build / vlm zip -@ = $(ratio "$v" "$z"), vlm build / Info-ZIP = $(ratio "$v" "$i") (time)"
+    echo "$label: CPU (user + system) vlm build $(printf %.3f "$(cpu "$work/build.json" 0)") s, Info-ZIP $(printf %.3f "$(cpu "$work/build.json" 2)") s: $(ratio "$(cpu "$work/build.json" 0)" "$(cpu "$work/build.json" 2)")"
     echo "$label: vlm build peak memory $(/usr/bin/time -f %M "$vlm" build "$project" --yes --quiet $jobs 2>&1 >/dev/null | tail -1) KB"
-    rm -f "$work/out.vlm" "$work/i.zip"
+    echo "$label: load while measuring: $(cut -d' ' -f1-3 /proc/loadavg)"
+    rm -f "$work/out.vlm" "$work/i.zip" "$work/z.zip"
 }
 
 echo "machine: $(nproc) hardware threads; vlm: $vlm ${jobs:-(default jobs)}"

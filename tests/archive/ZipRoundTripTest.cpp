@@ -3,6 +3,7 @@
 #include "archive/arcReader.h"
 
 #include <map>
+#include <string>
 
 using namespace vlm;
 using namespace vlm::test;
@@ -94,6 +95,15 @@ std::vector<TZipConfig> AllConfigs() {
     return configs;
 }
 
-INSTANTIATE_TEST_SUITE_P(AllConfigurations, ZipRoundTrip, ::testing::ValuesIn(AllConfigs()));
+// Names that stay the same from run to run (the default prints the bytes of the
+// configuration, its password's address among them).
+std::string ConfigName(const ::testing::TestParamInfo<TZipConfig>& info) {
+    return "Type" + std::to_string(static_cast<int>(info.param.Type)) +
+           (*info.param.Password ? "_Password" : "_NoPassword") +
+           (info.param.EncryptHeaders ? "_EncipheredHeaders" : "_PlainHeaders");
+}
+
+INSTANTIATE_TEST_SUITE_P(AllConfigurations, ZipRoundTrip, ::testing::ValuesIn(AllConfigs()),
+                         ConfigName);
 
 } // namespace
