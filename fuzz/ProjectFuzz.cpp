@@ -63,9 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     vlm::cli::TArgs args{file};
     args.insert(args.end(), parts.begin() + 1, parts.end());
+    std::istringstream in;
     std::ostringstream out, err;
     try {
-        vlm::cli::RunSet(args, out, err);
+        vlm::cli::RunSet(args, in, out, err);
     } catch (const vlm::cli::EUsage&) {
         return 0;
     } catch (const vlm::EVlmError&) {

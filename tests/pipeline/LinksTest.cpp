@@ -540,14 +540,17 @@ TEST(Links, WorkersChangeNothingTheCallerSees) {
                 {":Case.HTM:", {":1:1", 1}},  // taken by letter case
                 {":CASE.htm:", {":2:1", 1}},  // already listed by letter case
             };
-            for (const auto& [written, outcome] : outcomes) {
+            for (const auto& entry : outcomes) {
+                const std::string& written = entry.first;
+                const std::string& ending = entry.second.first;
+                const size_t expected = entry.second.second;
                 const size_t count =
                     std::count_if(alone.begin(), alone.end(), [&](const std::string& line) {
                         return line.find(written) != std::string::npos &&
-                               line.compare(line.size() - outcome.first.size(),
-                                            outcome.first.size(), outcome.first) == 0;
+                               line.compare(line.size() - ending.size(), ending.size(), ending) ==
+                                   0;
                     });
-                EXPECT_EQ(count, outcome.second) << written;
+                EXPECT_EQ(count, expected) << written;
             }
         }
 }
