@@ -429,7 +429,10 @@ void TArcFileScan::VisitEntry(const std::string& folder, const TSearchRec& rec,
         if (UpdateList && OnEntry)
             OnEntry(folder, rec);
     }
-    if (!RecurseDirs || !rec.IsDirectory())
+    // Below a folder that only literal lines name no file can match: its subfolders are
+    // not walked (a build's tens of thousands of literal names would otherwise have every
+    // folder's whole subtree listed and looked at once per folder above it).
+    if (!RecurseDirs || !rec.IsDirectory() || masks.Texts().empty())
         return;
     if ((rec.Attr & faHidden) != 0 && !IncludeHiddenDirs)
         return;

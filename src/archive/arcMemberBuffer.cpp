@@ -6,9 +6,10 @@
 
 namespace vlm {
 
-TMemberContent ReadMemberContent(TFileStream& source, uint64_t size) {
-    TMemberContent content;
+void ReadMemberContent(TFileStream& source, uint64_t size, TMemberContent& content) {
     content.Size = size;
+    content.ReadErrorNumber = 0;
+    content.ReadError.clear();
     content.Bytes.resize(static_cast<size_t>(size));
     size_t got = 0;
     try {
@@ -23,7 +24,6 @@ TMemberContent ReadMemberContent(TFileStream& source, uint64_t size) {
         content.ReadError = e.what();
     }
     content.Bytes.resize(got);
-    return content;
 }
 
 namespace {
@@ -47,11 +47,11 @@ void AppendHeader(TEncodedMember& member, const TMemberPlan& plan, TCipher& ciph
 
 // The first pass of a member whose read fell short of its size: the streams stop at the
 // chunk whose read comes back short.
-TEncodedMember ShortMember(TMemberContent& content, size_t chunk, bool counts) {
+TEncodedMember ShortMember(const TMemberContent& content, size_t chunk, bool counts) {
     TEncodedMember member;
     member.Outcome.Status = TStreamStatus::Short;
     member.ReadErrorNumber = content.ReadErrorNumber;
-    member.ReadError = std::move(content.ReadError);
+    member.ReadError = content.ReadError;
     const uint64_t got = content.Bytes.size();
     member.Passes.push_back({content.Size, chunk, counts, got / chunk * chunk});
     return member;
@@ -59,8 +59,9 @@ TEncodedMember ShortMember(TMemberContent& content, size_t chunk, bool counts) {
 
 } // namespace
 
-TEncodedMember EncodeMemberContent(TMemberContent content, const TMemberPlan& plan,
-                                   TBufferDeflater& deflater, TCipher& cipher) {
+TEncodedMember EncodeMemberContent(const TMemberContent& content, const TMemberPlan& plan,
+                                   TBufferDeflater& deflater, TCipher& cipher,
+                                   TByteBuffer& scratch) {
     const bool encrypted = plan.Size > 0 && !plan.Password.empty();
     const uint16_t method = plan.Deflate && plan.Size > 0 ? 8 : 0;
     const size_t dataChunk =
@@ -84,10 +85,9 @@ TEncodedMember EncodeMemberContent(TMemberContent content, const TMemberPlan& pl
         AppendStored(member, content, dataCipher);
         return member;
     }
-    const size_t at = member.Data.size();
-    member.Data.resize(at + deflater.Bound(content.Bytes.size()));
+    scratch.resize(deflater.Bound(content.Bytes.size()));
     const size_t packed = deflater.Compress(content.Bytes.data(), content.Bytes.size(),
-                                            member.Data.data() + at, member.Data.size() - at);
+                                            scratch.data(), scratch.size());
     // A small file is stored when deflating does not pay; a second read of it follows
     // and a new encryption header replaces the first.
     if (plan.Size < SmallFileLimit && packed > plan.Size) {
@@ -99,7 +99,9 @@ TEncodedMember EncodeMemberContent(TMemberContent content, const TMemberPlan& pl
         member.Passes.push_back({plan.Size, TStoreStream::BlockSize, false});
         return member;
     }
-    member.Data.resize(at + packed);
+    const size_t at = member.Data.size();
+    member.Data.reserve(at + packed);
+    member.Data.insert(member.Data.end(), scratch.begin(), scratch.begin() + packed);
     Encrypt(dataCipher, member.Data.data() + at, packed);
     return member;
 }

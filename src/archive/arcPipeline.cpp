@@ -61,8 +61,9 @@ TPreparedMember PrepareMember(const TMemberJob& job, const TMemberSettings& sett
     if (!tools.Deflater)
         tools.Deflater = std::make_unique<TBufferDeflater>(settings.Level);
     member.Kind = TPreparedMember::Ready;
-    member.Encoded = EncodeMemberContent(ReadMemberContent(*source, member.Size), plan,
-                                         *tools.Deflater, tools.Cipher);
+    ReadMemberContent(*source, member.Size, tools.Content);
+    member.Encoded =
+        EncodeMemberContent(tools.Content, plan, *tools.Deflater, tools.Cipher, tools.Packed);
     member.Grew = source->Size() > static_cast<int64_t>(member.Size);
     return member;
 }

@@ -46,11 +46,15 @@ struct TMemberSettings {
     const TCancelToken* Cancel = nullptr;
 };
 
-// The tools of one thread: a deflater kept across members, and a cipher.
+// The tools of one thread: a deflater, the buffers it reads and deflates into, kept across
+// members (they keep their capacity: no fresh memory to fault in for every member), and a
+// cipher.
 struct TMemberTools {
     explicit TMemberTools(bool onWorker) : OnWorker(onWorker) {}
     bool OnWorker;
     std::unique_ptr<TBufferDeflater> Deflater;
+    TMemberContent Content;
+    TByteBuffer Packed;
     TCipher Cipher;
 };
 

@@ -54,6 +54,7 @@ TFileStream::TFileStream(std::string_view fileName, TFileMode mode) : FFileName(
             throw EFOpenError(FFileName, error);
         throw EFCreateError(FFileName, error);
     }
+    FPosition = 0;
 }
 
 TFileStream::TFileStream(int handle, std::string_view fileName)
@@ -69,6 +70,7 @@ void TFileStream::Close() {
         return;
     const int handle = FHandle;
     FHandle = -1;
+    FPosition = -1;
     if (::close(handle) != 0 && errno != EINTR)
         throw EWriteError(errno);
 }
@@ -81,12 +83,15 @@ size_t TFileStream::Read(void* buffer, size_t count) {
         if (n < 0) {
             if (errno == EINTR)
                 continue;
+            FPosition = -1;
             throw EReadError(errno);
         }
         if (n == 0)
             break;
         done += static_cast<size_t>(n);
     }
+    if (FPosition >= 0)
+        FPosition += static_cast<int64_t>(done);
     return done;
 }
 
@@ -105,25 +110,36 @@ void TFileStream::WriteBuffer(const void* buffer, size_t count) {
         if (n < 0) {
             if (errno == EINTR)
                 continue;
+            FPosition = -1;
             throw EWriteError(errno);
         }
         done += static_cast<size_t>(n);
     }
+    if (FPosition >= 0)
+        FPosition += static_cast<int64_t>(done);
     if (allowed < count)
         throw EWriteError(seamError);
 }
 
 int64_t TFileStream::Position() const {
-    return ::lseek(FHandle, 0, SEEK_CUR);
+    if (FPosition < 0)
+        FPosition = ::lseek(FHandle, 0, SEEK_CUR);
+    return FPosition;
 }
 
 void TFileStream::SetPosition(int64_t position) {
-    if (::lseek(FHandle, position, SEEK_SET) < 0)
+    if (position >= 0 && position == FPosition)
+        return;
+    if (::lseek(FHandle, position, SEEK_SET) < 0) {
+        FPosition = -1;
         throw EReadError(errno);
+    }
+    FPosition = position;
 }
 
 int64_t TFileStream::SeekEnd() {
-    return ::lseek(FHandle, 0, SEEK_END);
+    FPosition = ::lseek(FHandle, 0, SEEK_END);
+    return FPosition;
 }
 
 int64_t TFileStream::Size() const {

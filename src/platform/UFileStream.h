@@ -52,6 +52,9 @@ public:
 private:
     std::string FFileName;
     int FHandle = -1;
+    // The descriptor's offset as this stream moved it, or -1 when not known (a descriptor
+    // taken over, a failed read or write): asked of the system only then.
+    mutable int64_t FPosition = -1;
 };
 
 // Copies count bytes (or everything to the end when count < 0) from source into dest in
