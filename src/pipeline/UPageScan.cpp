@@ -252,16 +252,24 @@ void TDocumentScan::End(uint64_t read) {
 void ScanPage(TFileStream& in, uint64_t size, TDocumentKind kind, const TScanPlace& place,
               bool countLines, const std::function<void(uint64_t)>& advance,
               const std::function<void(TPageReference&&)>& reference) {
-    // Not zeroed: every byte looked at was read first.
+    // Each thread reads page after page into one buffer of its own, grown to the largest
+    // chunk it needed: a large page costs no fresh memory to fault in. Not zeroed: every
+    // byte looked at was read first.
+    thread_local std::unique_ptr<char[]> buffer;
+    thread_local size_t held = 0;
     const size_t capacity = static_cast<size_t>(std::min<uint64_t>(ReadChunk, size));
-    const std::unique_ptr<char[]> buffer(new char[capacity]);
+    if (held < capacity) {
+        buffer.reset(new char[capacity]);
+        held = capacity;
+    }
+    char* const bytes = buffer.get();
     TDocumentScan scan(kind, place, countLines, advance, reference);
-    uint64_t read = 0; // the bytes before buffer[0]
+    uint64_t read = 0; // the bytes before bytes[0]
     while (read < size) {
-        const size_t got = ReadChunkOf(in, buffer.get(), std::min<uint64_t>(capacity, size - read));
+        const size_t got = ReadChunkOf(in, bytes, std::min<uint64_t>(capacity, size - read));
         if (got == 0)
             break; // the file became shorter while it was read
-        scan.Chunk(buffer.get(), buffer.get() + got, read);
+        scan.Chunk(bytes, bytes + got, read);
         read += got;
     }
     scan.End(read);
