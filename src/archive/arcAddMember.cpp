@@ -180,7 +180,7 @@ bool TCompBase::WriteMember(size_t index, TFileStream& out, TPreparedMember prep
     if (prepared.Kind == TPreparedMember::Streamed) {
         try {
             source = std::make_unique<TFileStream>(full, TFileMode::OpenRead);
-            prepared.Size = static_cast<uint64_t>(std::max<int64_t>(source->Size(), 0));
+            prepared.Size = static_cast<uint64_t>(std::max<int64_t>(source->SizeAtOpen(), 0));
         } catch (const EStreamError& e) {
             prepared.Kind = TPreparedMember::OpenFailed;
             prepared.OpenErrorNumber = e.ErrorNumber;

@@ -50,7 +50,7 @@ TPreparedMember PrepareMember(const TMemberJob& job, const TMemberSettings& sett
         member.OpenErrorNumber = e.ErrorNumber;
         return member;
     }
-    member.Size = static_cast<uint64_t>(std::max<int64_t>(source->Size(), 0));
+    member.Size = static_cast<uint64_t>(std::max<int64_t>(source->SizeAtOpen(), 0));
     if (member.Size > WholeBufferLimit)
         return member;
     TMemberPlan plan;

@@ -287,7 +287,7 @@ TScannedPage ScanDocument(const std::string& fileName, bool countLines, const st
             page.OpenFailed = true;
             throw;
         }
-        page.Size = static_cast<uint64_t>(std::max<int64_t>(in->Size(), 0));
+        page.Size = static_cast<uint64_t>(std::max<int64_t>(in->SizeAtOpen(), 0));
         const TScanPlace place{ExtractFilePath(ExpandFileName(fileName)), homeRoot};
         // A file given to scan is a page unless its name says it is a stylesheet or picture.
         const TDocumentKind kind = DocumentKindOf(fileName) == TDocumentKind::None

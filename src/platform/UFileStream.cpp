@@ -47,6 +47,7 @@ TFileStream::TFileStream(std::string_view fileName, TFileMode mode) : FFileName(
             FHandle = -1;
         } else {
             ::fcntl(FHandle, F_SETFL, ::fcntl(FHandle, F_GETFL) & ~O_NONBLOCK);
+            FSizeAtOpen = st.st_size;
         }
     }
     if (FHandle < 0) {

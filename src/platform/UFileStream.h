@@ -41,6 +41,9 @@ public:
     void SetPosition(int64_t position);
     int64_t SeekEnd();
     int64_t Size() const;
+    // The size the file had when this stream opened it: what Size() would have said then,
+    // without asking the system again (for a descriptor taken over, Size()).
+    int64_t SizeAtOpen() const { return FSizeAtOpen >= 0 ? FSizeAtOpen : Size(); }
     void SetSize(int64_t size); // truncates or extends; raises EWriteError
     void Sync();                // flushes to the device; raises EWriteError
     // Closes now; a failure to close (a delayed write error) raises EWriteError.
@@ -55,6 +58,7 @@ private:
     // The descriptor's offset as this stream moved it, or -1 when not known (a descriptor
     // taken over, a failed read or write): asked of the system only then.
     mutable int64_t FPosition = -1;
+    int64_t FSizeAtOpen = -1;
 };
 
 // Copies count bytes (or everything to the end when count < 0) from source into dest in
