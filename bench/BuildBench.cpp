@@ -21,6 +21,21 @@ namespace {
 using vlm::bench::TNullHost;
 using vlm::bench::Write;
 
+// Link discovery as a build runs it (every file included, *.tmp and *.bak excluded), with
+// nobody watching.
+struct TDiscovery {
+    TNullHost Host;
+    vlm::TProgress Progress{Host.Seam()};
+    vlm::TRegExpr Include{"MaskInclude"}, Exclude{"MaskExclude"};
+    TDiscovery() {
+        vlm::SetMaskList(Include, vlm::ConvertMasks("*.*"));
+        vlm::SetMaskList(Exclude, vlm::ConvertMasks("*.tmp,*.bak"));
+    }
+    void Run(const std::string& homePage, vlm::TFileList& list) {
+        vlm::TLinkParser(Progress, Include, Exclude).DiscoverFiles(homePage, list);
+    }
+};
+
 // A site of `pages` pages in folders of 100, each page with an image of its own and links
 // to the next two pages and home: 2 * pages + 1 files, all reached from the home page.
 class TSite {
@@ -64,14 +79,10 @@ const TSite& SiteOf(int pages) {
 
 void DiscoverFiles(benchmark::State& state) {
     const TSite& site = SiteOf(static_cast<int>(state.range(0)));
-    TNullHost host;
-    vlm::TProgress progress(host.Seam());
-    vlm::TRegExpr include("MaskInclude"), exclude("MaskExclude");
-    vlm::SetMaskList(include, vlm::ConvertMasks("*.*"));
-    vlm::SetMaskList(exclude, vlm::ConvertMasks("*.tmp,*.bak"));
+    TDiscovery discovery;
     for (auto _ : state) {
         vlm::TFileList list;
-        vlm::TLinkParser(progress, include, exclude).DiscoverFiles(site.Folder + "index.htm", list);
+        discovery.Run(site.Folder + "index.htm", list);
         if (static_cast<int>(list.Count()) != site.Files)
             state.SkipWithError("not every file was found");
     }
@@ -110,15 +121,10 @@ void NamesInALargeFolder(benchmark::State& state) {
                          : "f" + std::to_string(i * (files / named)) + ".dat") +
                 "\">";
     Write(folder->Folder + "index.htm", page);
-    TNullHost host;
-    vlm::TProgress progress(host.Seam());
-    vlm::TRegExpr include("MaskInclude"), exclude("MaskExclude");
-    vlm::SetMaskList(include, vlm::ConvertMasks("*.*"));
-    vlm::SetMaskList(exclude, vlm::ConvertMasks("*.tmp,*.bak"));
+    TDiscovery discovery;
     for (auto _ : state) {
         vlm::TFileList list;
-        vlm::TLinkParser(progress, include, exclude)
-            .DiscoverFiles(folder->Folder + "index.htm", list);
+        discovery.Run(folder->Folder + "index.htm", list);
         if (static_cast<int>(list.Count()) != 1 + (missing ? 0 : named))
             state.SkipWithError("a wrong number of files was found");
     }

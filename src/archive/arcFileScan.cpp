@@ -312,9 +312,9 @@ std::string TArcFileScan::GroupFolder(const std::string& line) const {
 
 namespace {
 
-// The specification groups in the order of their first lines, each with the lines that name
-// its folder; a hash of the folders keeps this linear in the number of lines. The literal
-// names look into literal's lines.
+// The file lines grouped by folder, in the order of their first lines, each group with the
+// lines that name its folder; a hash of the folders keeps this linear in the number of lines. The
+// literal names look into literal's lines.
 std::vector<TScanGroup> GroupLines(const std::vector<std::string>& literal,
                                    const std::vector<std::string>& fileSpec,
                                    const std::function<std::string(const std::string&)>& folderOf) {

@@ -28,7 +28,8 @@ void RegisterSiteScheme() {
     // A host part makes relative references resolve as they do on a web server.
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
     scheme.setDefaultPort(QWebEngineUrlScheme::PortUnspecified);
-    // No LocalAccessAllowed: a page of an archive must never read the reader's files.
+    // Secure and CORS-enabled only, without any access to local files: a page of an
+    // archive must never read the reader's files.
     QWebEngineUrlScheme::Flags flags =
         QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled;
 #if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)

@@ -139,6 +139,18 @@ INSTANTIATE_TEST_SUITE_P(
                       TZipConfig{dtDeflateX, "pw", false}, TZipConfig{dtDeflateF, "pw", true},
                       TZipConfig{dtDeflateS, "pw", true}, TZipConfig{dtDeflateN, "", true}));
 
+// The archive out.zip in dir of the files spec names, encrypted with password when it is
+// given; the number of files the writer added.
+int PackInto(const TTempDir& dir, const std::string& spec, const std::string& password = "") {
+    TZip zip;
+    TCompOptions options;
+    TCompEvents events;
+    options.ArchiveFile = dir / "out.zip";
+    options.FileSpec = {spec};
+    options.Password = password;
+    return zip.Compress(options, events);
+}
+
 TEST(ZipRecordsSingle, TimeAndDateAreTheFilesLocalDosTime) {
     TTempDir dir;
     WriteFile(dir / "site/a.txt", "abc");
@@ -153,12 +165,7 @@ TEST(ZipRecordsSingle, TimeAndDateAreTheFilesLocalDosTime) {
     const time_t when = mktime(&local);
     const struct utimbuf times { when, when };
     ASSERT_EQ(::utime((dir / "site/a.txt").c_str(), &times), 0);
-    TZip zip;
-    TCompOptions options;
-    TCompEvents events;
-    options.ArchiveFile = dir / "out.zip";
-    options.FileSpec = {dir / "site/a.txt"};
-    ASSERT_EQ(zip.Compress(options, events), 1);
+    ASSERT_EQ(PackInto(dir, dir / "site/a.txt"), 1);
     const TRawArchive archive = ParseRawArchiveFile(dir / "out.zip");
     ASSERT_EQ(archive.Members.size(), 1u);
     EXPECT_EQ(archive.Members[0].Local.Date, (2020 - 1980) << 9 | 6 << 5 | 15);
@@ -170,13 +177,7 @@ TEST(ZipRecordsSingle, NonAsciiNamesCarryTheUtf8Flag) {
     const std::string names[] = {"caf\xc3\xa9.txt", "plain.txt"};
     for (const std::string& name : names)
         WriteFile(dir / ("site/" + name), "content of " + name);
-    TZip zip;
-    TCompOptions options;
-    TCompEvents events;
-    options.ArchiveFile = dir / "out.zip";
-    options.FileSpec = {dir / "site/*"};
-    options.Password = "pw";
-    ASSERT_EQ(zip.Compress(options, events), 2);
+    ASSERT_EQ(PackInto(dir, dir / "site/*", "pw"), 2);
     const TRawArchive archive = ParseRawArchiveFile(dir / "out.zip");
     ASSERT_EQ(archive.Members.size(), 2u);
     for (const TRawMember& m : archive.Members) {
@@ -192,13 +193,7 @@ TEST(ZipRecordsSingle, IdenticalContentsGetDifferentEncryptionHeaders) {
     TTempDir dir;
     WriteFile(dir / "site/one.txt", Text(3000));
     WriteFile(dir / "site/two.txt", Text(3000));
-    TZip zip;
-    TCompOptions options;
-    TCompEvents events;
-    options.ArchiveFile = dir / "out.zip";
-    options.FileSpec = {dir / "site/*"};
-    options.Password = "pw";
-    ASSERT_EQ(zip.Compress(options, events), 2);
+    ASSERT_EQ(PackInto(dir, dir / "site/*", "pw"), 2);
     const TRawArchive archive = ParseRawArchiveFile(dir / "out.zip");
     ASSERT_EQ(archive.Members.size(), 2u);
     const TRawMember& a = archive.Members[0];
