@@ -248,21 +248,16 @@ std::string TBuildRun::WriterFailure(const std::string& what) const {
 void TBuildRun::RunWriter() {
     TCompEvents events;
     CollectWriterReports(events, FReports);
+    // The writer looks at the build's cancel token itself (FWriter.Cancel), while it lists
+    // files and while it compresses.
     events.OnProgress = [this](TCompBase&, const TProgressInfo& progress) {
-        if (ArchiveProgress(FProgress, progress.ProgressByArchive, FZip.CurrentFileName(),
-                            static_cast<uint64_t>(std::max<int64_t>(FZip.CurrentFileSize(), 0))) &&
-            !FZip.GetCancel())
-            FZip.SetCancel(true);
+        (void)ArchiveProgress(FProgress, progress.ProgressByArchive, FZip.CurrentFileName(),
+                              static_cast<uint64_t>(std::max<int64_t>(FZip.CurrentFileSize(), 0)));
     };
     events.OnBegin = [this](TCompBase&, const std::string& fileName, int, bool&) {
         FAdding = fileName;
     };
     events.OnEnd = [this](TCompBase&, const std::string&, bool) { NoteAdded(FAdding); };
-    // Cancel is passed on while the writer lists files too, not only while it compresses.
-    events.ProcessMessages = [this] {
-        if (FProgress.Cancelled() && !FZip.GetCancel())
-            FZip.SetCancel(true);
-    };
     // The comment goes into the archive before it takes its name (see CommentArchive).
     FWriter.ArchiveComment = FSettingsPath;
     const int added = FZip.Compress(std::move(FWriter), events);

@@ -111,13 +111,10 @@ void TReportRun::List() {
         TZip zip;
         TCompOptions options;
         FCollection.ConfigureWriter(options);
+        options.Cancel = &FProgress.Cancel();
         TCompEvents events;
         events.OnFolderSkipped = [this](TCompBase&, const std::string& folder, bool aboveTop) {
             AddSkippedLink(FReport, folder, aboveTop);
-        };
-        events.ProcessMessages = [this, &zip] {
-            if (FProgress.Cancelled() && !zip.GetCancel())
-                zip.SetCancel(true);
         };
         // The writer's errors reach the report as they reach a build.
         std::vector<TWriterReport> reports;
